@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// Conversions between the text an image cell holds and the numbers computed from it.
+namespace FieldValue {
+
+// The number the text begins with (leading blanks skipped); 0 when the text does not begin
+// with a finite number. "12abc" gives 12, "" gives 0.
+double readFieldValue(const QString& text);
+
+// Round to the nearest whole number, halves to even; clamped to the range of qint64 so that
+// absurd cell texts ("1e300") give a bounded result instead of undefined behaviour.
+qint64 roundHalfEven(double value);
+
+// The byte a cell stands for on the wire: rounded half to even, then reduced modulo 256
+// mathematically (-1 gives 255, 300 gives 44).
+quint8 toSelectorByte(const QString& text);
+
+} // namespace FieldValue
