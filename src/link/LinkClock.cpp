@@ -1,0 +1,10 @@
+#include "LinkClock.h"
+
+#include <cmath>
+
+int LinkClock::elapsedHundredths(float t0, double now)
+{
+    const double span = now + HundredthsPerDay - static_cast<double>(t0);
+    const auto rounded = static_cast<long long>(std::llround(span));
+    return static_cast<int>(((rounded % HundredthsPerDay) + HundredthsPerDay) % HundredthsPerDay);
+}

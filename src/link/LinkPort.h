@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+// The byte pipe to the selector. The program uses a serial port; tests use a scripted fake.
+class LinkPort : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    virtual bool open(const QString& deviceName) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    virtual void write(const QByteArray& bytes) = 0;
+    virtual QByteArray readAll() = 0;
+
+signals:
+    void readyRead();
+    // The open port broke (adapter unplugged, far end hung up); the port is closed by then.
+    void failed();
+};

@@ -1,0 +1,198 @@
+#include "SelectorLink.h"
+
+#include "LinkClock.h"
+#include "LinkPort.h"
+
+#include <QMetaObject>
+
+namespace {
+// Bytes nobody reads (a chattering line with no monitor open) must not grow without bound.
+constexpr qsizetype MaxWaitingBytes = 4096;
+} // namespace
+
+SelectorLink::SelectorLink(std::unique_ptr<LinkPort> port, LinkClock& clock, QObject* parent)
+    : QObject(parent), m_port(std::move(port)), m_clock(clock), m_replyTimer(clock.createTimer()),
+      m_pauseTimer(clock.createTimer())
+{
+    m_port->setParent(nullptr);
+    connect(m_port.get(), &LinkPort::readyRead, this, &SelectorLink::onReadyRead);
+    connect(m_port.get(), &LinkPort::failed, this, &SelectorLink::onPortFailed);
+}
+
+SelectorLink::~SelectorLink()
+{
+    m_replyTimer->stop();
+    m_pauseTimer->stop();
+    m_port->close();
+}
+
+bool SelectorLink::openPort(const QString& deviceName)
+{
+    closePort();
+    return m_port->open(deviceName);
+}
+
+void SelectorLink::closePort()
+{
+    m_port->close();
+}
+
+bool SelectorLink::isPortOpen() const
+{
+    return m_port->isOpen();
+}
+
+void SelectorLink::setReceiveThreshold(int bytes)
+{
+    m_threshold = qMax(1, bytes);
+}
+
+void SelectorLink::flushInput()
+{
+    m_port->readAll();
+    m_waiting.clear();
+    m_receiveFlag = false;
+}
+
+QByteArray SelectorLink::readReply()
+{
+    m_receiveFlag = false;
+    m_waiting += m_port->readAll();
+    QByteArray reply;
+    reply.swap(m_waiting);
+    return reply;
+}
+
+void SelectorLink::sendFrame(const LinkFrame& frame)
+{
+    m_port->write(frame.toByteArray());
+}
+
+void SelectorLink::startAttempt(const LinkFrame& request, AttemptCallback done)
+{
+    Q_ASSERT(!m_pendingCallback);
+    m_t0 = static_cast<float>(m_clock.now());
+    m_pendingCallback = std::move(done);
+    m_attemptHasDeadline = true;
+    const bool lateReplyWaiting = m_receiveFlag;
+    m_replyTimer->start(ReplyTimeoutHundredths, [this] { onAttemptDeadline(); });
+    sendFrame(request);
+    if (lateReplyWaiting)
+        completeFromEventLoop();
+}
+
+void SelectorLink::waitForData(AttemptCallback done)
+{
+    Q_ASSERT(!m_pendingCallback);
+    m_t0 = static_cast<float>(m_clock.now());
+    m_pendingCallback = std::move(done);
+    m_attemptHasDeadline = false;
+    if (m_receiveFlag)
+        completeFromEventLoop();
+}
+
+void SelectorLink::completeFromEventLoop()
+{
+    // Answer from the event loop, never from inside the caller's own call.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (m_pendingCallback && m_receiveFlag)
+                complete(Outcome::Replied);
+        },
+        Qt::QueuedConnection);
+}
+
+void SelectorLink::cancelWait()
+{
+    if (m_pendingCallback)
+        complete(Outcome::Cancelled);
+}
+
+void SelectorLink::abandonWait()
+{
+    m_replyTimer->stop();
+    m_pendingCallback = nullptr;
+}
+
+void SelectorLink::onAttemptDeadline()
+{
+    if (!m_pendingCallback || !m_attemptHasDeadline)
+        return;
+    // The timer only wakes us up; the clock decides, by the same rule across midnight.
+    const int elapsed = LinkClock::elapsedHundredths(m_t0, m_clock.now());
+    if (elapsed >= ReplyTimeoutHundredths)
+        complete(Outcome::TimedOut);
+    else
+        m_replyTimer->start(ReplyTimeoutHundredths - elapsed, [this] { onAttemptDeadline(); });
+}
+
+void SelectorLink::onReadyRead()
+{
+    m_waiting += m_port->readAll();
+    if (m_waiting.size() > MaxWaitingBytes)
+        m_waiting.remove(0, m_waiting.size() - MaxWaitingBytes);
+    if (m_waiting.size() < m_threshold || m_receiveFlag)
+        return;
+    m_receiveFlag = true;
+    if (m_pendingCallback)
+        complete(Outcome::Replied);
+    else
+        emit dataWaiting();
+}
+
+void SelectorLink::onPortFailed()
+{
+    m_waiting.clear();
+    m_receiveFlag = false;
+    if (m_pendingCallback)
+        complete(Outcome::PortFailed);
+    emit portFailed();
+}
+
+void SelectorLink::complete(Outcome outcome)
+{
+    m_replyTimer->stop();
+    AttemptResult result{outcome, {}, m_t0};
+    if (outcome == Outcome::Replied)
+        result.reply = readReply();
+    AttemptCallback callback;
+    callback.swap(m_pendingCallback);
+    callback(result);
+}
+
+bool SelectorLink::beginOperation()
+{
+    if (m_busy)
+        return false;
+    setBusy(true);
+    return true;
+}
+
+void SelectorLink::endOperationAfterPause(float reference, std::function<void()> then)
+{
+    const int remaining =
+        SettlingPauseHundredths - LinkClock::elapsedHundredths(reference, m_clock.now());
+    auto finish = [this, then = std::move(then)] {
+        endOperation();
+        if (then)
+            then();
+    };
+    if (remaining <= 0)
+        QMetaObject::invokeMethod(this, finish, Qt::QueuedConnection);
+    else
+        m_pauseTimer->start(remaining, finish);
+}
+
+void SelectorLink::endOperation()
+{
+    setBusy(false);
+}
+
+void SelectorLink::setBusy(bool busy)
+{
+    if (m_busy == busy)
+        return;
+    m_busy = busy;
+    emit busyChanged(busy);
+}

@@ -1,0 +1,71 @@
+#include "SerialLinkPort.h"
+
+#include <QMetaObject>
+
+SerialLinkPort::SerialLinkPort(QObject* parent) : LinkPort(parent)
+{
+    connect(&m_port, &QSerialPort::readyRead, this, &LinkPort::readyRead);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &SerialLinkPort::onError);
+}
+
+bool SerialLinkPort::open(const QString& deviceName)
+{
+    close();
+    m_port.setPortName(deviceName);
+    if (!m_port.open(QIODevice::ReadWrite))
+        return false;
+    // A pseudo-terminal refuses some line settings and all modem lines; the selector's line is
+    // 8N1 anyway, so a refusal here is not a reason to give up the port.
+    m_port.setBaudRate(QSerialPort::Baud19200);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    m_port.clearError();
+    return true;
+}
+
+void SerialLinkPort::close()
+{
+    m_hangUpPending = false;
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+bool SerialLinkPort::isOpen() const
+{
+    return m_port.isOpen() && !m_hangUpPending;
+}
+
+void SerialLinkPort::write(const QByteArray& bytes)
+{
+    if (isOpen())
+        m_port.write(bytes);
+}
+
+QByteArray SerialLinkPort::readAll()
+{
+    return isOpen() ? m_port.readAll() : QByteArray();
+}
+
+void SerialLinkPort::onError(QSerialPort::SerialPortError error)
+{
+    // When the far end of a pseudo-terminal goes away, QSerialPort reports ReadError (not
+    // ResourceError) again and again and never closes by itself: both mean the line is gone.
+    if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)
+        return;
+    if (m_hangUpPending || !m_port.isOpen())
+        return;
+    m_hangUpPending = true;
+    // Closing inside QSerialPort's own notification is not safe; do it once control returns.
+    QMetaObject::invokeMethod(this, &SerialLinkPort::closeAfterHangUp, Qt::QueuedConnection);
+}
+
+void SerialLinkPort::closeAfterHangUp()
+{
+    if (!m_hangUpPending)
+        return;
+    m_port.close();
+    m_hangUpPending = false;
+    emit failed();
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "LinkPort.h"
+
+#include <QSerialPort>
+
+// LinkPort on a real serial device (or a pseudo-terminal) at 19200 baud, 8N1, raw bytes.
+class SerialLinkPort final : public LinkPort
+{
+    Q_OBJECT
+public:
+    explicit SerialLinkPort(QObject* parent = nullptr);
+
+    bool open(const QString& deviceName) override;
+    void close() override;
+    bool isOpen() const override;
+    void write(const QByteArray& bytes) override;
+    QByteArray readAll() override;
+
+private:
+    void onError(QSerialPort::SerialPortError error);
+    void closeAfterHangUp();
+
+    QSerialPort m_port;
+    bool m_hangUpPending = false;
+};

@@ -1,0 +1,170 @@
+#include "FakeLinkClock.h"
+#include "FakeLinkPort.h"
+#include "LinkCommands.h"
+#include "SelectorLink.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <optional>
+
+using Outcome = SelectorLink::Outcome;
+
+class SelectorLinkTest : public QObject
+{
+    Q_OBJECT
+
+    FakeLinkClock* clock = nullptr;
+    FakeLinkPort* port = nullptr;
+    SelectorLink* link = nullptr;
+    std::optional<SelectorLink::AttemptResult> result;
+
+    void attempt(const LinkFrame& frame = LinkCommands::readRequest(5))
+    {
+        result.reset();
+        link->startAttempt(frame, [this](const SelectorLink::AttemptResult& r) { result = r; });
+    }
+
+private slots:
+    void init()
+    {
+        clock = new FakeLinkClock;
+        auto fakePort = std::make_unique<FakeLinkPort>();
+        port = fakePort.get();
+        link = new SelectorLink(std::move(fakePort), *clock);
+        QVERIFY(link->openPort("fake"));
+    }
+    void cleanup()
+    {
+        delete link;
+        delete clock;
+    }
+
+    void anAttemptTimesOutAfterTwentyHundredths()
+    {
+        attempt();
+        QCOMPARE(port->written.size(), 1);
+        clock->advance(19);
+        QVERIFY(!result);
+        clock->advance(1);
+        QVERIFY(result);
+        QCOMPARE(result->outcome, Outcome::TimedOut);
+    }
+
+    void anExchangeAcrossMidnightMeasuresCorrectly()
+    {
+        clock->setNow(8'639'990); // 23:59:59.90
+        attempt();
+        clock->advance(15); // 00:00:00.05
+        QVERIFY(clock->now() < 10);
+        QVERIFY(!result);
+        port->receive(QByteArray::fromHex("E1050809F7"));
+        QVERIFY(result);
+        QCOMPARE(result->outcome, Outcome::Replied);
+        QCOMPARE(result->t0, 8'639'990.0F);
+    }
+
+    void aReplyArrivingByteByByteIsTakenAtTheThreshold()
+    {
+        attempt();
+        const QByteArray reply = QByteArray::fromHex("E1050809F7");
+        for (int i = 0; i < 4; ++i) {
+            port->receive(reply.mid(i, 1));
+            QVERIFY(!result);
+            QVERIFY(!link->receiveFlag());
+        }
+        port->receive(reply.mid(4, 1));
+        QVERIFY(result);
+        QCOMPARE(result->reply, reply);
+        QVERIFY(!link->receiveFlag());
+    }
+
+    void aLateReplyIsReadByTheNextAttempt()
+    {
+        attempt();
+        clock->advance(20);
+        QCOMPARE(result->outcome, Outcome::TimedOut);
+        QSignalSpy waiting(link, &SelectorLink::dataWaiting);
+        port->receive(QByteArray::fromHex("E1050809F7"));
+        QVERIFY(link->receiveFlag());
+        QCOMPARE(waiting.count(), 1);
+
+        attempt();
+        QCOMPARE(port->written.size(), 2); // the request still goes out
+        QVERIFY(!result);                  // answered from the event loop, not inside the call
+        QTRY_VERIFY(result.has_value());
+        QCOMPARE(result->outcome, Outcome::Replied);
+        QCOMPARE(result->reply, QByteArray::fromHex("E1050809F7"));
+        QVERIFY(!link->receiveFlag());
+    }
+
+    void aClosedPortFailsLikeATimeOut()
+    {
+        link->closePort();
+        attempt();
+        QVERIFY(port->written.isEmpty());
+        clock->advance(20);
+        QCOMPARE(result->outcome, Outcome::TimedOut);
+    }
+
+    void aHangUpEndsTheWaitingAttempt()
+    {
+        QSignalSpy failed(link, &SelectorLink::portFailed);
+        attempt();
+        port->hangUp();
+        QVERIFY(result);
+        QCOMPARE(result->outcome, Outcome::PortFailed);
+        QCOMPARE(failed.count(), 1);
+        QVERIFY(!link->isPortOpen());
+        clock->advance(100); // the dead attempt's deadline must not fire a second time
+        QCOMPARE(result->outcome, Outcome::PortFailed);
+    }
+
+    void reportsWaitWithoutTimeOutUntilCancelled()
+    {
+        link->setReceiveThreshold(SelectorLink::ReportThreshold);
+        result.reset();
+        link->waitForData([this](const SelectorLink::AttemptResult& r) { result = r; });
+        port->receive(QByteArray(5, '\x01'));
+        clock->advance(100000);
+        QVERIFY(!result);
+        port->receive(QByteArray(5, '\x02'));
+        QCOMPARE(result->outcome, Outcome::Replied);
+        QCOMPARE(result->reply.size(), 10);
+
+        link->waitForData([this](const SelectorLink::AttemptResult& r) { result = r; });
+        link->cancelWait();
+        QCOMPARE(result->outcome, Outcome::Cancelled);
+        QVERIFY(!link->isWaiting());
+    }
+
+    void flushDiscardsEverythingWaiting()
+    {
+        port->receive(QByteArray::fromHex("0102030405060708"));
+        QVERIFY(link->receiveFlag());
+        link->flushInput();
+        QVERIFY(!link->receiveFlag());
+        QVERIFY(link->readReply().isEmpty());
+    }
+
+    void theSettlingPauseHoldsTheLink()
+    {
+        QSignalSpy busy(link, &SelectorLink::busyChanged);
+        QVERIFY(link->beginOperation());
+        QVERIFY(!link->beginOperation()); // one operation at a time
+        bool released = false;
+        const float reference = static_cast<float>(clock->now());
+        clock->advance(10);
+        link->endOperationAfterPause(reference, [&] { released = true; });
+        clock->advance(19);
+        QVERIFY(link->isBusy());
+        QVERIFY(!released);
+        clock->advance(1);
+        QVERIFY(released);
+        QVERIFY(!link->isBusy());
+        QCOMPARE(busy.count(), 2);
+    }
+};
+
+QTEST_GUILESS_MAIN(SelectorLinkTest)
+#include "SelectorLinkTest.moc"
