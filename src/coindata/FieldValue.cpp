@@ -54,7 +54,8 @@ qsizetype numberLength(const QString& text, qsizetype from)
 double readFieldValue(const QString& text)
 {
     qsizetype start = 0;
-    while (start < text.size() && (text[start] == QLatin1Char(' ') || text[start] == QLatin1Char('\t')))
+    while (start < text.size() &&
+           (text[start] == QLatin1Char(' ') || text[start] == QLatin1Char('\t')))
         ++start;
     const qsizetype length = numberLength(text, start);
     if (length == 0)

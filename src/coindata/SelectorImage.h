@@ -13,7 +13,10 @@ public:
     static constexpr int CellCount = 256;
     static constexpr int SelectorByteCount = 189; // addresses 0..188 exist in the selector
 
-    static constexpr bool isValidAddress(int address) { return address >= 0 && address < CellCount; }
+    static constexpr bool isValidAddress(int address)
+    {
+        return address >= 0 && address < CellCount;
+    }
 
     // Text of a cell; an address outside 0..255 reads as an empty cell.
     const QString& cell(int address) const;

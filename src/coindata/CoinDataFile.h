@@ -1,0 +1,49 @@
+#pragma once
+
+#include "SelectorImage.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// Coin data files (".cdt"): a whole image as 256 lines, one per cell in address order, each the
+// cell's text between double quotes and ended by CR LF. Text is UTF-8 both ways, so any cell
+// text survives, and files of plain digits are the same bytes in every 8-bit encoding.
+class CoinDataFile
+{
+public:
+    enum class LoadResult
+    {
+        Loaded,     // cells 0..n-1 took the n fields read (n <= 256); the others kept their text
+        Unreadable, // missing, not a regular file, or a read error; the image is untouched
+        TooLarge,   // larger than MaxFileSize: not a coin data file; the image is untouched
+        NotText,    // holds NUL bytes: not a coin data file; the image is untouched
+    };
+
+    // A full file of 256 cells of numbers stays far below this; anything larger is not one.
+    static constexpr qint64 MaxFileSize = 64 * 1024;
+
+    CoinDataFile() = delete;
+
+    // A cell text is written unchanged, except that it ends at its first line break: a line
+    // break would split the line and shift every later cell on reading. The number the text
+    // begins with never changes by this.
+    static QByteArray serialize(const SelectorImage& image);
+
+    // The reading rule, for at most maxFields fields:
+    // - fields are separated by commas and line ends (CR LF, LF alone or CR alone); an empty
+    //   line is an empty field, so line k stays cell k; blanks alone at the end make no field;
+    // - blanks (space, tab) around a field are dropped;
+    // - a field that begins with a double quote ends at the next double quote or line end and
+    //   may hold commas and blanks; whatever follows up to the next separator is dropped, so a
+    //   cell text holding a quote reads back as the text before it (its number is kept);
+    // - a UTF-8 byte order mark at the start is skipped.
+    static QStringList parseFields(const QByteArray& bytes,
+                                   int maxFields = SelectorImage::CellCount);
+
+    // Reads up to 256 fields into cells 0 onwards; data after the 256th field is ignored.
+    static LoadResult load(const QString& path, SelectorImage& image);
+
+    // Replaces the file atomically: a save that fails leaves the previous file as it was.
+    static bool save(const QString& path, const SelectorImage& image, QString* errorText = nullptr);
+};

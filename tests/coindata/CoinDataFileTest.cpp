@@ -1,0 +1,278 @@
+#include "CoinDataFile.h"
+#include "DefaultSets.h"
+#include "SelectorImage.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
+namespace {
+
+QByteArray readBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+SelectorImage imageFilledWith(const QString& text)
+{
+    SelectorImage image;
+    for (int address = 0; address < SelectorImage::CellCount; ++address)
+        image.setCell(address, text);
+    return image;
+}
+
+QStringList numbersFrom(int first, int count)
+{
+    QStringList numbers;
+    for (int k = 0; k < count; ++k)
+        numbers << QString::number(first + k);
+    return numbers;
+}
+
+} // namespace
+
+class CoinDataFileTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void savesEditorDefaultsAsQuotedCrLfLines()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("default.cdt"));
+        SelectorImage image;
+        DefaultSets::applyEditorDefaults(image);
+        QVERIFY(CoinDataFile::save(path, image));
+
+        const QByteArray bytes = readBytes(path);
+        QVERIFY(
+            bytes.startsWith("\"0\"\r\n\"0\"\r\n\"0\"\r\n\"170\"\r\n\"0\"\r\n\"0\"\r\n\"0\"\r\n"));
+        QList<QByteArray> lines = bytes.split('\n');
+        QCOMPARE(lines.size(), SelectorImage::CellCount + 1);
+        QVERIFY(lines.takeLast().isEmpty());
+        const QRegularExpression quotedNumber(QStringLiteral("^\"[0-9]+\"\r$"));
+        for (const QByteArray& line : lines)
+            QVERIFY2(quotedNumber.match(QString::fromUtf8(line)).hasMatch(), line);
+    }
+
+    void unsetCellsSaveAsEmptyQuotesAndLoadBackEmpty()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("selector.cdt"));
+        SelectorImage image;
+        for (int address = 0; address < SelectorImage::SelectorByteCount; ++address)
+            image.setNumber(address, address);
+        QVERIFY(CoinDataFile::save(path, image));
+
+        const QList<QByteArray> lines = readBytes(path).split('\n');
+        QCOMPARE(lines.size(), SelectorImage::CellCount + 1);
+        QCOMPARE(lines[188], QByteArray("\"188\"\r"));
+        for (int address = SelectorImage::SelectorByteCount; address < SelectorImage::CellCount;
+             ++address)
+            QCOMPARE(lines[address], QByteArray("\"\"\r"));
+
+        SelectorImage loaded = imageFilledWith(QStringLiteral("x"));
+        QCOMPARE(CoinDataFile::load(path, loaded), CoinDataFile::LoadResult::Loaded);
+        QVERIFY(loaded == image);
+    }
+
+    void cellTextsSurviveSaveAndLoad_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("reloaded");
+        const auto row = [](const char* name, const char* text, const char* reloaded) {
+            QTest::newRow(name) << QString::fromUtf8(text) << QString::fromUtf8(reloaded);
+        };
+        row("trailing letters", "12abc", "12abc");
+        row("commas", "1,2,3", "1,2,3");
+        row("inner blanks", " 7 ", " 7 ");
+        row("non-Latin-1", "€5", "€5");
+        row("fraction", "-1.5", "-1.5");
+        row("quote ends the text, number kept", "12\"ab", "12");
+        row("line break ends the text, number kept", "7\r\n8", "7");
+    }
+    void cellTextsSurviveSaveAndLoad()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, reloaded);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("texts.cdt"));
+        SelectorImage image;
+        DefaultSets::applyEditorDefaults(image);
+        image.setCell(100, text);
+        image.setCell(101, QStringLiteral("next"));
+        QVERIFY(CoinDataFile::save(path, image));
+
+        SelectorImage loaded;
+        QCOMPARE(CoinDataFile::load(path, loaded), CoinDataFile::LoadResult::Loaded);
+        QCOMPARE(loaded.cell(100), reloaded);
+        image.setCell(100, reloaded);
+        QVERIFY(loaded == image);
+    }
+
+    void parsesFields_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("fields");
+        QTest::newRow("nothing") << QByteArray() << QStringList();
+        QTest::newRow("quoted CR LF lines")
+            << QByteArray("\"1\"\r\n\"22\"\r\n") << QStringList{"1", "22"};
+        QTest::newRow("plain LF lines") << QByteArray("1\n2\n3") << QStringList{"1", "2", "3"};
+        QTest::newRow("CR alone") << QByteArray("1\r2\r") << QStringList{"1", "2"};
+        QTest::newRow("commas and lines")
+            << QByteArray("\"1\",\"2\",3\r\n4") << QStringList{"1", "2", "3", "4"};
+        QTest::newRow("comma inside quotes")
+            << QByteArray("\"a,b\"\r\n5") << QStringList{"a,b", "5"};
+        QTest::newRow("blanks around plain fields")
+            << QByteArray("  5 \t, \t6  \r\n") << QStringList{"5", "6"};
+        QTest::newRow("blanks inside quotes kept")
+            << QByteArray("  \" 5 \"  \r\n") << QStringList{" 5 "};
+        QTest::newRow("empty quotes") << QByteArray("\"\"\r\n\"\"\r\n") << QStringList{"", ""};
+        QTest::newRow("empty line keeps alignment")
+            << QByteArray("1\r\n\r\n3\r\n") << QStringList{"1", "", "3"};
+        QTest::newRow("comma before line end") << QByteArray("1,\n2") << QStringList{"1", "", "2"};
+        QTest::newRow("trailing blanks make no field")
+            << QByteArray("1\r\n  \t") << QStringList{"1"};
+        QTest::newRow("text after closing quote dropped")
+            << QByteArray("\"12\"ab,3") << QStringList{"12", "3"};
+        QTest::newRow("quote inside quotes ends the field")
+            << QByteArray("\"a\"b\"\r\n\"c\"") << QStringList{"a", "c"};
+        QTest::newRow("unclosed quote ends at the line")
+            << QByteArray("\"abc\r\n\"d\"") << QStringList{"abc", "d"};
+        QTest::newRow("unclosed quote at the end") << QByteArray("\"abc") << QStringList{"abc"};
+        QTest::newRow("quote inside plain field") << QByteArray("ab\"c") << QStringList{"ab\"c"};
+        QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF\"1\"") << QStringList{"1"};
+        QTest::newRow("UTF-8 text") << QByteArray("\"\xE2\x82\xAC\"") << QStringList{"€"};
+    }
+    void parsesFields()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, fields);
+        QCOMPARE(CoinDataFile::parseFields(bytes), fields);
+    }
+
+    void parsingStopsAfterMaxFields()
+    {
+        QCOMPARE(CoinDataFile::parseFields("1,2,3,4", 2), (QStringList{"1", "2"}));
+        QCOMPARE(CoinDataFile::parseFields("1,2", 0), QStringList());
+    }
+
+    void loadsFieldsIntoLeadingCells_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("fields");
+        const QStringList longList = numbersFrom(1000, 300);
+        QTest::newRow("300 lines, the rest ignored")
+            << (longList.join(QStringLiteral("\r\n")).toUtf8() + "\r\n")
+            << longList.first(SelectorImage::CellCount);
+        QTest::newRow("short file loads as far as it goes")
+            << QByteArray("\"1\"\r\n\"2\"\r\n") << QStringList{"1", "2"};
+        const QStringList plain = numbersFrom(0, SelectorImage::CellCount);
+        QTest::newRow("plain numbers, LF only")
+            << (plain.join(QLatin1Char('\n')).toUtf8() + "\n") << plain;
+    }
+    void loadsFieldsIntoLeadingCells()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, fields);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("in.cdt"));
+        QVERIFY(writeBytes(path, bytes));
+        SelectorImage image = imageFilledWith(QStringLiteral("old"));
+        QCOMPARE(CoinDataFile::load(path, image), CoinDataFile::LoadResult::Loaded);
+        for (int address = 0; address < SelectorImage::CellCount; ++address)
+            QCOMPARE(image.cell(address),
+                     address < fields.size() ? fields[address] : QStringLiteral("old"));
+    }
+
+    // Anything refused leaves the image as it was.
+    void checksSizeAndContentBeforeLoading_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<CoinDataFile::LoadResult>("result");
+        using Result = CoinDataFile::LoadResult;
+        const QByteArray lines = QByteArray("1\r\n").repeated(21845);
+        QTest::newRow("missing") << "missing.cdt" << QByteArray() << Result::Unreadable;
+        QTest::newRow("directory") << "." << QByteArray() << Result::Unreadable;
+        QTest::newRow("exactly 64 KiB") << "limit.cdt" << lines + "2" << Result::Loaded;
+        QTest::newRow("one byte more") << "large.cdt" << lines + "22" << Result::TooLarge;
+        QTest::newRow("binary") << "binary.cdt" << QByteArray("\"1\"\r\n\0\"2\"\r\n", 11)
+                                << Result::NotText;
+    }
+    void checksSizeAndContentBeforeLoading()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(CoinDataFile::LoadResult, result);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name);
+        if (!bytes.isEmpty())
+            QVERIFY(writeBytes(path, bytes));
+        const SelectorImage before = imageFilledWith(QStringLiteral("old"));
+        SelectorImage image = before;
+        QCOMPARE(CoinDataFile::load(path, image), result);
+        QCOMPARE(image == before, result != CoinDataFile::LoadResult::Loaded);
+    }
+
+    void saveIntoAnImpossiblePathFails()
+    {
+        QTemporaryDir dir;
+        const QString notADirectory = dir.filePath(QStringLiteral("file"));
+        QVERIFY(writeBytes(notADirectory, "x"));
+        QString error;
+        QVERIFY(!CoinDataFile::save(notADirectory + QStringLiteral("/coin.cdt"), SelectorImage(),
+                                    &error));
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(readBytes(notADirectory), QByteArray("x"));
+    }
+
+    // A write that fails half-way (a full disk) must not leave a truncated coin data file.
+    void saveFailingMidWayKeepsThePreviousFile()
+    {
+#ifdef Q_OS_UNIX
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("coin.cdt"));
+        SelectorImage previous;
+        DefaultSets::applyEditorDefaults(previous);
+        QVERIFY(CoinDataFile::save(path, previous));
+        const QByteArray before = readBytes(path);
+
+        // A file size limit makes the write fail after 100 bytes, as a full disk would.
+        rlimit oldLimit{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &oldLimit), 0);
+        rlimit smallLimit = oldLimit;
+        smallLimit.rlim_cur = 100;
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &smallLimit), 0);
+        QString error;
+        const bool saved =
+            CoinDataFile::save(path, imageFilledWith(QStringLiteral("12345")), &error);
+        setrlimit(RLIMIT_FSIZE, &oldLimit);
+        std::signal(SIGXFSZ, oldHandler);
+
+        QVERIFY(!saved);
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(readBytes(path), before);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"coin.cdt"});
+#else
+        QSKIP("needs a per-process file size limit");
+#endif
+    }
+};
+
+QTEST_GUILESS_MAIN(CoinDataFileTest)
+#include "CoinDataFileTest.moc"
