@@ -18,8 +18,8 @@ constexpr int FixedRecord[] = {4, 52, 107, 61};
 
 } // namespace
 
-ImageTransfer::ImageTransfer(Kind kind, int first, int last, SelectorLink& link, SelectorImage& image,
-                             TransferDisplay& display, QObject* parent)
+ImageTransfer::ImageTransfer(Kind kind, int first, int last, SelectorLink& link,
+                             SelectorImage& image, TransferDisplay& display, QObject* parent)
     : QObject(parent), m_kind(kind), m_first(first), m_last(last), m_link(link), m_image(image),
       m_display(display), m_address(first)
 {
@@ -175,6 +175,7 @@ void ImageTransfer::giveUp()
 void ImageTransfer::finish(bool succeeded)
 {
     m_running = false;
+    emit completed(succeeded);
     // Reads pause from their last request; a block pauses from its end (after the end frame).
     const float reference = isRead() ? m_lastT0 : static_cast<float>(m_link.clock().now());
     QPointer<ImageTransfer> self(this);

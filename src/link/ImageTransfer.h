@@ -17,7 +17,12 @@ class ImageTransfer : public QObject
 {
     Q_OBJECT
 public:
-    enum class Kind { FullRead, PartialRead, ProgramBlock };
+    enum class Kind
+    {
+        FullRead,
+        PartialRead,
+        ProgramBlock
+    };
 
     static constexpr int FirstPartialReadAddress = 120;
 
@@ -26,12 +31,13 @@ public:
                   TransferDisplay& display, QObject* parent = nullptr);
     ~ImageTransfer() override;
 
-    static ImageTransfer* fullRead(SelectorLink& link, SelectorImage& image, TransferDisplay& display,
-                                   QObject* parent = nullptr);
+    static ImageTransfer* fullRead(SelectorLink& link, SelectorImage& image,
+                                   TransferDisplay& display, QObject* parent = nullptr);
     static ImageTransfer* partialRead(SelectorLink& link, SelectorImage& image,
                                       TransferDisplay& display, QObject* parent = nullptr);
-    static ImageTransfer* programBlock(int begin, int total, SelectorLink& link, SelectorImage& image,
-                                       TransferDisplay& display, QObject* parent = nullptr);
+    static ImageTransfer* programBlock(int begin, int total, SelectorLink& link,
+                                       SelectorImage& image, TransferDisplay& display,
+                                       QObject* parent = nullptr);
 
     // False when another link operation holds the link: nothing is sent then.
     bool start();
@@ -41,7 +47,9 @@ public:
     int failures() const { return m_budget.failures(); }
 
 signals:
-    // Emitted once, after the settling pause; true when every byte went through.
+    // The last exchange is over (the settling pause follows); true when every byte went through.
+    void completed(bool succeeded);
+    // Emitted once, after the settling pause, with the same outcome.
     void finished(bool succeeded);
 
 private:

@@ -15,8 +15,9 @@ constexpr quint8 CalibrationStartLead = 0x83;
 constexpr quint8 StopLead = 0x84;
 constexpr quint8 IdLead = 0x9A;
 
-LinkFrame readRequest(int address);        // E1 a 08 06: the full read
-LinkFrame partialReadRequest(int address); // E1 a 55 AA: the partial read and the read before sampling
+LinkFrame readRequest(int address); // E1 a 08 06: the full read
+LinkFrame
+partialReadRequest(int address); // E1 a 55 AA: the partial read and the read before sampling
 LinkFrame writeRequest(int address, quint8 value);
 LinkFrame endOfBlock();
 LinkFrame teachStart();

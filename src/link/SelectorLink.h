@@ -24,7 +24,13 @@ public:
     static constexpr int ReplyThreshold = 5;
     static constexpr int ReportThreshold = 10;
 
-    enum class Outcome { Replied, TimedOut, PortFailed, Cancelled };
+    enum class Outcome
+    {
+        Replied,
+        TimedOut,
+        PortFailed,
+        Cancelled
+    };
     struct AttemptResult
     {
         Outcome outcome;

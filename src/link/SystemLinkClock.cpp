@@ -34,7 +34,8 @@ private:
 
 } // namespace
 
-SystemLinkClock::SystemLinkClock() : m_startOfDay(QTime::currentTime().msecsSinceStartOfDay() / 10.0)
+SystemLinkClock::SystemLinkClock()
+    : m_startOfDay(QTime::currentTime().msecsSinceStartOfDay() / 10.0)
 {
     m_elapsed.start();
 }

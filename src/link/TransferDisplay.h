@@ -2,7 +2,12 @@
 
 #include <QString>
 
-enum class StatusColour { Blue, Red, Green };
+enum class StatusColour
+{
+    Blue,
+    Red,
+    Green
+};
 
 // What a transfer shows while it runs: the status window's line, progress bar and "close"
 // button. The window side implements it; the transfer never touches widgets.

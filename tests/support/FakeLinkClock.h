@@ -21,7 +21,8 @@ public:
         for (;;) {
             Entry* due = nullptr;
             for (const auto& entry : *m_entries)
-                if (entry->active && entry->deadline <= target && (!due || entry->deadline < due->deadline))
+                if (entry->active && entry->deadline <= target &&
+                    (!due || entry->deadline < due->deadline))
                     due = entry.get();
             if (!due)
                 break;
@@ -62,7 +63,8 @@ private:
 class FakeLinkTimer final : public LinkTimer
 {
 public:
-    explicit FakeLinkTimer(FakeLinkClock& clock) : m_clock(clock), m_entry(std::make_shared<FakeLinkClock::Entry>())
+    explicit FakeLinkTimer(FakeLinkClock& clock)
+        : m_clock(clock), m_entry(std::make_shared<FakeLinkClock::Entry>())
     {
         clock.m_entries->push_back(m_entry);
     }

@@ -15,7 +15,13 @@
 class FakeSelector
 {
 public:
-    enum class Fault { Silent, WrongChecksum, WrongLead, WrongAddress };
+    enum class Fault
+    {
+        Silent,
+        WrongChecksum,
+        WrongLead,
+        WrongAddress
+    };
 
     explicit FakeSelector(FakeLinkPort& port) : m_port(port)
     {
@@ -63,7 +69,8 @@ private:
         QByteArray reply = LinkFrame::build(lead, echoedAddress, frame->at(2), value).toByteArray();
         if (fault == Fault::WrongChecksum)
             reply[4] = static_cast<char>(reply.at(4) + 1);
-        QMetaObject::invokeMethod(&m_port, [this, reply] { m_port.receive(reply); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &m_port, [this, reply] { m_port.receive(reply); }, Qt::QueuedConnection);
     }
 
     FakeLinkPort& m_port;
@@ -72,8 +79,7 @@ private:
 
 // Runs the event loop, moving fake time on by a hundredth whenever nothing else happens, until
 // done() holds or the step limit is reached.
-template <typename Done>
-bool pumpUntil(FakeLinkClock& clock, Done done, int maxSteps = 20000)
+template <typename Done> bool pumpUntil(FakeLinkClock& clock, Done done, int maxSteps = 20000)
 {
     for (int step = 0; step < maxSteps; ++step) {
         QCoreApplication::processEvents();

@@ -1,0 +1,18 @@
+#include "MainWindow.h"
+#include "SerialLinkPort.h"
+#include "SystemLinkClock.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("tarnvello"));
+    QCoreApplication::setApplicationName(QStringLiteral("tarnvello"));
+
+    SystemLinkClock clock;
+    MainWindow window(std::make_unique<SerialLinkPort>(), clock);
+    window.startUp();
+    window.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,427 @@
+#include "MainWindow.h"
+#include "AppPaths.h"
+#include "AppTestEnvironment.h"
+#include "FakeSelector.h"
+#include "PortMap.h"
+#include "SelectorLink.h"
+#include "SettingWindow.h"
+#include "StatusWindow.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QColor textColour(const QLabel* label)
+{
+    return label->palette().color(QPalette::WindowText);
+}
+
+const QColor Red(255, 0, 0);
+const QColor Blue(0, 0, 255);
+
+} // namespace
+
+class MainWindowTest : public QObject
+{
+    Q_OBJECT
+
+    AppTestEnvironment environment;
+    FakeLinkClock clock;
+    FakeLinkPort* port = nullptr;
+    std::unique_ptr<FakeSelector> selector;
+    std::unique_ptr<MainWindow> window;
+
+    void createWindow()
+    {
+        auto fakePort = std::make_unique<FakeLinkPort>();
+        port = fakePort.get();
+        selector = std::make_unique<FakeSelector>(*port);
+        window = std::make_unique<MainWindow>(std::move(fakePort), clock);
+    }
+    QString startupFile() const { return AppPaths::dataFile(AppPaths::StartupFileName); }
+    template <typename T> T* find(const char* name) const
+    {
+        return window->findChild<T*>(QLatin1String(name));
+    }
+    QLabel* status() const { return find<QLabel>("labelStats"); }
+    StatusWindow* statusWindow() const { return window->findChild<StatusWindow*>("ff"); }
+    QStringList checkedPorts() const
+    {
+        QStringList names;
+        for (const char* name : {"mnuCom1", "mnuCom2", "mnuCom3", "MnuCom4", "MnuCom9"})
+            if (find<QAction>(name)->isChecked())
+                names << name;
+        return names;
+    }
+    bool runLinkUntil(const std::function<bool()>& done) { return pumpUntil(clock, done); }
+
+private slots:
+    void init()
+    {
+        environment.reset();
+        createWindow();
+    }
+    void cleanup()
+    {
+        window.reset();
+        selector.reset();
+    }
+
+    void showsExactlyTheDeliveredControls()
+    {
+        window->startUp();
+        window->show();
+        QCOMPARE(window->windowTitle(), QString("TARNVELLO   Coin Selector programmer"));
+        struct Button
+        {
+            const char* name;
+            const char* caption;
+            const char* hint;
+            bool shown;
+        };
+        const Button buttons[] = {
+            {"ComTeach", "Teach Coin Selector", "Insert coins to teach this on_line Coin Selector",
+             true},
+            {"ComEdit", "Edit Coin Selector", "Edit this on_line Coin Selector", true},
+            {"ComCal", "Channel Calibration",
+             "To calibrate channels for this on_line Coin Selector", true},
+            {"ComExit", "Exit", "exit", true},
+            {"ComSampling", "Sampling", "To create Coin Data file", false},
+            {"ComProgame", "Program", "Program this on_line Coin Selector from existing Coin Data",
+             false},
+        };
+        int lastTop = -1;
+        for (const Button& spec : buttons) {
+            auto* button = find<QPushButton>(spec.name);
+            QVERIFY2(button, spec.name);
+            QCOMPARE(button->text(), QString(spec.caption));
+            QCOMPARE(button->toolTip(), QString(spec.hint));
+            QCOMPARE(button->isVisible(), spec.shown);
+            if (spec.shown) {
+                QVERIFY(button->y() > lastTop); // a column, top to bottom, in this order
+                lastTop = button->y();
+            }
+        }
+        const QStringList shownActions{"mnuOpen_Program", "mnuCom1", "mnuCom2",
+                                       "mnuCom3",         "MnuCom4", "MnuCom9"};
+        const QStringList hiddenActions{
+            "mnuFileOpen", "mnuReadSelector", "mnuDefault", "mnuFileSave", "mnuSaveAs",
+            "mnuProgram",  "mnuFileExit",     "mnuName1",   "mnuName2",    "mnuEdit",
+            "mnubar3",     "mnuPar",          "mnuDisplay", "mnuTK1",      "mnuTK2"};
+        for (const QString& name : shownActions)
+            QVERIFY2(find<QAction>(name.toLatin1())->isVisible(), qPrintable(name));
+        for (const QString& name : hiddenActions)
+            QVERIFY2(!find<QAction>(name.toLatin1())->isVisible(), qPrintable(name));
+        QCOMPARE(find<QAction>("mnuOpen_Program")->text(), QString("Open && Program"));
+        QCOMPARE(find<QAction>("MnuCom9")->text(), QString("Com9(&9)"));
+    }
+
+    void hiddenItemsStillRunWhenTriggered()
+    {
+        window->startUp();
+        window->image().setCell(84, "7");
+        find<QAction>("mnuDefault")->trigger();
+        QCOMPARE(window->image().cell(84), QString("128"));
+        find<QAction>("mnuFileSave")->trigger();
+        QVERIFY(readAll(window->currentFileName()).startsWith("\"0\"\r\n"));
+    }
+
+    void aFirstStartUsesComOneAndTheDefaultNames()
+    {
+        window->image().setCell(150, "x");
+        window->startUp();
+        QCOMPARE(checkedPorts(), QStringList{"mnuCom1"});
+        QCOMPARE(port->openedDevice, PortMap::defaultDevice(1));
+        QCOMPARE(window->currentFileName(), AppPaths::dataFile("coin.syn"));
+        QCOMPARE(window->previousFileName(), AppPaths::dataFile("aaa.syn"));
+        QCOMPARE(window->image().cell(84), QString("128")); // main-window defaults applied
+        QCOMPARE(window->image().cell(150), QString("x"));  // and nothing beyond them
+        QCOMPARE(status()->text(), QString());
+    }
+
+    void theLastCheckedPortWinsAndStaysChecked()
+    {
+        writeFile(startupFile(),
+                  "\"/x/a.cdt\"\r\n\"/x/b.cdt\"\r\n#FALSE#\r\n#TRUE#\r\n#FALSE#\r\n#TRUE#\r\n");
+        QSettings().setValue("Ports/Com4", "/dev/fake4");
+        window->startUp();
+        QCOMPARE(checkedPorts(), (QStringList{"mnuCom2", "MnuCom4"}));
+        QCOMPARE(window->currentPortNumber(), 4);
+        QCOMPARE(port->openedDevice, QString("/dev/fake4"));
+        QCOMPARE(window->currentFileName(), QString("/x/a.cdt"));
+    }
+
+    void comNineIsNotRememberedAcrossExit()
+    {
+        window->startUp();
+        find<QAction>("MnuCom9")->trigger();
+        QCOMPARE(status()->text(), QString("commucation port use com9:"));
+        QCOMPARE(textColour(status()), Blue);
+        window->mnuFileExit_Click();
+        QVERIFY(readAll(startupFile()).endsWith("#FALSE#\r\n#FALSE#\r\n#FALSE#\r\n#FALSE#\r\n"));
+        QVERIFY(!port->isOpen());
+
+        createWindow();
+        window->startUp();
+        QCOMPARE(checkedPorts(), QStringList());
+        QCOMPARE(window->currentPortNumber(), 1);
+    }
+
+    void aPortThatWillNotOpenFallsBackToComOne()
+    {
+        window->startUp();
+        port->refusedDevices << PortMap::defaultDevice(3);
+        find<QAction>("mnuCom3")->trigger();
+        QCOMPARE(status()->text(), QString("warning:something wrong to open com3"));
+        QCOMPARE(textColour(status()), Red);
+        QCOMPARE(checkedPorts(), QStringList{"mnuCom1"});
+        QCOMPARE(port->openedDevice, PortMap::defaultDevice(1));
+        QVERIFY(port->isOpen());
+
+        port->refusedDevices << PortMap::defaultDevice(9) << PortMap::defaultDevice(1);
+        find<QAction>("MnuCom9")->trigger();
+        QCOMPARE(status()->text(), QString("warning:something wrong to open COM9"));
+        QVERIFY(!port->isOpen());
+    }
+
+    void onlyExitWritesTheStartupFile()
+    {
+        window->startUp();
+        window->show();
+        window->close();
+        QVERIFY(!QFile::exists(startupFile()));
+        QVERIFY(QSettings().contains("Settings/MainWidth"));
+
+        createWindow();
+        window->startUp();
+        window->show();
+        window->mnuFileExit_Click();
+        QCOMPARE(readAll(startupFile()), "\"" + AppPaths::dataFile("coin.syn").toUtf8() +
+                                             "\"\r\n\"" + AppPaths::dataFile("aaa.syn").toUtf8() +
+                                             "\"\r\n#TRUE#\r\n#FALSE#\r\n#FALSE#\r\n#FALSE#\r\n");
+    }
+
+    void aMinimisedWindowKeepsTheStoredPlacement()
+    {
+        QSettings().setValue("Settings/MainLeft", "1234");
+        window->startUp();
+        window->showMinimized();
+        if (!window->isMinimized())
+            QSKIP("this platform does not minimise windows");
+        window->close();
+        QCOMPARE(QSettings().value("Settings/MainLeft").toString(), QString("1234"));
+    }
+
+    void theStatusWindowIsCreatedDisabledAndReusedAfterFailure()
+    {
+        window->startUp();
+        // First read fails: five bad replies in a row.
+        for (int request = 0; request < 5; ++request)
+            selector->setFault(request, FakeSelector::Fault::WrongChecksum);
+        QVERIFY(window->mnuReadSelector_Click());
+        QVERIFY(statusWindow());
+        QCOMPARE(statusWindow()->windowTitle(), QString("status"));
+        QVERIFY(!statusWindow()->comExit()->isEnabled());
+        QVERIFY(runLinkUntil([&] { return !window->link().isBusy(); }));
+        QPointer<StatusWindow> failed = statusWindow();
+        QVERIFY(failed->isVisible());
+        QVERIFY(failed->comExit()->isEnabled());
+        QCOMPARE(failed->labelStats()->text(), QString("Read selector error"));
+        QCOMPARE(textColour(failed->labelStats()), Red);
+        QVERIFY(!window->opened());
+
+        // Reused while still open: "close" stays enabled, and success closes it.
+        QVERIFY(window->mnuReadSelector_Click());
+        QCOMPARE(statusWindow(), failed.data());
+        QVERIFY(failed->comExit()->isEnabled());
+        QVERIFY(runLinkUntil([&] { return failed.isNull(); }));
+        QVERIFY(window->opened());
+        QCOMPARE(window->image().cell(188), QString::number(selector->memory[188]));
+
+        // After the user closes a failed window, the next transfer creates it anew, disabled.
+        QVERIFY(runLinkUntil([&] { return !window->link().isBusy(); }));
+        const int sent = int(selector->requests.size());
+        for (int request = 0; request < 5; ++request)
+            selector->setFault(sent + request, FakeSelector::Fault::Silent);
+        QVERIFY(window->mnuReadSelector_Click());
+        QVERIFY(runLinkUntil([&] { return !window->link().isBusy(); }));
+        QTest::mouseClick(statusWindow()->comExit(), Qt::LeftButton);
+        QTRY_VERIFY(!statusWindow());
+        window->setBegin(0);
+        window->setTotal(3);
+        QVERIFY(window->program_to_selector());
+        QVERIFY(!statusWindow()->comExit()->isEnabled());
+        QCOMPARE(statusWindow()->bar()->maximum(), 189);
+        QVERIFY(runLinkUntil([&] { return !window->link().isBusy(); }));
+    }
+
+    void linkCommandsAreRefusedWhileATransferRuns()
+    {
+        window->startUp();
+        QVERIFY(window->mnuReadSelector_Click());
+        QVERIFY(!find<QPushButton>("ComEdit")->isEnabled());
+        QVERIFY(!find<QAction>("mnuOpen_Program")->isEnabled());
+        QVERIFY(!window->mnuProgram_Click());
+        QVERIFY(!window->ThisReadSelector_Click());
+        QVERIFY(find<QPushButton>("ComExit")->isEnabled());
+        QVERIFY(runLinkUntil([&] { return !window->link().isBusy(); }));
+        QVERIFY(find<QPushButton>("ComEdit")->isEnabled());
+        QCOMPARE(selector->requests.size(), 189);
+    }
+
+    void openAndProgramNeedsAReadableFile()
+    {
+        window->startUp();
+        const QString missing = environment.path("missing.cdt");
+        window->setFileChooser(
+            [&](const QString& title) { return title == "open" ? missing : QString(); }, {});
+        find<QAction>("mnuOpen_Program")->trigger();
+        QCOMPARE(window->cdt(), 1);
+        QVERIFY(!window->opened());
+        QVERIFY(!window->link().isBusy());
+        QVERIFY(port->written.isEmpty());
+        QCOMPARE(textColour(status()), Red);
+        QCOMPARE(window->currentFileName(), missing); // the names were shifted all the same
+
+        // A readable file is loaded and programmed with the three standard blocks.
+        SelectorImage saved;
+        for (int a = 0; a < 256; ++a)
+            saved.setNumber(a, (a * 3) % 256);
+        const QString good = environment.path("good.cdt");
+        writeFile(good, [&] {
+            QByteArray bytes;
+            for (int a = 0; a < 256; ++a)
+                bytes += '"' + saved.cell(a).toUtf8() + "\"\r\n";
+            return bytes;
+        }());
+        window->setFileChooser([&](const QString&) { return good; }, {});
+        find<QAction>("mnuOpen_Program")->trigger();
+        QVERIFY(window->opened());
+        QVERIFY(
+            runLinkUntil([&] { return !window->link().isBusy() && selector->endOfBlocks == 3; }));
+        QCOMPARE(selector->writtenAddresses.size(), 184);
+        QCOMPARE(int(selector->memory[60]), 180);
+        QCOMPARE(window->previousFileName(), missing);
+    }
+
+    void previousFileSwapsAndLoads()
+    {
+        window->startUp();
+        const QString first = environment.path("first.cdt");
+        const QString second = environment.path("second.cdt");
+        writeFile(first, "\"11\"\r\n");
+        writeFile(second, "\"22\"\r\n");
+        window->setFileChooser([&](const QString&) { return first; }, {});
+        window->mnuFileOpen_Click();
+        window->setFileChooser([&](const QString&) { return second; }, {});
+        window->mnuFileOpen_Click();
+        QCOMPARE(window->image().cell(0), QString("22"));
+        find<QAction>("mnuName2")->trigger();
+        QCOMPARE(window->currentFileName(), first);
+        QCOMPARE(window->previousFileName(), second);
+        QCOMPARE(window->image().cell(0), QString("11"));
+        find<QAction>("mnuName2")->trigger();
+        QCOMPARE(window->currentFileName(), second);
+        QCOMPARE(window->image().cell(0), QString("22"));
+
+        // A cancelled dialog changes nothing and leaves the file not opened.
+        window->setFileChooser([&](const QString&) { return QString(); }, {});
+        window->mnuFileOpen_Click();
+        QVERIFY(!window->opened());
+        QCOMPARE(window->currentFileName(), second);
+    }
+
+    void aFailedSaveKeepsThePreviousFileAndSaysSo()
+    {
+        window->startUp();
+        const QString target = environment.path("kept.cdt");
+        writeFile(target, "previous");
+        // A path below a regular file cannot be created, even by root.
+        const QString impossible = target + "/new.cdt";
+        window->setFileChooser({}, [&](const QString& title) {
+            return title == "save file" ? impossible : QString();
+        });
+        window->mnuSaveAs_Click();
+        QCOMPARE(window->currentFileName(), impossible);
+        QCOMPARE(textColour(status()), Red);
+        QCOMPARE(readAll(target), QByteArray("previous"));
+    }
+
+    void editorOpensAfterASuccessfulReadAndReopensWithDefaults()
+    {
+        window->startUp();
+        find<QPushButton>("ComEdit")->click();
+        QVERIFY(runLinkUntil([&] { return window->editor() != nullptr; }));
+        SettingWindow* editor = window->editor();
+        QCOMPARE(editor->windowTitle(), QString("Edit"));
+        QCOMPARE(editor->findChild<QLineEdit*>("TextPriceA")->text(),
+                 QString::number(selector->memory[86]));
+
+        // "Teach Coin Selector" on the open editor only changes its mode.
+        editor->findChild<QLineEdit*>("TextPriceA")->setText("77");
+        find<QPushButton>("ComTeach")->click();
+        QCOMPARE(window->editor(), editor);
+        QCOMPARE(editor->windowTitle(), QString("Setting"));
+        QCOMPARE(editor->findChild<QLineEdit*>("TextPriceA")->text(), QString("77"));
+        QCOMPARE(window->cdt(), 0);
+
+        QPointer<SettingWindow> old = editor;
+        editor->findChild<QPushButton*>("ComDefault")->click();
+        QTRY_VERIFY(old.isNull());
+        QVERIFY(window->editor());
+        QCOMPARE(window->editor()->windowTitle(), QString("Setting"));
+        QCOMPARE(window->image().cell(92), QString("100"));
+        QCOMPARE(window->editor()->findChild<QLineEdit*>("TextSignalTime")->text(), QString("100"));
+        QVERIFY(!window->editor()
+                     ->findChild<QPushButton*>("ComDefault")
+                     ->isVisibleTo(window->editor()));
+    }
+
+    void channelCalibrationDoesNotOpenTheEditorWhenTheReadFails()
+    {
+        window->startUp();
+        for (int request = 0; request < 5; ++request)
+            selector->setFault(request, FakeSelector::Fault::Silent);
+        find<QPushButton>("ComCal")->click();
+        QVERIFY(runLinkUntil([&] { return !window->link().isBusy(); }));
+        QVERIFY(!window->editor());
+        find<QPushButton>("ComCal")->click();
+        QVERIFY(runLinkUntil([&] { return window->editor() != nullptr; }));
+        QVERIFY(
+            !window->editor()->findChild<QPushButton*>("ComExit")->isVisibleTo(window->editor()));
+    }
+
+    void exitClosesTheOtherWindows()
+    {
+        window->startUp();
+        window->show();
+        find<QPushButton>("ComTeach")->click();
+        QPointer<SettingWindow> editor = window->editor();
+        QVERIFY(editor->isVisible());
+        find<QPushButton>("ComExit")->click();
+        QTRY_VERIFY(editor.isNull());
+        QVERIFY(!window->isVisible());
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"

@@ -1,0 +1,94 @@
+#include "StartupFile.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+class StartupFileTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+
+    QString fileWith(const QByteArray& bytes)
+    {
+        const QString path = dir.filePath("cmose.sys");
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            qFatal("cannot write the test file");
+        file.write(bytes);
+        return path;
+    }
+
+private slots:
+    void writesSixQuotedAndFlagLines()
+    {
+        StartupSettings settings;
+        settings.currentFile = "/data/a, b.cdt";
+        settings.previousFile = "/data/old.cdt";
+        settings.comChecked = {false, true, false, true};
+        QCOMPARE(StartupFile::serialize(settings),
+                 QByteArray(
+                     "\"/data/a, "
+                     "b.cdt\"\r\n\"/data/old.cdt\"\r\n#FALSE#\r\n#TRUE#\r\n#FALSE#\r\n#TRUE#\r\n"));
+        const QString path = dir.filePath("written.sys");
+        QVERIFY(StartupFile::write(path, settings));
+        StartupSettings read;
+        StartupFile::read(path, read);
+        QCOMPARE(read.currentFile, settings.currentFile);
+        QCOMPARE(read.previousFile, settings.previousFile);
+        QCOMPARE(read.comChecked, settings.comChecked);
+    }
+
+    void readingAppliesLinesUntilTheFirstBadOne_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<QString>("previous");
+        QTest::addColumn<QString>("checks");
+        QTest::newRow("complete, LF only")
+            << QByteArray("\"a\"\n\"b\"\n#FALSE#\n#TRUE#\n#FALSE#\n#TRUE#\n") << "a"
+            << "b"
+            << "0101";
+        QTest::newRow("short") << QByteArray("\"a\"\r\n\"b\"\r\n#FALSE#\r\n") << "a"
+                               << "b"
+                               << "0000";
+        QTest::newRow("one name only") << QByteArray("\"a\"\r\n") << "a"
+                                       << "old2"
+                                       << "1000";
+        QTest::newRow("bad flag stops")
+            << QByteArray("\"a\"\r\n\"b\"\r\n#FALSE#\r\nyes\r\n#TRUE#\r\n#TRUE#\r\n") << "a"
+            << "b"
+            << "0000";
+        QTest::newRow("empty file") << QByteArray() << "old1"
+                                    << "old2"
+                                    << "1000";
+    }
+    void readingAppliesLinesUntilTheFirstBadOne()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, current);
+        QFETCH(QString, previous);
+        QFETCH(QString, checks);
+        StartupSettings settings{"old1", "old2", {true, false, false, false}};
+        StartupFile::read(fileWith(content), settings);
+        QCOMPARE(settings.currentFile, current);
+        QCOMPARE(settings.previousFile, previous);
+        QString shown;
+        for (bool checked : settings.comChecked)
+            shown += checked ? '1' : '0';
+        QCOMPARE(shown, checks);
+    }
+
+    void aMissingOrOversizedFileChangesNothing()
+    {
+        StartupSettings settings{"old1", "old2", {true, false, false, false}};
+        StartupFile::read(dir.filePath("missing"), settings);
+        StartupFile::read(fileWith(QByteArray(70000, 'x')), settings);
+        QCOMPARE(settings.currentFile, QString("old1"));
+        QCOMPARE(settings.comChecked[0], true);
+    }
+};
+
+QTEST_GUILESS_MAIN(StartupFileTest)
+#include "StartupFileTest.moc"
