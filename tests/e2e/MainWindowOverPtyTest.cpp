@@ -1,0 +1,158 @@
+#include "AppTestEnvironment.h"
+#include "LinkCommands.h"
+#include "MainWindow.h"
+#include "SelectorLink.h"
+#include "SelectorSimulator.h"
+#include "SerialLinkPort.h"
+#include "SettingWindow.h"
+#include "StatusWindow.h"
+#include "SystemLinkClock.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+using selectorsim::Fault;
+using selectorsim::SelectorSimulator;
+
+namespace {
+constexpr int Patience = 20000; // ms; generous, the machine may be busy
+}
+
+class MainWindowOverPtyTest : public QObject
+{
+    Q_OBJECT
+
+    AppTestEnvironment environment;
+    SystemLinkClock clock;
+    std::unique_ptr<SelectorSimulator> simulator;
+    std::unique_ptr<MainWindow> window;
+
+    QSet<int> writtenAddresses() const
+    {
+        QSet<int> addresses;
+        for (const auto& frame : simulator->receivedFrames())
+            if (frame[0] == LinkCommands::WriteLead)
+                addresses.insert(frame[1]);
+        return addresses;
+    }
+    void waitForLinkIdle() { QTRY_VERIFY_WITH_TIMEOUT(!window->link().isBusy(), Patience); }
+
+private slots:
+    void init()
+    {
+        environment.reset();
+        simulator = std::make_unique<SelectorSimulator>();
+        QVERIFY2(simulator->start(), simulator->errorString().c_str());
+        QSettings().setValue("Ports/Com1", QString::fromStdString(simulator->devicePath()));
+        window = std::make_unique<MainWindow>(std::make_unique<SerialLinkPort>(), clock);
+        window->startUp();
+        window->show();
+        QVERIFY(window->link().isPortOpen());
+    }
+    void cleanup()
+    {
+        window.reset();
+        simulator.reset();
+    }
+
+    void editCoinSelectorEndToEnd()
+    {
+        simulator->setMemoryAt(86, 12);   // price A
+        simulator->setMemoryAt(18, 0x4A); // coin 3 flags: bit 6 set, tolerance A 10
+        window->findChild<QPushButton*>("ComEdit")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(window->editor() != nullptr, Patience);
+        QVERIFY(window->opened());
+        SettingWindow* editor = window->editor();
+        QCOMPARE(editor->windowTitle(), QString("Edit"));
+        QCOMPARE(editor->findChild<QLineEdit*>("TextPriceA")->text(), QString("12"));
+        QCOMPARE(editor->findChild<QComboBox*>("ComboToleranceA3")->currentIndex(), 10);
+
+        QTest::keyClicks(editor->findChild<QLineEdit*>("TextPriceA"), "5"); // 125
+        editor->findChild<QComboBox*>("ComboToleranceA3")->setCurrentIndex(3);
+        simulator->clearReceived();
+        const auto before = simulator->memory();
+        editor->findChild<QPushButton*>("Command2")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(simulator->countReceived(LinkCommands::EndOfBlockLead) == 3,
+                                 Patience);
+        waitForLinkIdle();
+
+        QCOMPARE(simulator->memoryAt(86), std::uint8_t{125});
+        QCOMPARE(simulator->memoryAt(18), std::uint8_t{0x43}); // bit 6 kept
+        QCOMPARE(simulator->countReceived(LinkCommands::WriteLead), 184);
+        const QSet<int> written = writtenAddresses();
+        for (int a : {85, 124, 125, 126, 127})
+            QVERIFY(!written.contains(a));
+        QCOMPARE(simulator->memoryAt(85), before[85]);
+        QVERIFY(editor->isVisible()); // the editor stays open
+    }
+
+    void theStandardProgrammingMirrorsTheImage()
+    {
+        SelectorImage& image = window->image();
+        for (int a = 0; a < 256; ++a)
+            image.setNumber(a, (a * 5 + 1) % 256);
+        image.setCell(3, "300");
+        image.setCell(4, "");
+        image.setCell(200, "pc side");
+        const auto before = simulator->memory();
+        QVERIFY(window->mnuProgram_Click());
+        waitForLinkIdle();
+        QTRY_VERIFY_WITH_TIMEOUT(simulator->countReceived(LinkCommands::EndOfBlockLead) == 3,
+                                 Patience);
+        for (int a = 0; a < 189; ++a) {
+            if (a == 85 || (a >= 124 && a <= 127))
+                QCOMPARE(simulator->memoryAt(a), before[std::size_t(a)]);
+            else
+                QCOMPARE(simulator->memoryAt(a), image.selectorByte(a));
+        }
+        QCOMPARE(simulator->memoryAt(3), std::uint8_t{44});
+        QCOMPARE(simulator->memoryAt(4), std::uint8_t{0});
+        QCOMPARE(image.cell(120), QString("4"));
+        QCOMPARE(image.cell(123), QString("61"));
+        QCOMPARE(image.cell(200), QString("pc side"));
+        QCOMPARE(image.cell(189), QString::number(189 * 5 % 256 + 1));
+    }
+
+    void aBlockWritesExactlyItsAddresses()
+    {
+        window->setBegin(86);
+        window->setTotal(123);
+        QVERIFY(window->program_to_selector());
+        waitForLinkIdle();
+        QTRY_VERIFY_WITH_TIMEOUT(simulator->countReceived(LinkCommands::EndOfBlockLead) == 1,
+                                 Patience);
+        QCOMPARE(simulator->countReceived(LinkCommands::WriteLead), 38);
+        const QSet<int> written = writtenAddresses();
+        QVERIFY(written.contains(86) && written.contains(123));
+        QCOMPARE(simulator->memoryAt(121), std::uint8_t{52});
+    }
+
+    void aReadThatGivesUpLeavesTheStatusWindowOpen()
+    {
+        simulator->setMemoryAt(80, 200);
+        // One bad reply at each of five addresses, each followed by good ones.
+        const Fault faults[] = {Fault::WrongChecksum, Fault::NoReply, Fault::WrongLeadByte,
+                                Fault::WrongChecksum, Fault::NoReply};
+        for (Fault fault : faults) {
+            simulator->queueFault(fault);
+            simulator->queueFault(Fault::None, 20);
+        }
+        QVERIFY(window->mnuReadSelector_Click());
+        waitForLinkIdle();
+        auto* status = window->findChild<StatusWindow*>("ff");
+        QVERIFY(status && status->isVisible());
+        QCOMPARE(status->labelStats()->text(), QString("Read selector error"));
+        QVERIFY(status->comExit()->isEnabled());
+        QVERIFY(!window->opened());
+        // 80 bytes read, the fifth failure on address 80.
+        QCOMPARE(simulator->countReceived(LinkCommands::ReadLead), 5 + 4 * 20);
+        QCOMPARE(window->image().cell(79), QString::number(simulator->memoryAt(79)));
+        QCOMPARE(window->image().cell(80), QString("0")); // kept its text
+    }
+};
+
+QTEST_MAIN(MainWindowOverPtyTest)
+#include "MainWindowOverPtyTest.moc"

@@ -1,0 +1,378 @@
+#include "SelectorSimulator.h"
+
+#include "FrameAssembler.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/prctl.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace selectorsim {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A request counts as received once its five bytes could have crossed the wire.
+constexpr int FrameBytes = 5;
+// A partial request left this long is a fragment, not a frame still arriving.
+constexpr std::chrono::nanoseconds StaleFragment = 50ms;
+// Deadlines closer than this are met with an absolute sleep rather than poll().
+constexpr std::chrono::nanoseconds SleepWindow = 1ms;
+constexpr std::size_t ReadChunk = 256;
+constexpr std::size_t MaxReadPerWake = 4096;
+
+timespec toTimespec(std::chrono::nanoseconds duration)
+{
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(duration);
+    return {static_cast<time_t>(seconds.count()), static_cast<long>((duration - seconds).count())};
+}
+
+// steady_clock is CLOCK_MONOTONIC on Linux, so its time points are absolute deadlines
+// for clock_nanosleep.
+void sleepUntil(std::chrono::steady_clock::time_point deadline)
+{
+    const timespec until = toTimespec(deadline.time_since_epoch());
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    }
+}
+
+std::optional<std::chrono::steady_clock::time_point>
+earliest(std::optional<std::chrono::steady_clock::time_point> a,
+         std::optional<std::chrono::steady_clock::time_point> b)
+{
+    if (a && b)
+        return std::min(*a, *b);
+    return a ? a : b;
+}
+
+} // namespace
+
+SelectorSimulator::SelectorSimulator(SimulatorOptions options)
+    : m_options(options), m_output(options.paced ? BytePeriod : std::chrono::nanoseconds{0})
+{
+}
+
+SelectorSimulator::~SelectorSimulator()
+{
+    stop();
+}
+
+bool SelectorSimulator::start()
+{
+    if (m_worker.joinable())
+        return true;
+    auto fail = [this](std::string reason) {
+        m_terminal.close();
+        if (m_wakeFd >= 0)
+            ::close(m_wakeFd);
+        m_wakeFd = -1;
+        const std::lock_guard lock(m_mutex);
+        m_error = std::move(reason);
+        return false;
+    };
+    if (!m_terminal.open())
+        return fail(m_terminal.errorString());
+    m_wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (m_wakeFd < 0)
+        return fail("eventfd: " + std::generic_category().message(errno));
+    {
+        const std::lock_guard lock(m_mutex);
+        m_devicePath = m_terminal.slavePath();
+        m_error.clear();
+        m_output.clear();
+        m_running = true;
+        m_stopRequested = false;
+        m_hangUpRequested = false;
+        m_hungUp = false;
+    }
+    try {
+        m_worker = std::thread(&SelectorSimulator::run, this);
+    } catch (const std::system_error& error) {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_running = false;
+            m_devicePath.clear();
+        }
+        return fail(std::string("thread: ") + error.what());
+    }
+    return true;
+}
+
+void SelectorSimulator::stop()
+{
+    if (!m_worker.joinable())
+        return;
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopRequested = true;
+    }
+    wake();
+    m_worker.join();
+    m_terminal.close();
+    ::close(m_wakeFd);
+    m_wakeFd = -1;
+    const std::lock_guard lock(m_mutex);
+    m_running = false;
+    m_devicePath.clear();
+    m_output.clear();
+}
+
+std::string SelectorSimulator::devicePath() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_devicePath;
+}
+
+std::string SelectorSimulator::errorString() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_error;
+}
+
+std::array<std::uint8_t, 189> SelectorSimulator::memory() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_device.memory();
+}
+
+std::uint8_t SelectorSimulator::memoryAt(int address) const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_device.memoryAt(address);
+}
+
+void SelectorSimulator::setMemory(const std::array<std::uint8_t, 189>& bytes)
+{
+    const std::lock_guard lock(m_mutex);
+    m_device.setMemory(bytes);
+}
+
+void SelectorSimulator::setMemoryAt(int address, std::uint8_t value)
+{
+    const std::lock_guard lock(m_mutex);
+    m_device.setMemoryAt(address, value);
+}
+
+void SelectorSimulator::queueFault(Fault fault, int times)
+{
+    if (times <= 0)
+        return;
+    const std::lock_guard lock(m_mutex);
+    m_faults.emplace_back(fault, times);
+}
+
+void SelectorSimulator::setSilent(bool silent)
+{
+    const std::lock_guard lock(m_mutex);
+    m_silent = silent;
+}
+
+void SelectorSimulator::hangUp()
+{
+    std::unique_lock lock(m_mutex);
+    if (!m_running || m_hungUp)
+        return;
+    m_hangUpRequested = true;
+    wake();
+    m_hungUpChanged.wait(lock, [this] { return m_hungUp || m_stopRequested; });
+}
+
+std::vector<Frame> SelectorSimulator::receivedFrames() const
+{
+    const std::lock_guard lock(m_mutex);
+    return {m_received.begin(), m_received.end()};
+}
+
+int SelectorSimulator::countReceived(std::uint8_t leadByte) const
+{
+    const std::lock_guard lock(m_mutex);
+    return static_cast<int>(std::count_if(m_received.begin(), m_received.end(),
+                                          [leadByte](const Frame& f) { return f[0] == leadByte; }));
+}
+
+void SelectorSimulator::clearReceived()
+{
+    const std::lock_guard lock(m_mutex);
+    m_received.clear();
+}
+
+void SelectorSimulator::sendBytes(const std::vector<std::uint8_t>& bytes)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        if (!m_running || m_hungUp)
+            return;
+        m_output.add(bytes, Clock::now());
+    }
+    wake();
+}
+
+void SelectorSimulator::wake()
+{
+    const std::uint64_t one = 1;
+    // A full counter already means "wake up", so a failed write loses nothing.
+    [[maybe_unused]] const ssize_t written = ::write(m_wakeFd, &one, sizeof one);
+}
+
+void SelectorSimulator::run()
+{
+    // Without this the kernel may round every sleep up by 50 us, which adds up to a
+    // noticeably slow line.
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    FrameAssembler assembler(
+        m_options.paced ? FrameBytes * BytePeriod : std::chrono::nanoseconds{0}, StaleFragment);
+    std::vector<std::uint8_t> unwritten;
+    for (;;) {
+        std::optional<Clock::time_point> deadline;
+        {
+            const std::lock_guard lock(m_mutex);
+            if (m_stopRequested)
+                break;
+            if (m_hangUpRequested)
+                hangUpLocked();
+            const Clock::time_point now = Clock::now();
+            while (!m_hungUp) {
+                const std::optional<Frame> request = assembler.takeFrame(now);
+                if (!request)
+                    break;
+                handleRequestLocked(*request, now);
+            }
+            if (m_hungUp) {
+                unwritten.clear();
+            } else if (unwritten.empty()) {
+                unwritten = m_output.takeDue(now);
+            }
+            // A non-blocking write is quick enough to make under the lock.
+            writeOutput(unwritten);
+            deadline = assembler.nextDeadline();
+            if (unwritten.empty())
+                deadline = earliest(deadline, m_output.nextDeadline());
+        }
+        waitForWork(deadline, !unwritten.empty(), assembler);
+    }
+    const std::lock_guard lock(m_mutex);
+    m_hungUpChanged.notify_all();
+}
+
+void SelectorSimulator::handleRequestLocked(const Frame& request, Clock::time_point now)
+{
+    m_received.push_back(request);
+    if (m_received.size() > MaxRecordedFrames)
+        m_received.pop_front();
+    const std::optional<Frame> reply = m_device.answer(request);
+    if (reply && !m_silent)
+        scheduleReplyLocked(*reply, now);
+}
+
+void SelectorSimulator::scheduleReplyLocked(Frame reply, Clock::time_point now)
+{
+    Clock::time_point start = now + m_options.replyLatency;
+    std::vector<std::uint8_t> bytes;
+    if (!m_faults.empty()) {
+        const Fault fault = m_faults.front().first;
+        if (--m_faults.front().second == 0)
+            m_faults.pop_front();
+        switch (fault) {
+        case Fault::None:
+            break;
+        case Fault::NoReply:
+            return;
+        case Fault::WrongChecksum:
+            ++reply[4];
+            break;
+        case Fault::WrongLeadByte:
+            reply = makeFrame(static_cast<std::uint8_t>(~reply[0]), reply[1], reply[2], reply[3]);
+            break;
+        case Fault::LateReply:
+            start = now + m_options.lateReplyDelay;
+            break;
+        case Fault::NoiseBytes:
+            bytes.assign(NoiseBytes.begin(), NoiseBytes.end());
+            break;
+        case Fault::HangUp:
+            hangUpLocked();
+            return;
+        }
+    }
+    bytes.insert(bytes.end(), reply.begin(), reply.end());
+    m_output.add(std::move(bytes), start);
+}
+
+void SelectorSimulator::hangUpLocked()
+{
+    m_terminal.closeMaster();
+    m_output.clear();
+    m_hangUpRequested = false;
+    m_hungUp = true;
+    m_hungUpChanged.notify_all();
+}
+
+void SelectorSimulator::readInput(FrameAssembler& assembler)
+{
+    const int master = m_terminal.masterFd();
+    if (master < 0)
+        return;
+    std::array<std::uint8_t, ReadChunk> buffer{};
+    for (std::size_t total = 0; total < MaxReadPerWake;) {
+        const ssize_t n = ::read(master, buffer.data(), buffer.size());
+        if (n <= 0)
+            break;
+        assembler.push(buffer.data(), static_cast<std::size_t>(n), Clock::now());
+        total += static_cast<std::size_t>(n);
+    }
+}
+
+void SelectorSimulator::writeOutput(std::vector<std::uint8_t>& unwritten)
+{
+    const int master = m_terminal.masterFd();
+    if (unwritten.empty() || master < 0)
+        return;
+    const ssize_t n = ::write(master, unwritten.data(), unwritten.size());
+    if (n > 0) {
+        unwritten.erase(unwritten.begin(), unwritten.begin() + n);
+    } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+        unwritten.clear(); // the line is gone; nobody will read these bytes
+    }
+}
+
+void SelectorSimulator::waitForWork(std::optional<Clock::time_point> deadline, bool waitingToWrite,
+                                    FrameAssembler& assembler)
+{
+    const int master = m_terminal.masterFd();
+    std::chrono::nanoseconds remaining{0};
+    if (deadline) {
+        remaining = *deadline - Clock::now();
+        if (remaining <= SleepWindow) {
+            // Take what has arrived first so that its arrival time stays accurate.
+            readInput(assembler);
+            sleepUntil(*deadline);
+            return;
+        }
+    }
+    std::array<pollfd, 2> fds{};
+    fds[0] = {m_wakeFd, POLLIN, 0};
+    fds[1] = {master, static_cast<short>(waitingToWrite ? POLLIN | POLLOUT : POLLIN), 0};
+    timespec timeout{};
+    if (deadline)
+        timeout = toTimespec(remaining - SleepWindow);
+    if (ppoll(fds.data(), fds.size(), deadline ? &timeout : nullptr, nullptr) <= 0)
+        return;
+    if (fds[0].revents & POLLIN) {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const ssize_t n = ::read(m_wakeFd, &count, sizeof count);
+    }
+    if (fds[1].revents & POLLIN)
+        readInput(assembler);
+    if ((fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) && !(fds[1].revents & POLLIN)) {
+        // Should not happen while the slave stays open here; polling on would spin.
+        const std::lock_guard lock(m_mutex);
+        hangUpLocked();
+    }
+}
+
+} // namespace selectorsim

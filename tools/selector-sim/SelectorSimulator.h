@@ -1,0 +1,130 @@
+#pragma once
+
+#include "Frame.h"
+#include "OutputSchedule.h"
+#include "PseudoTerminal.h"
+#include "SelectorDevice.h"
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace selectorsim {
+
+class FrameAssembler;
+
+// How a queued fault spoils a reply: NoReply sends nothing (a write still stores);
+// WrongChecksum adds 1 to the checksum byte; WrongLeadByte inverts the lead byte and
+// recomputes the checksum; LateReply sends the reply lateReplyDelay after the request;
+// NoiseBytes sends NoiseBytes before the reply; HangUp closes the line instead of replying.
+// None leaves the reply as it is: queued between faults, it spaces them apart.
+enum class Fault
+{
+    None,
+    NoReply,
+    WrongChecksum,
+    WrongLeadByte,
+    LateReply,
+    NoiseBytes,
+    HangUp
+};
+
+struct SimulatorOptions
+{
+    bool paced = true; // 19200-baud pacing: 520.83 us per byte, against absolute deadlines
+    std::chrono::microseconds replyLatency{0};        // extra delay between a request and its reply
+    std::chrono::microseconds lateReplyDelay{260000}; // LateReply: beyond the PC's 0.2 s time-out
+};
+
+// A virtual coin selector on a pseudo-terminal. A worker thread answers the request frames
+// that arrive on the terminal, paced like a 19200-baud line when asked to.
+//
+// start(), stop() and the destructor belong to the owning thread; every other member may be
+// called from any thread at any time, running or not.
+class SelectorSimulator
+{
+public:
+    static constexpr std::chrono::nanoseconds BytePeriod{520833}; // ten bits at 19200 baud
+    // Bytes sent before the reply by Fault::NoiseBytes.
+    static constexpr std::array<std::uint8_t, 3> NoiseBytes{0x5A, 0xA5, 0x3C};
+    // The oldest received frames are forgotten beyond this many.
+    static constexpr std::size_t MaxRecordedFrames = std::size_t{1} << 20;
+
+    explicit SelectorSimulator(SimulatorOptions options = {});
+    ~SelectorSimulator();
+    SelectorSimulator(const SelectorSimulator&) = delete;
+    SelectorSimulator& operator=(const SelectorSimulator&) = delete;
+
+    // Opens a new pseudo-terminal and starts the worker; true if already running. False on
+    // failure, see errorString(). After stop() a new start() gives a new device path.
+    bool start();
+    void stop();
+    // Empty while not started.
+    std::string devicePath() const;
+    std::string errorString() const;
+
+    std::array<std::uint8_t, 189> memory() const;
+    std::uint8_t memoryAt(int address) const; // 0 outside 0..188
+    void setMemory(const std::array<std::uint8_t, 189>& bytes);
+    void setMemoryAt(int address, std::uint8_t value); // ignored outside 0..188
+
+    // FIFO: each queued fault spoils the next reply the simulator would send.
+    void queueFault(Fault fault, int times = 1);
+    // Answer nothing while set; requests are still recorded and carried out, and queued
+    // faults wait for the next reply actually sent.
+    void setSilent(bool silent);
+    // Closes the far end now; returns once it is closed. The simulator stays dead until
+    // stop() and start().
+    void hangUp();
+
+    // Every complete, checksum-valid request frame received, in order.
+    std::vector<Frame> receivedFrames() const;
+    int countReceived(std::uint8_t leadByte) const;
+    void clearReceived();
+
+    // Unsolicited bytes (coin reports, events), paced like replies; dropped while not running.
+    void sendBytes(const std::vector<std::uint8_t>& bytes);
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    void run();
+    // Worker helpers; those named *Locked expect m_mutex held.
+    void handleRequestLocked(const Frame& request, Clock::time_point now);
+    void scheduleReplyLocked(Frame reply, Clock::time_point now);
+    void hangUpLocked();
+    void readInput(FrameAssembler& assembler);
+    void writeOutput(std::vector<std::uint8_t>& unwritten);
+    void waitForWork(std::optional<Clock::time_point> deadline, bool waitingToWrite,
+                     FrameAssembler& assembler);
+    void wake();
+
+    const SimulatorOptions m_options;
+    PseudoTerminal m_terminal; // the master is touched only by the worker while it runs
+    int m_wakeFd = -1;
+    std::thread m_worker;
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_hungUpChanged;
+    SelectorDevice m_device;
+    OutputSchedule m_output;
+    std::deque<Frame> m_received;
+    std::deque<std::pair<Fault, int>> m_faults; // fault and how many replies it still spoils
+    std::string m_devicePath;
+    std::string m_error;
+    bool m_silent = false;
+    bool m_running = false;
+    bool m_stopRequested = false;
+    bool m_hangUpRequested = false;
+    bool m_hungUp = false;
+};
+
+} // namespace selectorsim

@@ -1,0 +1,193 @@
+// selector-sim: a virtual coin selector on a pseudo-terminal, driven from standard input.
+
+#include "ConsoleInterpreter.h"
+#include "SelectorSimulator.h"
+
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <optional>
+#include <poll.h>
+#include <string>
+#include <string_view>
+#include <sys/signalfd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+
+using selectorsim::ConsoleInterpreter;
+
+constexpr std::size_t MaxLineLength = 4096;
+constexpr long long MaxLatencyUs = 10'000'000;
+
+struct Arguments
+{
+    selectorsim::SimulatorOptions options;
+    std::string link;
+};
+
+void printUsage(std::ostream& out)
+{
+    out << "usage: selector-sim [--no-pacing] [--latency-us N] [--link PATH]\n"
+           "Prints the device path of a virtual coin selector, then reads commands on\n"
+           "standard input (type help). Runs until quit, SIGINT or SIGTERM.\n";
+}
+
+std::optional<Arguments> parseArguments(int argc, char** argv)
+{
+    Arguments parsed;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (argument == "--no-pacing") {
+            parsed.options.paced = false;
+        } else if (argument == "--latency-us" && hasValue) {
+            const std::string_view value = argv[++i];
+            long long us = 0;
+            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), us);
+            if (ec != std::errc{} || end != value.data() + value.size() || us < 0 ||
+                us > MaxLatencyUs)
+                return std::nullopt;
+            parsed.options.replyLatency = std::chrono::microseconds{us};
+        } else if (argument == "--link" && hasValue) {
+            parsed.link = argv[++i];
+        } else {
+            return std::nullopt;
+        }
+    }
+    return parsed;
+}
+
+// Points `link` at the device, replacing an older symlink but never another kind of file.
+bool createLink(const std::string& link, const std::string& target)
+{
+    struct stat status
+    {
+    };
+    if (lstat(link.c_str(), &status) == 0) {
+        if (!S_ISLNK(status.st_mode)) {
+            std::cerr << "selector-sim: " << link << " exists and is not a symlink\n";
+            return false;
+        }
+        unlink(link.c_str());
+    }
+    if (symlink(target.c_str(), link.c_str()) != 0) {
+        std::perror(("selector-sim: " + link).c_str());
+        return false;
+    }
+    return true;
+}
+
+// Removes the link only while it still points at our device (someone may have replaced it).
+void removeLink(const std::string& link, const std::string& target)
+{
+    std::array<char, 4096> buffer{};
+    const ssize_t n = readlink(link.c_str(), buffer.data(), buffer.size());
+    if (n > 0 && std::string_view(buffer.data(), static_cast<std::size_t>(n)) == target)
+        unlink(link.c_str());
+}
+
+// Runs every complete line in `pending`; false once a command asked to quit. An overlong
+// line is reported and skipped up to its end.
+bool runLines(std::string& pending, bool& skipping, ConsoleInterpreter& interpreter)
+{
+    for (std::size_t newline; (newline = pending.find('\n')) != std::string::npos;) {
+        const std::string line = pending.substr(0, newline);
+        pending.erase(0, newline + 1);
+        if (std::exchange(skipping, false))
+            continue;
+        const ConsoleInterpreter::Result result = interpreter.execute(line);
+        if (result.status == ConsoleInterpreter::Status::Quit)
+            return false;
+        if (result.status == ConsoleInterpreter::Status::Error)
+            std::cout << "error: " << result.text << '\n';
+        else
+            std::cout << result.text;
+        std::cout.flush();
+    }
+    if (pending.size() > MaxLineLength) {
+        if (!std::exchange(skipping, true))
+            std::cout << "error: line longer than " << MaxLineLength << " characters" << std::endl;
+        pending.clear();
+    }
+    return true;
+}
+
+// Reads commands until quit or a signal; after end of input only a signal ends the run.
+void serve(ConsoleInterpreter& interpreter, int signalFd)
+{
+    std::array<pollfd, 2> fds{{{signalFd, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}}};
+    std::string pending;
+    bool skipping = false;
+    for (;;) {
+        if (poll(fds.data(), fds.size(), -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        if (fds[0].revents & POLLIN)
+            return;
+        if (fds[1].revents == 0)
+            continue;
+        std::array<char, 1024> buffer{};
+        const ssize_t n = read(STDIN_FILENO, buffer.data(), buffer.size());
+        if (n > 0) {
+            pending.append(buffer.data(), static_cast<std::size_t>(n));
+            if (!runLines(pending, skipping, interpreter))
+                return;
+        } else if (n == 0 || errno != EINTR) {
+            pending += '\n'; // a last line without its newline still counts
+            if (!runLines(pending, skipping, interpreter))
+                return;
+            fds[1].fd = -1;
+        }
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::optional<Arguments> arguments = parseArguments(argc, argv);
+    if (!arguments) {
+        printUsage(std::cerr);
+        return 2;
+    }
+
+    // Signals arrive through a descriptor; blocked before the worker starts so that it
+    // inherits the mask and the main thread alone takes them.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    const int signalFd = signalfd(-1, &signals, SFD_CLOEXEC);
+    if (signalFd < 0) {
+        std::perror("selector-sim: signalfd");
+        return 1;
+    }
+
+    selectorsim::SelectorSimulator simulator(arguments->options);
+    if (!simulator.start()) {
+        std::cerr << "selector-sim: " << simulator.errorString() << '\n';
+        return 1;
+    }
+    const std::string device = simulator.devicePath();
+    std::cout << device << std::endl;
+    if (!arguments->link.empty() && !createLink(arguments->link, device))
+        return 1;
+
+    ConsoleInterpreter interpreter(simulator);
+    serve(interpreter, signalFd);
+
+    if (!arguments->link.empty())
+        removeLink(arguments->link, device);
+    simulator.stop();
+    close(signalFd);
+    return 0;
+}
