@@ -1,6 +1,6 @@
+#include "ImageTransfer.h"
 #include "BlockSequence.h"
 #include "FakeSelector.h"
-#include "ImageTransfer.h"
 #include "RecordingDisplay.h"
 #include "SelectorImage.h"
 #include "SelectorLink.h"
@@ -180,7 +180,7 @@ private slots:
         QVERIFY(!second->start());
         delete second;
         QCOMPARE(selector->requests.size(), 1); // only the first transfer sent anything
-        delete first; // torn down mid-run: the link is free again
+        delete first;                           // torn down mid-run: the link is free again
         QVERIFY(!link->isBusy());
     }
 

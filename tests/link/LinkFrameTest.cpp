@@ -19,12 +19,16 @@ private slots:
         QTest::addColumn<QByteArray>("frame");
         QTest::addColumn<QByteArray>("expected");
         QTest::newRow("read 0") << LinkCommands::readRequest(0).toByteArray() << hex("E1000806EF");
-        QTest::newRow("read 188") << LinkCommands::readRequest(188).toByteArray() << hex("E1BC0806AB");
+        QTest::newRow("read 188") << LinkCommands::readRequest(188).toByteArray()
+                                  << hex("E1BC0806AB");
         QTest::newRow("partial read 188")
             << LinkCommands::partialReadRequest(188).toByteArray() << hex("E1BC55AA9C");
-        QTest::newRow("write 10 to 5") << LinkCommands::writeRequest(5, 10).toByteArray() << hex("E205550A46");
-        QTest::newRow("end of block") << LinkCommands::endOfBlock().toByteArray() << hex("890102038F");
-        QTest::newRow("teach start") << LinkCommands::teachStart().toByteArray() << hex("E3010203E9");
+        QTest::newRow("write 10 to 5")
+            << LinkCommands::writeRequest(5, 10).toByteArray() << hex("E205550A46");
+        QTest::newRow("end of block")
+            << LinkCommands::endOfBlock().toByteArray() << hex("890102038F");
+        QTest::newRow("teach start")
+            << LinkCommands::teachStart().toByteArray() << hex("E3010203E9");
         QTest::newRow("stop") << LinkCommands::stopMeasuring().toByteArray() << hex("840102038A");
         QTest::newRow("id") << LinkCommands::idQuery().toByteArray() << hex("9A010203A0");
         QTest::newRow("chp") << LinkCommands::chpQuery().toByteArray() << hex("436850746F");
@@ -63,7 +67,8 @@ private slots:
         QVERIFY(!LinkCommands::isValidWriteReply(hex("E205550A47")));
         QVERIFY(!LinkCommands::isValidWriteReply(hex("E105550A45")));
         QVERIFY(LinkCommands::isValidStartReply(hex("E3010203E9"), LinkCommands::TeachStartLead));
-        QVERIFY(!LinkCommands::isValidStartReply(hex("E3010203E9"), LinkCommands::CalibrationStartLead));
+        QVERIFY(!LinkCommands::isValidStartReply(hex("E3010203E9"),
+                                                 LinkCommands::CalibrationStartLead));
     }
 
     void elapsedTimeWrapsAtMidnight_data()

@@ -1,7 +1,7 @@
+#include "SelectorLink.h"
 #include "FakeLinkClock.h"
 #include "FakeLinkPort.h"
 #include "LinkCommands.h"
-#include "SelectorLink.h"
 
 #include <QSignalSpy>
 #include <QTest>
