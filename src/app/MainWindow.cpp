@@ -127,10 +127,17 @@ void MainWindow::buildMenus()
         m_portActions[i] = action;
     }
     separator(system, "mnubar3");
-    addAction(system, "mnuPar", QStringLiteral("Parameters(&p)"), false, nullptr);
+    // The service windows behind these items come with their own commands; the items already
+    // set the state those windows read.
+    QAction* parameters =
+        addAction(system, "mnuPar", QStringLiteral("Parameters(&p)"), false, nullptr);
+    connect(parameters, &QAction::triggered, this, [this] { m_opened = false; });
     addAction(system, "mnuDisplay", QStringLiteral("Display"), false, nullptr);
-    addAction(system, "mnuTK1", QStringLiteral("TK1"), false, nullptr);
-    addAction(system, "mnuTK2", QStringLiteral("TK2"), false, nullptr);
+    for (int token : {1, 2}) {
+        QAction* action = addAction(system, token == 1 ? "mnuTK1" : "mnuTK2",
+                                    QStringLiteral("TK%1").arg(token), false, nullptr);
+        connect(action, &QAction::triggered, this, [this, token] { m_token = token; });
+    }
 
     m_linkActions = {read, openProgram, program, editSelector};
     for (QAction* action : m_portActions)

@@ -45,6 +45,7 @@ public:
     SelectorLink& link() { return *m_link; }
     bool opened() const { return m_opened; }
     int cdt() const { return m_cdt; }
+    int token() const { return m_token; }
     int currentPortNumber() const { return m_portNumber; }
     QString currentFileName() const;
     QString previousFileName() const;
@@ -114,6 +115,7 @@ private:
     int m_begin = 0;
     int m_total = 0;
     int m_cdt = 0;
+    int m_token = 1;
     int m_portNumber = 1;
 
     QLabel* m_labelStats = nullptr;

@@ -1,7 +1,9 @@
 #include "MainWindow.h"
 #include "AppPaths.h"
 #include "AppTestEnvironment.h"
+#include "CoinDataFile.h"
 #include "FakeSelector.h"
+#include "FileBytes.h"
 #include "PortMap.h"
 #include "SelectorLink.h"
 #include "SettingWindow.h"
@@ -16,19 +18,6 @@
 #include <QTest>
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 QColor textColour(const QLabel* label)
 {
@@ -142,7 +131,9 @@ private slots:
         find<QAction>("mnuDefault")->trigger();
         QCOMPARE(window->image().cell(84), QString("128"));
         find<QAction>("mnuFileSave")->trigger();
-        QVERIFY(readAll(window->currentFileName()).startsWith("\"0\"\r\n"));
+        QVERIFY(FileBytes::read(window->currentFileName()).startsWith("\"0\"\r\n"));
+        find<QAction>("mnuTK2")->trigger();
+        QCOMPARE(window->token(), 2);
     }
 
     void aFirstStartUsesComOneAndTheDefaultNames()
@@ -160,8 +151,9 @@ private slots:
 
     void theLastCheckedPortWinsAndStaysChecked()
     {
-        writeFile(startupFile(),
-                  "\"/x/a.cdt\"\r\n\"/x/b.cdt\"\r\n#FALSE#\r\n#TRUE#\r\n#FALSE#\r\n#TRUE#\r\n");
+        QVERIFY(FileBytes::write(
+            startupFile(),
+            "\"/x/a.cdt\"\r\n\"/x/b.cdt\"\r\n#FALSE#\r\n#TRUE#\r\n#FALSE#\r\n#TRUE#\r\n"));
         QSettings().setValue("Ports/Com4", "/dev/fake4");
         window->startUp();
         QCOMPARE(checkedPorts(), (QStringList{"mnuCom2", "MnuCom4"}));
@@ -177,7 +169,8 @@ private slots:
         QCOMPARE(status()->text(), QString("commucation port use com9:"));
         QCOMPARE(textColour(status()), Blue);
         window->mnuFileExit_Click();
-        QVERIFY(readAll(startupFile()).endsWith("#FALSE#\r\n#FALSE#\r\n#FALSE#\r\n#FALSE#\r\n"));
+        QVERIFY(FileBytes::read(startupFile())
+                    .endsWith("#FALSE#\r\n#FALSE#\r\n#FALSE#\r\n#FALSE#\r\n"));
         QVERIFY(!port->isOpen());
 
         createWindow();
@@ -215,9 +208,10 @@ private slots:
         window->startUp();
         window->show();
         window->mnuFileExit_Click();
-        QCOMPARE(readAll(startupFile()), "\"" + AppPaths::dataFile("coin.syn").toUtf8() +
-                                             "\"\r\n\"" + AppPaths::dataFile("aaa.syn").toUtf8() +
-                                             "\"\r\n#TRUE#\r\n#FALSE#\r\n#FALSE#\r\n#FALSE#\r\n");
+        QCOMPARE(FileBytes::read(startupFile()),
+                 "\"" + AppPaths::dataFile("coin.syn").toUtf8() + "\"\r\n\"" +
+                     AppPaths::dataFile("aaa.syn").toUtf8() +
+                     "\"\r\n#TRUE#\r\n#FALSE#\r\n#FALSE#\r\n#FALSE#\r\n");
     }
 
     void aMinimisedWindowKeepsTheStoredPlacement()
@@ -307,12 +301,7 @@ private slots:
         for (int a = 0; a < 256; ++a)
             saved.setNumber(a, (a * 3) % 256);
         const QString good = environment.path("good.cdt");
-        writeFile(good, [&] {
-            QByteArray bytes;
-            for (int a = 0; a < 256; ++a)
-                bytes += '"' + saved.cell(a).toUtf8() + "\"\r\n";
-            return bytes;
-        }());
+        QVERIFY(FileBytes::write(good, CoinDataFile::serialize(saved)));
         window->setFileChooser([&](const QString&) { return good; }, {});
         find<QAction>("mnuOpen_Program")->trigger();
         QVERIFY(window->opened());
@@ -328,8 +317,8 @@ private slots:
         window->startUp();
         const QString first = environment.path("first.cdt");
         const QString second = environment.path("second.cdt");
-        writeFile(first, "\"11\"\r\n");
-        writeFile(second, "\"22\"\r\n");
+        QVERIFY(FileBytes::write(first, "\"11\"\r\n"));
+        QVERIFY(FileBytes::write(second, "\"22\"\r\n"));
         window->setFileChooser([&](const QString&) { return first; }, {});
         window->mnuFileOpen_Click();
         window->setFileChooser([&](const QString&) { return second; }, {});
@@ -354,7 +343,7 @@ private slots:
     {
         window->startUp();
         const QString target = environment.path("kept.cdt");
-        writeFile(target, "previous");
+        QVERIFY(FileBytes::write(target, "previous"));
         // A path below a regular file cannot be created, even by root.
         const QString impossible = target + "/new.cdt";
         window->setFileChooser({}, [&](const QString& title) {
@@ -363,7 +352,7 @@ private slots:
         window->mnuSaveAs_Click();
         QCOMPARE(window->currentFileName(), impossible);
         QCOMPARE(textColour(status()), Red);
-        QCOMPARE(readAll(target), QByteArray("previous"));
+        QCOMPARE(FileBytes::read(target), QByteArray("previous"));
     }
 
     void editorOpensAfterASuccessfulReadAndReopensWithDefaults()

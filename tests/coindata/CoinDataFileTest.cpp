@@ -1,5 +1,6 @@
 #include "CoinDataFile.h"
 #include "DefaultSets.h"
+#include "FileBytes.h"
 #include "SelectorImage.h"
 
 #include <QDir>
@@ -14,18 +15,6 @@
 #endif
 
 namespace {
-
-QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
 
 SelectorImage imageFilledWith(const QString& text)
 {
@@ -57,7 +46,7 @@ private slots:
         DefaultSets::applyEditorDefaults(image);
         QVERIFY(CoinDataFile::save(path, image));
 
-        const QByteArray bytes = readBytes(path);
+        const QByteArray bytes = FileBytes::read(path);
         QVERIFY(
             bytes.startsWith("\"0\"\r\n\"0\"\r\n\"0\"\r\n\"170\"\r\n\"0\"\r\n\"0\"\r\n\"0\"\r\n"));
         QList<QByteArray> lines = bytes.split('\n');
@@ -77,7 +66,7 @@ private slots:
             image.setNumber(address, address);
         QVERIFY(CoinDataFile::save(path, image));
 
-        const QList<QByteArray> lines = readBytes(path).split('\n');
+        const QList<QByteArray> lines = FileBytes::read(path).split('\n');
         QCOMPARE(lines.size(), SelectorImage::CellCount + 1);
         QCOMPARE(lines[188], QByteArray("\"188\"\r"));
         for (int address = SelectorImage::SelectorByteCount; address < SelectorImage::CellCount;
@@ -190,7 +179,7 @@ private slots:
         QFETCH(QStringList, fields);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("in.cdt"));
-        QVERIFY(writeBytes(path, bytes));
+        QVERIFY(FileBytes::write(path, bytes));
         SelectorImage image = imageFilledWith(QStringLiteral("old"));
         QCOMPARE(CoinDataFile::load(path, image), CoinDataFile::LoadResult::Loaded);
         for (int address = 0; address < SelectorImage::CellCount; ++address)
@@ -221,7 +210,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(name);
         if (!bytes.isEmpty())
-            QVERIFY(writeBytes(path, bytes));
+            QVERIFY(FileBytes::write(path, bytes));
         const SelectorImage before = imageFilledWith(QStringLiteral("old"));
         SelectorImage image = before;
         QCOMPARE(CoinDataFile::load(path, image), result);
@@ -232,12 +221,12 @@ private slots:
     {
         QTemporaryDir dir;
         const QString notADirectory = dir.filePath(QStringLiteral("file"));
-        QVERIFY(writeBytes(notADirectory, "x"));
+        QVERIFY(FileBytes::write(notADirectory, "x"));
         QString error;
         QVERIFY(!CoinDataFile::save(notADirectory + QStringLiteral("/coin.cdt"), SelectorImage(),
                                     &error));
         QVERIFY(!error.isEmpty());
-        QCOMPARE(readBytes(notADirectory), QByteArray("x"));
+        QCOMPARE(FileBytes::read(notADirectory), QByteArray("x"));
     }
 
     // A write that fails half-way (a full disk) must not leave a truncated coin data file.
@@ -249,7 +238,7 @@ private slots:
         SelectorImage previous;
         DefaultSets::applyEditorDefaults(previous);
         QVERIFY(CoinDataFile::save(path, previous));
-        const QByteArray before = readBytes(path);
+        const QByteArray before = FileBytes::read(path);
 
         // A file size limit makes the write fail after 100 bytes, as a full disk would.
         rlimit oldLimit{};
@@ -266,7 +255,7 @@ private slots:
 
         QVERIFY(!saved);
         QVERIFY(!error.isEmpty());
-        QCOMPARE(readBytes(path), before);
+        QCOMPARE(FileBytes::read(path), before);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"coin.cdt"});
 #else
         QSKIP("needs a per-process file size limit");
