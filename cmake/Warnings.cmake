@@ -2,7 +2,7 @@
 add_library(tarnvello_warnings INTERFACE)
 target_compile_options(tarnvello_warnings INTERFACE
   -Wall -Wextra -Wshadow -Wnon-virtual-dtor -Wold-style-cast -Wcast-align
-  -Woverloaded-virtual -Wpedantic -Wconversion -Wsign-conversion -Wnull-dereference
+  -Woverloaded-virtual -Wpedantic -Wconversion -Wsign-conversion
   -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough)
 if(TARNVELLO_WERROR)
   target_compile_options(tarnvello_warnings INTERFACE -Werror)

@@ -54,7 +54,12 @@ MainWindow::MainWindow(std::unique_ptr<LinkPort> port, LinkClock& clock, QWidget
     };
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // Running operations refer to the link and the image: end them while both still exist.
+    qDeleteAll(findChildren<BlockSequence*>(Qt::FindDirectChildrenOnly));
+    qDeleteAll(findChildren<ImageTransfer*>(Qt::FindDirectChildrenOnly));
+}
 
 QAction* MainWindow::addAction(QMenu* menu, const char* objectName, const QString& caption,
                                bool shown, void (MainWindow::*handler)())

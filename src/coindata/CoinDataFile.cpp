@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 namespace {
 
@@ -34,6 +35,13 @@ qsizetype skipSeparator(const QByteArray& bytes, qsizetype at)
 qsizetype skipByteOrderMark(const QByteArray& bytes)
 {
     return bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+}
+
+// A field's text as written: a byte order mark at its start is text, not a header to drop.
+QString decodeField(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    return decoder(bytes);
 }
 
 QStringView upToFirstLineBreak(const QString& text)
@@ -83,7 +91,7 @@ QStringList CoinDataFile::parseFields(const QByteArray& bytes, int maxFields)
             while (last > first && isBlank(bytes[last - 1]))
                 --last;
         }
-        fields.append(QString::fromUtf8(bytes.constData() + first, last - first));
+        fields.append(decodeField(QByteArrayView(bytes).sliced(first, last - first)));
         at = skipSeparator(bytes, at);
     }
     return fields;

@@ -282,6 +282,17 @@ private slots:
         QCOMPARE(selector->requests.size(), 189);
     }
 
+    void closingDuringATransferEndsItCleanly()
+    {
+        window->startUp();
+        window->show();
+        QVERIFY(window->mnuProgram_Click());
+        QVERIFY(window->link().isBusy());
+        window.reset(); // the sanitizer build catches any use of what is gone
+        clock.advance(100);
+        QCoreApplication::processEvents();
+    }
+
     void openAndProgramNeedsAReadableFile()
     {
         window->startUp();

@@ -145,6 +145,8 @@ private slots:
         QTest::newRow("quote inside plain field") << QByteArray("ab\"c") << QStringList{"ab\"c"};
         QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF\"1\"") << QStringList{"1"};
         QTest::newRow("UTF-8 text") << QByteArray("\"\xE2\x82\xAC\"") << QStringList{"€"};
+        QTest::newRow("byte order mark inside a field is text")
+            << QByteArray("\"\"\n\xEF\xBB\xBFx") << QStringList{"", QChar(0xFEFF) + QString("x")};
     }
     void parsesFields()
     {
