@@ -153,14 +153,14 @@ void MainWindow::buildButtons()
 {
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
-    struct ButtonSpec
+    struct ButtonEntry
     {
         const char* name;
         const char* caption;
         const char* hint;
         bool shown;
     };
-    const ButtonSpec specs[] = {
+    const ButtonEntry entries[] = {
         {"ComTeach", "Teach Coin Selector", "Insert coins to teach this on_line Coin Selector",
          true},
         {"ComEdit", "Edit Coin Selector", "Edit this on_line Coin Selector", true},
@@ -172,11 +172,11 @@ void MainWindow::buildButtons()
          false},
     };
     QList<QPushButton*> buttons;
-    for (const ButtonSpec& spec : specs) {
-        auto* button = new QPushButton(QLatin1String(spec.caption), central);
-        button->setObjectName(QLatin1String(spec.name));
-        button->setToolTip(QLatin1String(spec.hint));
-        button->setVisible(spec.shown);
+    for (const ButtonEntry& entry : entries) {
+        auto* button = new QPushButton(QLatin1String(entry.caption), central);
+        button->setObjectName(QLatin1String(entry.name));
+        button->setToolTip(QLatin1String(entry.hint));
+        button->setVisible(entry.shown);
         button->setMinimumHeight(40);
         layout->addWidget(button);
         buttons.append(button);

@@ -39,8 +39,11 @@ bool SerialLinkPort::isOpen() const
 
 void SerialLinkPort::write(const QByteArray& bytes)
 {
-    if (isOpen())
-        m_port.write(bytes);
+    if (!isOpen())
+        return;
+    m_port.write(bytes);
+    // Hand the frame to the driver now rather than on the next turn of the event loop.
+    m_port.flush();
 }
 
 QByteArray SerialLinkPort::readAll()

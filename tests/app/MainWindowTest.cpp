@@ -99,13 +99,13 @@ private slots:
              false},
         };
         int lastTop = -1;
-        for (const Button& spec : buttons) {
-            auto* button = find<QPushButton>(spec.name);
-            QVERIFY2(button, spec.name);
-            QCOMPARE(button->text(), QString(spec.caption));
-            QCOMPARE(button->toolTip(), QString(spec.hint));
-            QCOMPARE(button->isVisible(), spec.shown);
-            if (spec.shown) {
+        for (const Button& entry : buttons) {
+            auto* button = find<QPushButton>(entry.name);
+            QVERIFY2(button, entry.name);
+            QCOMPARE(button->text(), QString(entry.caption));
+            QCOMPARE(button->toolTip(), QString(entry.hint));
+            QCOMPARE(button->isVisible(), entry.shown);
+            if (entry.shown) {
                 QVERIFY(button->y() > lastTop); // a column, top to bottom, in this order
                 lastTop = button->y();
             }
