@@ -12,6 +12,8 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include <optional>
+
 namespace {
 
 struct FieldRow
@@ -97,7 +99,7 @@ struct ModeLayout
 {
     const char* caption;
     bool ok;
-    bool loadDefault;
+    std::optional<bool> loadDefault; // nothing: left as it is
     bool program;
     bool exit;
 };
@@ -110,7 +112,9 @@ ModeLayout modeLayout(EditorMode mode)
     case EditorMode::Setting:
         return {"Setting", true, true, false, true};
     case EditorMode::CalibrationSetting:
-        return {"Setting", true, false, false, false};
+        // Channel calibration leaves "Load Default Value" alone: hidden in a new window, but
+        // still shown if the window was open for teaching.
+        return {"Setting", true, std::nullopt, false, false};
     case EditorMode::SettingAfterDefaults:
         return {"Setting", true, false, false, true};
     }
@@ -199,7 +203,8 @@ void SettingWindow::applyMode(EditorMode mode)
     const ModeLayout layout = modeLayout(mode);
     setWindowTitle(QString::fromLatin1(layout.caption));
     m_ok->setVisible(layout.ok);
-    m_loadDefault->setVisible(layout.loadDefault);
+    if (layout.loadDefault)
+        m_loadDefault->setVisible(*layout.loadDefault);
     m_program->setVisible(layout.program);
     m_exit->setVisible(layout.exit);
 }

@@ -268,6 +268,17 @@ private slots:
         QCOMPARE(text("TextPriceA"), "edited");
     }
 
+    void calibrationLeavesLoadDefaultAsItWas()
+    {
+        open()->show();
+        m_window->applyMode(EditorMode::CalibrationSetting);
+        QVERIFY(!control<QPushButton>("ComDefault")->isVisible());
+        m_window->applyMode(EditorMode::Setting);
+        m_window->applyMode(EditorMode::CalibrationSetting);
+        QVERIFY(control<QPushButton>("ComDefault")->isVisible());
+        QVERIFY(!control<QPushButton>("ComExit")->isVisible());
+    }
+
     void linkBusyDisablesOnlyTheLinkButtons()
     {
         open()->show();
