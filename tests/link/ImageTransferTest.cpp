@@ -1,5 +1,6 @@
 #include "ImageTransfer.h"
 #include "BlockSequence.h"
+#include "FakeLinkRig.h"
 #include "FakeSelector.h"
 #include "RecordingDisplay.h"
 #include "SelectorImage.h"
@@ -12,6 +13,7 @@ class ImageTransferTest : public QObject
 {
     Q_OBJECT
 
+    std::unique_ptr<FakeLinkRig> rig;
     FakeLinkClock* clock = nullptr;
     FakeLinkPort* port = nullptr;
     SelectorLink* link = nullptr;
@@ -34,11 +36,10 @@ class ImageTransferTest : public QObject
 private slots:
     void init()
     {
-        clock = new FakeLinkClock;
-        auto fakePort = std::make_unique<FakeLinkPort>();
-        port = fakePort.get();
-        link = new SelectorLink(std::move(fakePort), *clock);
-        QVERIFY(link->openPort("fake"));
+        rig = std::make_unique<FakeLinkRig>();
+        clock = &rig->clock;
+        port = rig->port;
+        link = &rig->link;
         selector = new FakeSelector(*port);
         image = SelectorImage();
         display = RecordingDisplay();
@@ -46,8 +47,7 @@ private slots:
     void cleanup()
     {
         delete selector;
-        delete link;
-        delete clock;
+        rig.reset();
     }
 
     void aFullReadFillsTheImageWithOneRequestPerAddress()

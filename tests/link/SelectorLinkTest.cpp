@@ -1,6 +1,5 @@
 #include "SelectorLink.h"
-#include "FakeLinkClock.h"
-#include "FakeLinkPort.h"
+#include "FakeLinkRig.h"
 #include "LinkCommands.h"
 
 #include <QSignalSpy>
@@ -14,6 +13,7 @@ class SelectorLinkTest : public QObject
 {
     Q_OBJECT
 
+    std::unique_ptr<FakeLinkRig> rig;
     FakeLinkClock* clock = nullptr;
     FakeLinkPort* port = nullptr;
     SelectorLink* link = nullptr;
@@ -28,17 +28,12 @@ class SelectorLinkTest : public QObject
 private slots:
     void init()
     {
-        clock = new FakeLinkClock;
-        auto fakePort = std::make_unique<FakeLinkPort>();
-        port = fakePort.get();
-        link = new SelectorLink(std::move(fakePort), *clock);
-        QVERIFY(link->openPort("fake"));
+        rig = std::make_unique<FakeLinkRig>();
+        clock = &rig->clock;
+        port = rig->port;
+        link = &rig->link;
     }
-    void cleanup()
-    {
-        delete link;
-        delete clock;
-    }
+    void cleanup() { rig.reset(); }
 
     void anAttemptTimesOutAfterTwentyHundredths()
     {
