@@ -49,6 +49,16 @@ qsizetype numberLength(const QString& text, qsizetype from)
     return i - from;
 }
 
+// Nearest whole number, halves to even, whatever rounding mode the caller left set.
+double nearestEven(double value)
+{
+    const int previousMode = std::fegetround();
+    std::fesetround(FE_TONEAREST);
+    const double rounded = std::nearbyint(value);
+    std::fesetround(previousMode);
+    return rounded;
+}
+
 } // namespace
 
 double readFieldValue(const QString& text)
@@ -70,25 +80,18 @@ qint64 roundHalfEven(double value)
     if (!std::isfinite(value))
         return 0;
     constexpr double limit = 9.2e18; // just inside qint64
-    if (value >= limit)
+    const double rounded = nearestEven(value);
+    if (rounded >= limit)
         return static_cast<qint64>(limit);
-    if (value <= -limit)
+    if (rounded <= -limit)
         return -static_cast<qint64>(limit);
-    const int previousMode = std::fegetround();
-    std::fesetround(FE_TONEAREST);
-    const double rounded = std::nearbyint(value);
-    std::fesetround(previousMode);
     return static_cast<qint64>(rounded);
 }
 
 quint8 toSelectorByte(const QString& text)
 {
-    const double value = readFieldValue(text);
     // fmod on the rounded double stays exact for every magnitude, unlike a cast to an integer.
-    const int previousMode = std::fegetround();
-    std::fesetround(FE_TONEAREST);
-    double reduced = std::fmod(std::nearbyint(value), 256.0);
-    std::fesetround(previousMode);
+    double reduced = std::fmod(nearestEven(readFieldValue(text)), 256.0);
     if (reduced < 0)
         reduced += 256.0;
     return static_cast<quint8>(reduced);

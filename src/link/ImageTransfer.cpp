@@ -2,19 +2,21 @@
 
 #include "LinkClock.h"
 #include "LinkCommands.h"
+#include "ParameterMap.h"
 #include "SelectorImage.h"
 #include "TransferDisplay.h"
 
 #include <QPointer>
+
+#include <array>
 
 namespace {
 
 constexpr int ProgressMaximum = SelectorImage::SelectorByteCount;
 const QString TimeoutText = QStringLiteral("Communication time out !");
 
-// The transfer puts this calibration record into the image before every block it writes.
-constexpr int FixedRecordAddress = 120;
-constexpr int FixedRecord[] = {4, 52, 107, 61};
+// The transfer puts this first calibration record into the image before every block it writes.
+constexpr std::array<int, ParameterMap::CalibrationRecordSize> FixedRecord{4, 52, 107, 61};
 
 } // namespace
 
@@ -71,8 +73,9 @@ bool ImageTransfer::start()
     case Kind::ProgramBlock:
         m_display.setStatus(QStringLiteral("Communication"), StatusColour::Blue);
         m_display.setProgress(0);
-        for (int i = 0; i < 4; ++i)
-            m_image.setNumber(FixedRecordAddress + i, FixedRecord[i]);
+        for (std::size_t i = 0; i < FixedRecord.size(); ++i)
+            m_image.setNumber(ParameterMap::calibrationRecord(1) + static_cast<int>(i),
+                              FixedRecord[i]);
         break;
     }
     m_display.setProgressMaximum(ProgressMaximum);
