@@ -1,17 +1,11 @@
 #include "MainWindow.h"
 
 #include "AppPaths.h"
-#include "BlockSequence.h"
-#include "CoinDataFile.h"
-#include "DefaultSets.h"
-#include "ImageTransfer.h"
-#include "LinkPort.h"
-#include "PortMap.h"
+#include "ApplicationCore.h"
 #include "SelectorLink.h"
 #include "SettingWindow.h"
 #include "StatusColours.h"
 #include "StatusWindowDisplay.h"
-#include "WindowPlacement.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -25,27 +19,25 @@
 
 namespace {
 
-constexpr int PortNumbers[] = {1, 2, 3, 4, 9};
 const QString CoinDataFilter = QStringLiteral(" (*.cdt)");
-
-QString portStatusName(int portNumber)
-{
-    // The warning for Com9 has always been written in capitals.
-    return portNumber == 9 ? QStringLiteral("COM9") : QStringLiteral("com%1").arg(portNumber);
-}
 
 } // namespace
 
-MainWindow::MainWindow(std::unique_ptr<LinkPort> port, LinkClock& clock, QWidget* parent)
-    : QMainWindow(parent), m_link(new SelectorLink(std::move(port), clock, this))
+MainWindow::MainWindow(ApplicationCore& core, QWidget* parent) : QMainWindow(parent), m_core(core)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("TARNVELLO   Coin Selector programmer"));
     m_statusDisplay =
         std::make_unique<StatusWindowDisplay>(this, [this](QWidget* w) { trackWindow(w); });
+    m_core.setTransferDisplay(m_statusDisplay.get());
     buildMenus();
     buildButtons();
-    connect(m_link, &SelectorLink::busyChanged, this, &MainWindow::onLinkBusyChanged);
+    showFileNames();
+    showPortChecks();
+    connect(&m_core, &ApplicationCore::statusChanged, this, &MainWindow::showCoreStatus);
+    connect(&m_core, &ApplicationCore::fileNamesChanged, this, &MainWindow::showFileNames);
+    connect(&m_core, &ApplicationCore::portChecksChanged, this, &MainWindow::showPortChecks);
+    connect(&m_core.link(), &SelectorLink::busyChanged, this, &MainWindow::onLinkBusyChanged);
     m_chooseOpenFile = [this](const QString& title) {
         return QFileDialog::getOpenFileName(this, title, QString(), CoinDataFilter);
     };
@@ -56,13 +48,11 @@ MainWindow::MainWindow(std::unique_ptr<LinkPort> port, LinkClock& clock, QWidget
 
 MainWindow::~MainWindow()
 {
-    // Running operations refer to the link and the image: end them while both still exist.
-    qDeleteAll(findChildren<BlockSequence*>(Qt::FindDirectChildrenOnly));
-    qDeleteAll(findChildren<ImageTransfer*>(Qt::FindDirectChildrenOnly));
+    m_core.setTransferDisplay(nullptr);
 }
 
 QAction* MainWindow::addAction(QMenu* menu, const char* objectName, const QString& caption,
-                               bool shown, void (MainWindow::*handler)())
+                               bool shown, const std::function<void()>& handler)
 {
     QAction* action = menu->addAction(caption);
     action->setObjectName(QLatin1String(objectName));
@@ -80,69 +70,63 @@ void MainWindow::buildMenus()
         if (name)
             action->setObjectName(QLatin1String(name));
     };
+    ApplicationCore& core = m_core;
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("File(&F)"));
     file->setObjectName(QStringLiteral("mnuFile"));
     addAction(file, "mnuFileOpen", QStringLiteral("Read from Disk(&L)..."), false,
-              &MainWindow::mnuFileOpen_Click);
+              [this] { mnuFileOpen_Click(); });
     QAction* read = addAction(file, "mnuReadSelector", QStringLiteral("Read from Selector(&R)"),
-                              false, nullptr);
-    connect(read, &QAction::triggered, this, [this] { mnuReadSelector_Click(); });
+                              false, [&core] { core.mnuReadSelector_Click(); });
     addAction(file, "mnuDefault", QStringLiteral("Default value(&D)"), false,
-              &MainWindow::mnuDefault_Click);
+              [&core] { core.mnuDefault_Click(); });
     separator(file);
     addAction(file, "mnuFileSave", QStringLiteral("Save to Disk(&S)"), false,
-              &MainWindow::mnuFileSave_Click);
+              [&core] { core.mnuFileSave_Click(); });
     addAction(file, "mnuSaveAs", QStringLiteral("Save as (&E)"), false,
-              &MainWindow::mnuSaveAs_Click);
+              [this] { mnuSaveAs_Click(); });
     QAction* openProgram = addAction(file, "mnuOpen_Program", QStringLiteral("Open && Program"),
-                                     true, &MainWindow::mnuOpen_Program_Click);
-    QAction* program =
-        addAction(file, "mnuProgram", QStringLiteral("Program to Selector(&P)"), false, nullptr);
-    connect(program, &QAction::triggered, this, [this] { mnuProgram_Click(); });
+                                     true, [this] { mnuOpen_Program_Click(); });
+    QAction* program = addAction(file, "mnuProgram", QStringLiteral("Program to Selector(&P)"),
+                                 false, [&core] { core.mnuProgram_Click(); });
     separator(file);
     addAction(file, "mnuFileExit", QStringLiteral("Exit(&X)"), false,
-              &MainWindow::mnuFileExit_Click);
+              [this] { mnuFileExit_Click(); });
     separator(file);
-    m_mnuName1 = addAction(file, "mnuName1", AppPaths::dataFile(AppPaths::CurrentFileName), false,
-                           &MainWindow::mnuName1_Click);
-    m_mnuName2 = addAction(file, "mnuName2", AppPaths::dataFile(AppPaths::PreviousFileName), false,
-                           &MainWindow::mnuName2_Click);
+    m_mnuName1 = addAction(file, "mnuName1", QString(), false, [&core] { core.mnuName1_Click(); });
+    m_mnuName2 = addAction(file, "mnuName2", QString(), false, [&core] { core.mnuName2_Click(); });
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("Edit(&)"));
     edit->setObjectName(QStringLiteral("mnuEdit"));
     edit->menuAction()->setObjectName(QStringLiteral("mnuEdit"));
     edit->menuAction()->setVisible(false);
     addAction(edit, "mnuEditFile", QStringLiteral("Edit File"), true,
-              &MainWindow::mnuEditFile_Click);
+              [this] { mnuEditFile_Click(); });
     QAction* editSelector = addAction(edit, "mnuEditSelector", QStringLiteral("Edit Coin Selector"),
-                                      true, &MainWindow::onEditCoinSelector);
+                                      true, [this] { readThenOpenEditor(EditorMode::Edit); });
     separator(edit);
 
     QMenu* system = menuBar()->addMenu(QStringLiteral("System(&s)"));
     system->setObjectName(QStringLiteral("mnuSystem"));
     const char* portNames[] = {"mnuCom1", "mnuCom2", "mnuCom3", "MnuCom4", "MnuCom9"};
     for (std::size_t i = 0; i < m_portActions.size(); ++i) {
-        const int number = PortNumbers[i];
+        const int number = ApplicationCore::PortNumbers[i];
         QAction* action = system->addAction(QStringLiteral("Com%1(&%1)").arg(number));
         action->setObjectName(QLatin1String(portNames[i]));
         action->setCheckable(true);
-        action->setChecked(number == 1);
-        connect(action, &QAction::triggered, this, [this, number] { choosePort(number); });
+        // The core decides the checks (a port that fails falls back to Com1).
+        connect(action, &QAction::triggered, this, [&core, number] { core.choosePort(number); });
         m_portActions[i] = action;
     }
     separator(system, "mnubar3");
     // The service windows behind these items come with their own commands; the items already
     // set the state those windows read.
-    QAction* parameters =
-        addAction(system, "mnuPar", QStringLiteral("Parameters(&p)"), false, nullptr);
-    connect(parameters, &QAction::triggered, this, [this] { m_opened = false; });
+    addAction(system, "mnuPar", QStringLiteral("Parameters(&p)"), false,
+              [&core] { core.setOpened(false); });
     addAction(system, "mnuDisplay", QStringLiteral("Display"), false, nullptr);
-    for (int token : {1, 2}) {
-        QAction* action = addAction(system, token == 1 ? "mnuTK1" : "mnuTK2",
-                                    QStringLiteral("TK%1").arg(token), false, nullptr);
-        connect(action, &QAction::triggered, this, [this, token] { m_token = token; });
-    }
+    for (int token : {1, 2})
+        addAction(system, token == 1 ? "mnuTK1" : "mnuTK2", QStringLiteral("TK%1").arg(token),
+                  false, [&core, token] { core.setToken(token); });
 
     m_linkActions = {read, openProgram, program, editSelector};
     for (QAction* action : m_portActions)
@@ -181,9 +165,14 @@ void MainWindow::buildButtons()
         layout->addWidget(button);
         buttons.append(button);
     }
-    connect(buttons[0], &QPushButton::clicked, this, &MainWindow::onTeachCoinSelector);
-    connect(buttons[1], &QPushButton::clicked, this, &MainWindow::onEditCoinSelector);
-    connect(buttons[2], &QPushButton::clicked, this, &MainWindow::onChannelCalibration);
+    connect(buttons[0], &QPushButton::clicked, this, [this] {
+        m_core.setCdt(0);
+        openEditor(EditorMode::Setting);
+    });
+    connect(buttons[1], &QPushButton::clicked, this,
+            [this] { readThenOpenEditor(EditorMode::Edit); });
+    connect(buttons[2], &QPushButton::clicked, this,
+            [this] { readThenOpenEditor(EditorMode::CalibrationSetting); });
     connect(buttons[3], &QPushButton::clicked, this, &MainWindow::mnuFileExit_Click);
     m_linkButtons = {buttons[1], buttons[2], buttons[4], buttons[5]};
 
@@ -202,56 +191,25 @@ void MainWindow::buildButtons()
 
 void MainWindow::startUp()
 {
-    DefaultSets::applyMainWindowDefaults(m_image);
-
-    const QSettings settings;
-    restorePlacement(settings);
-
-    StartupSettings startup = startupSettings();
-    StartupFile::read(AppPaths::dataFile(AppPaths::StartupFileName), startup);
-    applyStartupSettings(startup);
-
-    loadCurrentFile(false);
-
-    m_portNumber = 1;
-    for (std::size_t i = 0; i < 4; ++i)
-        if (startup.comChecked[i])
-            m_portNumber = PortNumbers[i];
-    const bool portOpened = openPortNumber(m_portNumber);
-
-    m_labelStats->clear();
-    if (!portOpened)
-        showStatus(
-            QStringLiteral("warning:something wrong to open %1").arg(portStatusName(m_portNumber)),
-            StatusColour::Red);
+    restorePlacement(QSettings());
+    m_core.startUp();
 }
 
-StartupSettings MainWindow::startupSettings() const
+void MainWindow::showCoreStatus()
 {
-    StartupSettings settings;
-    settings.currentFile = currentFileName();
-    settings.previousFile = previousFileName();
-    for (std::size_t i = 0; i < 4; ++i)
-        settings.comChecked[i] = m_portActions[i]->isChecked();
-    return settings;
+    StatusColours::show(*m_labelStats, m_core.statusText(), m_core.statusColour());
 }
 
-void MainWindow::applyStartupSettings(const StartupSettings& settings)
+void MainWindow::showFileNames()
 {
-    m_mnuName1->setText(settings.currentFile);
-    m_mnuName2->setText(settings.previousFile);
-    for (std::size_t i = 0; i < 4; ++i)
-        m_portActions[i]->setChecked(settings.comChecked[i]);
+    m_mnuName1->setText(m_core.currentFileName());
+    m_mnuName2->setText(m_core.previousFileName());
 }
 
-QString MainWindow::currentFileName() const
+void MainWindow::showPortChecks()
 {
-    return m_mnuName1->text();
-}
-
-QString MainWindow::previousFileName() const
-{
-    return m_mnuName2->text();
+    for (std::size_t i = 0; i < m_portActions.size(); ++i)
+        m_portActions[i]->setChecked(m_core.isPortChecked(ApplicationCore::PortNumbers[i]));
 }
 
 void MainWindow::restorePlacement(const QSettings& settings)
@@ -271,99 +229,22 @@ void MainWindow::restorePlacement(const QSettings& settings)
                 : wanted;
     resize(placed.size());
     move(placed.topLeft());
+    m_restoredTwips = twips;
+    m_restoredGeometry = placed == wanted ? QRect(pos(), size()) : QRect();
 }
 
 void MainWindow::storePlacement(QSettings& settings) const
 {
-    const double dpi = logicalDpiX();
     const QRect frame(pos(), size());
+    if (frame == m_restoredGeometry) {
+        WindowPlacement::store(settings, m_restoredTwips);
+        return;
+    }
+    const double dpi = logicalDpiX();
     WindowPlacement::store(settings, {WindowPlacement::pixelsToTwips(frame.left(), dpi),
                                       WindowPlacement::pixelsToTwips(frame.top(), dpi),
                                       WindowPlacement::pixelsToTwips(frame.width(), dpi),
                                       WindowPlacement::pixelsToTwips(frame.height(), dpi)});
-}
-
-bool MainWindow::openPortNumber(int portNumber)
-{
-    m_portNumber = portNumber;
-    return m_link->openPort(PortMap::device(QSettings(), portNumber));
-}
-
-void MainWindow::choosePort(int portNumber)
-{
-    for (std::size_t i = 0; i < m_portActions.size(); ++i)
-        m_portActions[i]->setChecked(PortNumbers[i] == portNumber);
-    m_link->closePort();
-    if (openPortNumber(portNumber)) {
-        showStatus(QStringLiteral("commucation port use com%1:").arg(portNumber),
-                   StatusColour::Blue);
-        return;
-    }
-    if (portNumber != 1) {
-        openPortNumber(1);
-        m_portActions[0]->setChecked(true);
-        for (std::size_t i = 1; i < m_portActions.size(); ++i)
-            m_portActions[i]->setChecked(false);
-    }
-    showStatus(QStringLiteral("warning:something wrong to open %1").arg(portStatusName(portNumber)),
-               StatusColour::Red);
-}
-
-void MainWindow::showStatus(const QString& text, StatusColour colour)
-{
-    StatusColours::show(*m_labelStats, text, colour);
-}
-
-bool MainWindow::mnuReadSelector_Click(Continuation then)
-{
-    return runRead(ImageTransfer::Kind::FullRead, std::move(then));
-}
-
-bool MainWindow::ThisReadSelector_Click(Continuation then)
-{
-    return runRead(ImageTransfer::Kind::PartialRead, std::move(then));
-}
-
-bool MainWindow::runRead(ImageTransfer::Kind kind, Continuation then)
-{
-    if (m_link->isBusy())
-        return false;
-    m_opened = false;
-    auto* transfer = kind == ImageTransfer::Kind::FullRead
-                         ? ImageTransfer::fullRead(*m_link, m_image, *m_statusDisplay, this)
-                         : ImageTransfer::partialRead(*m_link, m_image, *m_statusDisplay, this);
-    connect(transfer, &ImageTransfer::completed, this,
-            [this](bool succeeded) { m_opened = succeeded; });
-    connect(transfer, &ImageTransfer::finished, this, [transfer, then] {
-        transfer->deleteLater();
-        if (then)
-            then();
-    });
-    return transfer->start();
-}
-
-bool MainWindow::program_to_selector(Continuation then)
-{
-    return runBlocks({{m_begin, m_total}}, std::move(then));
-}
-
-bool MainWindow::mnuProgram_Click(Continuation then)
-{
-    return runBlocks(BlockSequence::standardBlocks(), std::move(then));
-}
-
-bool MainWindow::runBlocks(const QList<BlockSequence::Block>& blocks, Continuation then)
-{
-    auto* sequence = new BlockSequence(blocks, *m_link, m_image, *m_statusDisplay, this);
-    connect(sequence, &BlockSequence::finished, this, [sequence, then](bool) {
-        sequence->deleteLater();
-        if (then)
-            then();
-    });
-    if (sequence->start())
-        return true;
-    delete sequence;
-    return false;
 }
 
 void MainWindow::onLinkBusyChanged(bool busy)
@@ -376,122 +257,62 @@ void MainWindow::onLinkBusyChanged(bool busy)
         m_editor->setLinkBusy(busy);
 }
 
-void MainWindow::shiftNames(const QString& chosen)
+QString MainWindow::chooseFileToOpen()
 {
-    m_mnuName2->setText(m_mnuName1->text());
-    m_mnuName1->setText(chosen);
-}
-
-bool MainWindow::loadCurrentFile(bool reportFailure)
-{
-    const CoinDataFile::LoadResult result = CoinDataFile::load(currentFileName(), m_image);
-    if (result == CoinDataFile::LoadResult::Loaded)
-        return true;
-    if (reportFailure)
-        showStatus(result == CoinDataFile::LoadResult::Unreadable
-                       ? QStringLiteral("Can not read file %1").arg(currentFileName())
-                       : QStringLiteral("Not a coin data file: %1").arg(currentFileName()),
-                   StatusColour::Red);
-    return false;
-}
-
-void MainWindow::mnuName1_Click()
-{
-    loadCurrentFile(false);
-}
-
-void MainWindow::mnuName2_Click()
-{
-    const QString previous = previousFileName();
-    m_mnuName2->setText(currentFileName());
-    m_mnuName1->setText(previous);
-    loadCurrentFile(false);
-}
-
-bool MainWindow::openWithDialog()
-{
-    m_opened = false;
     const QString chosen = m_chooseOpenFile(QStringLiteral("open"));
+    // Even a cancelled open leaves no file opened.
     if (chosen.isEmpty())
-        return false;
-    shiftNames(chosen);
-    // A file that cannot be read is not opened: nothing built on the open may go on from an
-    // image the user did not choose.
-    m_opened = loadCurrentFile(true);
-    return m_opened;
+        m_core.setOpened(false);
+    return chosen;
 }
 
 void MainWindow::mnuFileOpen_Click()
 {
-    openWithDialog();
-}
-
-void MainWindow::mnuFileSave_Click()
-{
-    AppPaths::ensureDataFolder();
-    QString error;
-    if (!CoinDataFile::save(currentFileName(), m_image, &error))
-        showStatus(QStringLiteral("Can not save file %1: %2").arg(currentFileName(), error),
-                   StatusColour::Red);
+    const QString chosen = chooseFileToOpen();
+    if (!chosen.isEmpty())
+        m_core.openFile(chosen);
 }
 
 void MainWindow::mnuSaveAs_Click()
 {
     const QString chosen = m_chooseSaveFile(QStringLiteral("save file"));
-    if (chosen.isEmpty())
-        return;
-    shiftNames(chosen);
-    mnuFileSave_Click();
+    if (!chosen.isEmpty())
+        m_core.saveFileAs(chosen);
 }
 
 void MainWindow::mnuOpen_Program_Click()
 {
-    if (m_link->isBusy())
+    if (m_core.link().isBusy())
         return;
-    m_cdt = 1;
-    if (openWithDialog())
-        mnuProgram_Click();
+    m_core.setCdt(1);
+    const QString chosen = chooseFileToOpen();
+    if (!chosen.isEmpty())
+        m_core.openAndProgram(chosen);
 }
 
 void MainWindow::mnuEditFile_Click()
 {
-    if (openWithDialog())
+    const QString chosen = chooseFileToOpen();
+    if (!chosen.isEmpty() && m_core.openFile(chosen))
         openEditor(EditorMode::Edit);
 }
 
-void MainWindow::mnuDefault_Click()
+void MainWindow::readThenOpenEditor(EditorMode mode)
 {
-    DefaultSets::applyMainWindowDefaults(m_image);
-}
-
-void MainWindow::onTeachCoinSelector()
-{
-    m_cdt = 0;
-    openEditor(EditorMode::Setting);
-}
-
-void MainWindow::onEditCoinSelector()
-{
-    mnuReadSelector_Click([this] {
-        if (m_opened)
-            openEditor(EditorMode::Edit);
-    });
-}
-
-void MainWindow::onChannelCalibration()
-{
-    mnuReadSelector_Click([this] {
-        if (m_opened)
-            openEditor(EditorMode::CalibrationSetting);
+    QPointer<MainWindow> self(this);
+    m_core.mnuReadSelector_Click([self, mode](bool succeeded) {
+        if (self && succeeded)
+            self->openEditor(mode);
     });
 }
 
 SettingWindow* MainWindow::openEditor(EditorMode mode)
 {
     if (!m_editor) {
-        m_editor = new SettingWindow(m_image, this);
-        m_editor->setLinkBusy(m_link->isBusy());
-        connect(m_editor, &SettingWindow::programRequested, this, [this] { mnuProgram_Click(); });
+        m_editor = new SettingWindow(m_core.image(), this);
+        m_editor->setLinkBusy(m_core.link().isBusy());
+        connect(m_editor, &SettingWindow::programRequested, this,
+                [this] { m_core.mnuProgram_Click(); });
         connect(m_editor, &SettingWindow::loadDefaultRequested, this,
                 &MainWindow::onLoadDefaultRequested);
         trackWindow(m_editor);
@@ -505,7 +326,7 @@ SettingWindow* MainWindow::openEditor(EditorMode mode)
 
 void MainWindow::onLoadDefaultRequested()
 {
-    DefaultSets::applyEditorDefaults(m_image);
+    m_core.applyEditorDefaults();
     if (m_editor) {
         // The old window must be gone before the new one fills from the defaults.
         SettingWindow* old = m_editor;
@@ -529,10 +350,8 @@ void MainWindow::setFileChooser(FileChooser open, FileChooser save)
 
 void MainWindow::mnuFileExit_Click()
 {
-    AppPaths::ensureDataFolder();
-    if (!StartupFile::write(AppPaths::dataFile(AppPaths::StartupFileName), startupSettings()))
+    if (!m_core.exit())
         qWarning("could not write the start-up file");
-    m_link->closePort();
     close();
 }
 

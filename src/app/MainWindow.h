@@ -1,75 +1,47 @@
 #pragma once
 
-#include "BlockSequence.h"
-#include "ImageTransfer.h"
-#include "SelectorImage.h"
 #include "SettingWindow.h"
-#include "StartupFile.h"
+#include "WindowPlacement.h"
 
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
+#include <QRect>
 
 #include <array>
 #include <functional>
 #include <memory>
 
-class LinkClock;
-class LinkPort;
+class ApplicationCore;
 class QAction;
 class QLabel;
 class QMenu;
 class QPushButton;
 class QSettings;
-class SelectorLink;
 class StatusWindowDisplay;
-enum class StatusColour;
 
-// The main window: owns the link, the memory image and the state every other window shares,
-// and carries the operations the other windows call.
+// The main window: a view of the application core with the menus and buttons that lead to
+// every other window, the status line, the file dialogs and the status window of transfers.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
     using FileChooser = std::function<QString(const QString& title)>;
-    using Continuation = std::function<void()>;
 
-    MainWindow(std::unique_ptr<LinkPort> port, LinkClock& clock, QWidget* parent = nullptr);
+    explicit MainWindow(ApplicationCore& core, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Start-up: defaults, placement, start-up file, current coin data file, port.
+    // Start-up: placement, then the core's start-up.
     void startUp();
 
-    // Shared state.
-    SelectorImage& image() { return m_image; }
-    SelectorLink& link() { return *m_link; }
-    bool opened() const { return m_opened; }
-    int cdt() const { return m_cdt; }
-    int token() const { return m_token; }
-    int currentPortNumber() const { return m_portNumber; }
-    QString currentFileName() const;
-    QString previousFileName() const;
-    void setBegin(int address) { m_begin = address; }
-    void setTotal(int address) { m_total = address; }
+    ApplicationCore& core() const { return m_core; }
 
-    // Link operations; each is refused (returns false, sends nothing) while another runs.
-    // then runs after the operation's settling pause, whatever its outcome.
-    bool mnuReadSelector_Click(Continuation then = {});
-    bool ThisReadSelector_Click(Continuation then = {});
-    bool program_to_selector(Continuation then = {});
-    bool mnuProgram_Click(Continuation then = {});
-
-    // Coin data files.
-    void mnuName1_Click();
-    void mnuName2_Click();
+    // File commands that ask for a file first.
     void mnuFileOpen_Click();
-    void mnuFileSave_Click();
     void mnuSaveAs_Click();
     void mnuOpen_Program_Click();
     void mnuEditFile_Click();
-    void mnuDefault_Click();
 
-    void choosePort(int portNumber);
     void mnuFileExit_Click();
 
     // The file dialogs; tests replace them.
@@ -86,37 +58,26 @@ private:
     void buildMenus();
     void buildButtons();
     QAction* addAction(QMenu* menu, const char* objectName, const QString& caption, bool shown,
-                       void (MainWindow::*handler)());
-    void applyStartupSettings(const StartupSettings& settings);
-    StartupSettings startupSettings() const;
+                       const std::function<void()>& handler);
     void restorePlacement(const QSettings& settings);
     void storePlacement(QSettings& settings) const;
-    bool openPortNumber(int portNumber);
-    bool runRead(ImageTransfer::Kind kind, Continuation then);
-    bool runBlocks(const QList<BlockSequence::Block>& blocks, Continuation then);
-    void showStatus(const QString& text, StatusColour colour);
-    void shiftNames(const QString& chosen);
-    bool loadCurrentFile(bool reportFailure);
-    bool openWithDialog();
+    QString chooseFileToOpen();
     void trackWindow(QWidget* window);
+    void showCoreStatus();
+    void showFileNames();
+    void showPortChecks();
     void onLinkBusyChanged(bool busy);
     void onLoadDefaultRequested();
-    void onEditCoinSelector();
-    void onChannelCalibration();
-    void onTeachCoinSelector();
+    void readThenOpenEditor(EditorMode mode);
 
-    SelectorImage m_image;
-    SelectorLink* m_link;
+    ApplicationCore& m_core;
     std::unique_ptr<StatusWindowDisplay> m_statusDisplay;
     QPointer<SettingWindow> m_editor;
     QList<QPointer<QWidget>> m_openWindows;
-
-    bool m_opened = false;
-    int m_begin = 0;
-    int m_total = 0;
-    int m_cdt = 0;
-    int m_token = 1;
-    int m_portNumber = 1;
+    // The placement as restored, so a window that was not moved or resized stores exactly
+    // what it was given instead of a value rounded through pixels.
+    QRect m_restoredGeometry;
+    WindowPlacement::Twips m_restoredTwips;
 
     QLabel* m_labelStats = nullptr;
     QAction* m_mnuName1 = nullptr;

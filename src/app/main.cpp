@@ -1,3 +1,4 @@
+#include "ApplicationCore.h"
 #include "MainWindow.h"
 #include "SerialLinkPort.h"
 #include "SystemLinkClock.h"
@@ -11,7 +12,8 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(QStringLiteral("tarnvello"));
 
     SystemLinkClock clock;
-    MainWindow window(std::make_unique<SerialLinkPort>(), clock);
+    ApplicationCore core(std::make_unique<SerialLinkPort>(), clock);
+    MainWindow window(core);
     window.startUp();
     window.show();
     return QApplication::exec();

@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 #include "AppPaths.h"
 #include "AppTestEnvironment.h"
+#include "ApplicationCore.h"
 #include "CoinDataFile.h"
 #include "FakeSelector.h"
 #include "FileBytes.h"
@@ -37,14 +38,17 @@ class MainWindowTest : public QObject
     FakeLinkClock clock;
     FakeLinkPort* port = nullptr;
     std::unique_ptr<FakeSelector> selector;
+    std::unique_ptr<ApplicationCore> core;
     std::unique_ptr<MainWindow> window;
 
     void createWindow()
     {
+        window.reset();
         auto fakePort = std::make_unique<FakeLinkPort>();
         port = fakePort.get();
         selector = std::make_unique<FakeSelector>(*port);
-        window = std::make_unique<MainWindow>(std::move(fakePort), clock);
+        core = std::make_unique<ApplicationCore>(std::move(fakePort), clock);
+        window = std::make_unique<MainWindow>(*core);
     }
     QString startupFile() const { return AppPaths::dataFile(AppPaths::StartupFileName); }
     template <typename T> T* find(const char* name) const
@@ -72,6 +76,7 @@ private slots:
     void cleanup()
     {
         window.reset();
+        core.reset();
         selector.reset();
     }
 
@@ -127,25 +132,25 @@ private slots:
     void hiddenItemsStillRunWhenTriggered()
     {
         window->startUp();
-        window->image().setCell(84, "7");
+        core->image().setCell(84, "7");
         find<QAction>("mnuDefault")->trigger();
-        QCOMPARE(window->image().cell(84), QString("128"));
+        QCOMPARE(core->image().cell(84), QString("128"));
         find<QAction>("mnuFileSave")->trigger();
-        QVERIFY(FileBytes::read(window->currentFileName()).startsWith("\"0\"\r\n"));
+        QVERIFY(FileBytes::read(core->currentFileName()).startsWith("\"0\"\r\n"));
         find<QAction>("mnuTK2")->trigger();
-        QCOMPARE(window->token(), 2);
+        QCOMPARE(core->token(), 2);
     }
 
     void aFirstStartUsesComOneAndTheDefaultNames()
     {
-        window->image().setCell(150, "x");
+        core->image().setCell(150, "x");
         window->startUp();
         QCOMPARE(checkedPorts(), QStringList{"mnuCom1"});
         QCOMPARE(port->openedDevice, PortMap::defaultDevice(1));
-        QCOMPARE(window->currentFileName(), AppPaths::dataFile("coin.syn"));
-        QCOMPARE(window->previousFileName(), AppPaths::dataFile("aaa.syn"));
-        QCOMPARE(window->image().cell(84), QString("128")); // main-window defaults applied
-        QCOMPARE(window->image().cell(150), QString("x"));  // and nothing beyond them
+        QCOMPARE(core->currentFileName(), AppPaths::dataFile("coin.syn"));
+        QCOMPARE(core->previousFileName(), AppPaths::dataFile("aaa.syn"));
+        QCOMPARE(core->image().cell(84), QString("128")); // main-window defaults applied
+        QCOMPARE(core->image().cell(150), QString("x"));  // and nothing beyond them
         QCOMPARE(status()->text(), QString());
     }
 
@@ -157,9 +162,9 @@ private slots:
         QSettings().setValue("Ports/Com4", "/dev/fake4");
         window->startUp();
         QCOMPARE(checkedPorts(), (QStringList{"mnuCom2", "MnuCom4"}));
-        QCOMPARE(window->currentPortNumber(), 4);
+        QCOMPARE(core->currentPortNumber(), 4);
         QCOMPARE(port->openedDevice, QString("/dev/fake4"));
-        QCOMPARE(window->currentFileName(), QString("/x/a.cdt"));
+        QCOMPARE(core->currentFileName(), QString("/x/a.cdt"));
     }
 
     void comNineIsNotRememberedAcrossExit()
@@ -176,7 +181,7 @@ private slots:
         createWindow();
         window->startUp();
         QCOMPARE(checkedPorts(), QStringList());
-        QCOMPARE(window->currentPortNumber(), 1);
+        QCOMPARE(core->currentPortNumber(), 1);
     }
 
     void aPortThatWillNotOpenFallsBackToComOne()
@@ -190,9 +195,12 @@ private slots:
         QCOMPARE(port->openedDevice, PortMap::defaultDevice(1));
         QVERIFY(port->isOpen());
 
+        // When Com1 fails too, both are said: Com1 shows checked but is not open.
         port->refusedDevices << PortMap::defaultDevice(9) << PortMap::defaultDevice(1);
         find<QAction>("MnuCom9")->trigger();
-        QCOMPARE(status()->text(), QString("warning:something wrong to open COM9"));
+        QCOMPARE(status()->text(), QString("warning:something wrong to open COM9\n"
+                                           "warning:something wrong to open com1"));
+        QCOMPARE(checkedPorts(), QStringList{"mnuCom1"});
         QVERIFY(!port->isOpen());
     }
 
@@ -214,6 +222,22 @@ private slots:
                      "\"\r\n#TRUE#\r\n#FALSE#\r\n#FALSE#\r\n#FALSE#\r\n");
     }
 
+    void anUntouchedWindowStoresThePlacementItWasGiven()
+    {
+        // 1000 twips is no whole number of pixels at 96 dpi: a round trip through pixels
+        // would store 1005.
+        window->startUp();
+        window->show();
+        window->close();
+        const QSettings settings;
+        const std::pair<const char*, const char*> stored[] = {{"MainLeft", "1000"},
+                                                              {"MainTop", "1000"},
+                                                              {"MainWidth", "6500"},
+                                                              {"MainHeight", "6500"}};
+        for (const auto& [key, twips] : stored)
+            QCOMPARE(settings.value(QStringLiteral("Settings/") + key).toString(), QString(twips));
+    }
+
     void aMinimisedWindowKeepsTheStoredPlacement()
     {
         QSettings().setValue("Settings/MainLeft", "1234");
@@ -231,53 +255,53 @@ private slots:
         // First read fails: five bad replies in a row.
         for (int request = 0; request < 5; ++request)
             selector->setFault(request, FakeSelector::Fault::WrongChecksum);
-        QVERIFY(window->mnuReadSelector_Click());
+        QVERIFY(core->mnuReadSelector_Click());
         QVERIFY(statusWindow());
         QCOMPARE(statusWindow()->windowTitle(), QString("status"));
         QVERIFY(!statusWindow()->comExit()->isEnabled());
-        QVERIFY(runLinkUntil([&] { return !window->link().isBusy(); }));
+        QVERIFY(runLinkUntil([&] { return !core->link().isBusy(); }));
         QPointer<StatusWindow> failed = statusWindow();
         QVERIFY(failed->isVisible());
         QVERIFY(failed->comExit()->isEnabled());
         QCOMPARE(failed->labelStats()->text(), QString("Read selector error"));
         QCOMPARE(textColour(failed->labelStats()), Red);
-        QVERIFY(!window->opened());
+        QVERIFY(!core->opened());
 
         // Reused while still open: "close" stays enabled, and success closes it.
-        QVERIFY(window->mnuReadSelector_Click());
+        QVERIFY(core->mnuReadSelector_Click());
         QCOMPARE(statusWindow(), failed.data());
         QVERIFY(failed->comExit()->isEnabled());
         QVERIFY(runLinkUntil([&] { return failed.isNull(); }));
-        QVERIFY(window->opened());
-        QCOMPARE(window->image().cell(188), QString::number(selector->memory[188]));
+        QVERIFY(core->opened());
+        QCOMPARE(core->image().cell(188), QString::number(selector->memory[188]));
 
         // After the user closes a failed window, the next transfer creates it anew, disabled.
-        QVERIFY(runLinkUntil([&] { return !window->link().isBusy(); }));
+        QVERIFY(runLinkUntil([&] { return !core->link().isBusy(); }));
         const int sent = int(selector->requests.size());
         for (int request = 0; request < 5; ++request)
             selector->setFault(sent + request, FakeSelector::Fault::Silent);
-        QVERIFY(window->mnuReadSelector_Click());
-        QVERIFY(runLinkUntil([&] { return !window->link().isBusy(); }));
+        QVERIFY(core->mnuReadSelector_Click());
+        QVERIFY(runLinkUntil([&] { return !core->link().isBusy(); }));
         QTest::mouseClick(statusWindow()->comExit(), Qt::LeftButton);
         QTRY_VERIFY(!statusWindow());
-        window->setBegin(0);
-        window->setTotal(3);
-        QVERIFY(window->program_to_selector());
+        core->setBegin(0);
+        core->setTotal(3);
+        QVERIFY(core->program_to_selector());
         QVERIFY(!statusWindow()->comExit()->isEnabled());
         QCOMPARE(statusWindow()->bar()->maximum(), 189);
-        QVERIFY(runLinkUntil([&] { return !window->link().isBusy(); }));
+        QVERIFY(runLinkUntil([&] { return !core->link().isBusy(); }));
     }
 
     void linkCommandsAreRefusedWhileATransferRuns()
     {
         window->startUp();
-        QVERIFY(window->mnuReadSelector_Click());
+        QVERIFY(core->mnuReadSelector_Click());
         QVERIFY(!find<QPushButton>("ComEdit")->isEnabled());
         QVERIFY(!find<QAction>("mnuOpen_Program")->isEnabled());
-        QVERIFY(!window->mnuProgram_Click());
-        QVERIFY(!window->ThisReadSelector_Click());
+        QVERIFY(!core->mnuProgram_Click());
+        QVERIFY(!core->ThisReadSelector_Click());
         QVERIFY(find<QPushButton>("ComExit")->isEnabled());
-        QVERIFY(runLinkUntil([&] { return !window->link().isBusy(); }));
+        QVERIFY(runLinkUntil([&] { return !core->link().isBusy(); }));
         QVERIFY(find<QPushButton>("ComEdit")->isEnabled());
         QCOMPARE(selector->requests.size(), 189);
     }
@@ -286,8 +310,8 @@ private slots:
     {
         window->startUp();
         window->show();
-        QVERIFY(window->mnuProgram_Click());
-        QVERIFY(window->link().isBusy());
+        QVERIFY(core->mnuProgram_Click());
+        QVERIFY(core->link().isBusy());
         window.reset(); // the sanitizer build catches any use of what is gone
         clock.advance(100);
         QCoreApplication::processEvents();
@@ -300,12 +324,12 @@ private slots:
         window->setFileChooser(
             [&](const QString& title) { return title == "open" ? missing : QString(); }, {});
         find<QAction>("mnuOpen_Program")->trigger();
-        QCOMPARE(window->cdt(), 1);
-        QVERIFY(!window->opened());
-        QVERIFY(!window->link().isBusy());
+        QCOMPARE(core->cdt(), 1);
+        QVERIFY(!core->opened());
+        QVERIFY(!core->link().isBusy());
         QVERIFY(port->written.isEmpty());
         QCOMPARE(textColour(status()), Red);
-        QCOMPARE(window->currentFileName(), missing); // the names were shifted all the same
+        QCOMPARE(core->currentFileName(), missing); // the names were shifted all the same
 
         // A readable file is loaded and programmed with the three standard blocks.
         SelectorImage saved;
@@ -315,12 +339,11 @@ private slots:
         QVERIFY(FileBytes::write(good, CoinDataFile::serialize(saved)));
         window->setFileChooser([&](const QString&) { return good; }, {});
         find<QAction>("mnuOpen_Program")->trigger();
-        QVERIFY(window->opened());
-        QVERIFY(
-            runLinkUntil([&] { return !window->link().isBusy() && selector->endOfBlocks == 3; }));
+        QVERIFY(core->opened());
+        QVERIFY(runLinkUntil([&] { return !core->link().isBusy() && selector->endOfBlocks == 3; }));
         QCOMPARE(selector->writtenAddresses.size(), 184);
         QCOMPARE(int(selector->memory[60]), 180);
-        QCOMPARE(window->previousFileName(), missing);
+        QCOMPARE(core->previousFileName(), missing);
     }
 
     void previousFileSwapsAndLoads()
@@ -334,20 +357,20 @@ private slots:
         window->mnuFileOpen_Click();
         window->setFileChooser([&](const QString&) { return second; }, {});
         window->mnuFileOpen_Click();
-        QCOMPARE(window->image().cell(0), QString("22"));
+        QCOMPARE(core->image().cell(0), QString("22"));
         find<QAction>("mnuName2")->trigger();
-        QCOMPARE(window->currentFileName(), first);
-        QCOMPARE(window->previousFileName(), second);
-        QCOMPARE(window->image().cell(0), QString("11"));
+        QCOMPARE(core->currentFileName(), first);
+        QCOMPARE(core->previousFileName(), second);
+        QCOMPARE(core->image().cell(0), QString("11"));
         find<QAction>("mnuName2")->trigger();
-        QCOMPARE(window->currentFileName(), second);
-        QCOMPARE(window->image().cell(0), QString("22"));
+        QCOMPARE(core->currentFileName(), second);
+        QCOMPARE(core->image().cell(0), QString("22"));
 
         // A cancelled dialog changes nothing and leaves the file not opened.
         window->setFileChooser([&](const QString&) { return QString(); }, {});
         window->mnuFileOpen_Click();
-        QVERIFY(!window->opened());
-        QCOMPARE(window->currentFileName(), second);
+        QVERIFY(!core->opened());
+        QCOMPARE(core->currentFileName(), second);
     }
 
     void aFailedSaveKeepsThePreviousFileAndSaysSo()
@@ -361,7 +384,7 @@ private slots:
             return title == "save file" ? impossible : QString();
         });
         window->mnuSaveAs_Click();
-        QCOMPARE(window->currentFileName(), impossible);
+        QCOMPARE(core->currentFileName(), impossible);
         QCOMPARE(textColour(status()), Red);
         QCOMPARE(FileBytes::read(target), QByteArray("previous"));
     }
@@ -382,14 +405,14 @@ private slots:
         QCOMPARE(window->editor(), editor);
         QCOMPARE(editor->windowTitle(), QString("Setting"));
         QCOMPARE(editor->findChild<QLineEdit*>("TextPriceA")->text(), QString("77"));
-        QCOMPARE(window->cdt(), 0);
+        QCOMPARE(core->cdt(), 0);
 
         QPointer<SettingWindow> old = editor;
         editor->findChild<QPushButton*>("ComDefault")->click();
         QTRY_VERIFY(old.isNull());
         QVERIFY(window->editor());
         QCOMPARE(window->editor()->windowTitle(), QString("Setting"));
-        QCOMPARE(window->image().cell(92), QString("100"));
+        QCOMPARE(core->image().cell(92), QString("100"));
         QCOMPARE(window->editor()->findChild<QLineEdit*>("TextSignalTime")->text(), QString("100"));
         QVERIFY(!window->editor()
                      ->findChild<QPushButton*>("ComDefault")
@@ -402,7 +425,7 @@ private slots:
         for (int request = 0; request < 5; ++request)
             selector->setFault(request, FakeSelector::Fault::Silent);
         find<QPushButton>("ComCal")->click();
-        QVERIFY(runLinkUntil([&] { return !window->link().isBusy(); }));
+        QVERIFY(runLinkUntil([&] { return !core->link().isBusy(); }));
         QVERIFY(!window->editor());
         find<QPushButton>("ComCal")->click();
         QVERIFY(runLinkUntil([&] { return window->editor() != nullptr; }));

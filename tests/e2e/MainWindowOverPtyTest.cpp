@@ -1,4 +1,5 @@
 #include "AppTestEnvironment.h"
+#include "ApplicationCore.h"
 #include "LinkCommands.h"
 #include "MainWindow.h"
 #include "SelectorLink.h"
@@ -28,6 +29,7 @@ class MainWindowOverPtyTest : public QObject
     AppTestEnvironment environment;
     SystemLinkClock clock;
     std::unique_ptr<SelectorSimulator> simulator;
+    std::unique_ptr<ApplicationCore> core;
     std::unique_ptr<MainWindow> window;
 
     QSet<int> writtenAddresses() const
@@ -38,7 +40,7 @@ class MainWindowOverPtyTest : public QObject
                 addresses.insert(frame[1]);
         return addresses;
     }
-    void waitForLinkIdle() { QTRY_VERIFY_WITH_TIMEOUT(!window->link().isBusy(), Patience); }
+    void waitForLinkIdle() { QTRY_VERIFY_WITH_TIMEOUT(!core->link().isBusy(), Patience); }
 
 private slots:
     void init()
@@ -47,14 +49,16 @@ private slots:
         simulator = std::make_unique<SelectorSimulator>();
         QVERIFY2(simulator->start(), simulator->errorString().c_str());
         QSettings().setValue("Ports/Com1", QString::fromStdString(simulator->devicePath()));
-        window = std::make_unique<MainWindow>(std::make_unique<SerialLinkPort>(), clock);
+        core = std::make_unique<ApplicationCore>(std::make_unique<SerialLinkPort>(), clock);
+        window = std::make_unique<MainWindow>(*core);
         window->startUp();
         window->show();
-        QVERIFY(window->link().isPortOpen());
+        QVERIFY(core->link().isPortOpen());
     }
     void cleanup()
     {
         window.reset();
+        core.reset();
         simulator.reset();
     }
 
@@ -64,7 +68,7 @@ private slots:
         simulator->setMemoryAt(18, 0x4A); // coin 3 flags: bit 6 set, tolerance A 10
         window->findChild<QPushButton*>("ComEdit")->click();
         QTRY_VERIFY_WITH_TIMEOUT(window->editor() != nullptr, Patience);
-        QVERIFY(window->opened());
+        QVERIFY(core->opened());
         SettingWindow* editor = window->editor();
         QCOMPARE(editor->windowTitle(), QString("Edit"));
         QCOMPARE(editor->findChild<QLineEdit*>("TextPriceA")->text(), QString("12"));
@@ -91,14 +95,14 @@ private slots:
 
     void theStandardProgrammingMirrorsTheImage()
     {
-        SelectorImage& image = window->image();
+        SelectorImage& image = core->image();
         for (int a = 0; a < 256; ++a)
             image.setNumber(a, (a * 5 + 1) % 256);
         image.setCell(3, "300");
         image.setCell(4, "");
         image.setCell(200, "pc side");
         const auto before = simulator->memory();
-        QVERIFY(window->mnuProgram_Click());
+        QVERIFY(core->mnuProgram_Click());
         waitForLinkIdle();
         QTRY_VERIFY_WITH_TIMEOUT(simulator->countReceived(LinkCommands::EndOfBlockLead) == 3,
                                  Patience);
@@ -118,9 +122,9 @@ private slots:
 
     void aBlockWritesExactlyItsAddresses()
     {
-        window->setBegin(86);
-        window->setTotal(123);
-        QVERIFY(window->program_to_selector());
+        core->setBegin(86);
+        core->setTotal(123);
+        QVERIFY(core->program_to_selector());
         waitForLinkIdle();
         QTRY_VERIFY_WITH_TIMEOUT(simulator->countReceived(LinkCommands::EndOfBlockLead) == 1,
                                  Patience);
@@ -140,17 +144,17 @@ private slots:
             simulator->queueFault(fault);
             simulator->queueFault(Fault::None, 20);
         }
-        QVERIFY(window->mnuReadSelector_Click());
+        QVERIFY(core->mnuReadSelector_Click());
         waitForLinkIdle();
         auto* status = window->findChild<StatusWindow*>("ff");
         QVERIFY(status && status->isVisible());
         QCOMPARE(status->labelStats()->text(), QString("Read selector error"));
         QVERIFY(status->comExit()->isEnabled());
-        QVERIFY(!window->opened());
+        QVERIFY(!core->opened());
         // 80 bytes read, the fifth failure on address 80.
         QCOMPARE(simulator->countReceived(LinkCommands::ReadLead), 5 + 4 * 20);
-        QCOMPARE(window->image().cell(79), QString::number(simulator->memoryAt(79)));
-        QCOMPARE(window->image().cell(80), QString("0")); // kept its text
+        QCOMPARE(core->image().cell(79), QString::number(simulator->memoryAt(79)));
+        QCOMPARE(core->image().cell(80), QString("0")); // kept its text
     }
 };
 

@@ -1,0 +1,281 @@
+#include "ApplicationCore.h"
+
+#include "AppPaths.h"
+#include "CoinDataFile.h"
+#include "DefaultSets.h"
+#include "LinkPort.h"
+#include "PortMap.h"
+#include "SelectorLink.h"
+
+#include <QSettings>
+
+namespace {
+
+constexpr std::size_t StoredPortChecks = 4; // Com9's check is not remembered
+
+QString portStatusName(int portNumber)
+{
+    // The warning for Com9 has always been written in capitals.
+    return portNumber == 9 ? QStringLiteral("COM9") : QStringLiteral("com%1").arg(portNumber);
+}
+
+QString openWarning(int portNumber)
+{
+    return QStringLiteral("warning:something wrong to open %1").arg(portStatusName(portNumber));
+}
+
+} // namespace
+
+ApplicationCore::ApplicationCore(std::unique_ptr<LinkPort> port, LinkClock& clock, QObject* parent)
+    : QObject(parent), m_link(new SelectorLink(std::move(port), clock, this)),
+      m_currentFile(AppPaths::dataFile(AppPaths::CurrentFileName)),
+      m_previousFile(AppPaths::dataFile(AppPaths::PreviousFileName))
+{
+    connect(m_link, &SelectorLink::portFailed, this, &ApplicationCore::onPortFailed);
+}
+
+ApplicationCore::~ApplicationCore()
+{
+    // Running operations refer to the link and the image: end them while both still exist.
+    qDeleteAll(findChildren<BlockSequence*>(Qt::FindDirectChildrenOnly));
+    qDeleteAll(findChildren<ImageTransfer*>(Qt::FindDirectChildrenOnly));
+}
+
+void ApplicationCore::startUp()
+{
+    DefaultSets::applyMainWindowDefaults(m_image);
+
+    StartupSettings startup = startupSettings();
+    StartupFile::read(AppPaths::dataFile(AppPaths::StartupFileName), startup);
+    setFileNames(startup.currentFile, startup.previousFile);
+    std::array<bool, PortNumbers.size()> checks = m_portChecks;
+    std::copy(startup.comChecked.begin(), startup.comChecked.end(), checks.begin());
+    setPortChecks(checks);
+
+    mnuName1_Click();
+
+    // The last checked of Com1..Com4 wins; Com9 is not consulted.
+    int portNumber = 1;
+    for (std::size_t i = 0; i < StoredPortChecks; ++i)
+        if (m_portChecks[i])
+            portNumber = PortNumbers[i];
+    const bool portOpened = openPortNumber(portNumber);
+
+    clearStatus();
+    if (!portOpened)
+        showStatus(openWarning(portNumber), StatusColour::Red);
+}
+
+bool ApplicationCore::exit()
+{
+    AppPaths::ensureDataFolder();
+    const bool written =
+        StartupFile::write(AppPaths::dataFile(AppPaths::StartupFileName), startupSettings());
+    m_link->closePort();
+    return written;
+}
+
+StartupSettings ApplicationCore::startupSettings() const
+{
+    StartupSettings settings;
+    settings.currentFile = m_currentFile;
+    settings.previousFile = m_previousFile;
+    for (std::size_t i = 0; i < StoredPortChecks; ++i)
+        settings.comChecked[i] = m_portChecks[i];
+    return settings;
+}
+
+void ApplicationCore::showStatus(const QString& text, StatusColour colour)
+{
+    m_statusText = text;
+    m_statusColour = colour;
+    emit statusChanged();
+}
+
+void ApplicationCore::clearStatus()
+{
+    showStatus(QString(), m_statusColour);
+}
+
+bool ApplicationCore::openPortNumber(int portNumber)
+{
+    m_portNumber = portNumber;
+    return m_link->openPort(PortMap::device(QSettings(), portNumber));
+}
+
+bool ApplicationCore::isPortChecked(int portNumber) const
+{
+    for (std::size_t i = 0; i < PortNumbers.size(); ++i)
+        if (PortNumbers[i] == portNumber)
+            return m_portChecks[i];
+    return false;
+}
+
+void ApplicationCore::setPortChecks(const std::array<bool, PortNumbers.size()>& checks)
+{
+    m_portChecks = checks;
+    emit portChecksChanged();
+}
+
+void ApplicationCore::choosePort(int portNumber)
+{
+    std::array<bool, PortNumbers.size()> checks{};
+    for (std::size_t i = 0; i < PortNumbers.size(); ++i)
+        checks[i] = PortNumbers[i] == portNumber;
+    setPortChecks(checks);
+    m_link->closePort();
+    if (openPortNumber(portNumber)) {
+        showStatus(QStringLiteral("commucation port use com%1:").arg(portNumber),
+                   StatusColour::Blue);
+        return;
+    }
+    QString warning = openWarning(portNumber);
+    if (portNumber != 1) {
+        setPortChecks({true, false, false, false, false});
+        // Without this the technician would believe Com1 is in use.
+        if (!openPortNumber(1))
+            warning += QLatin1Char('\n') + openWarning(1);
+    }
+    showStatus(warning, StatusColour::Red);
+}
+
+void ApplicationCore::onPortFailed()
+{
+    showStatus(QStringLiteral("warning:%1 closed").arg(portStatusName(m_portNumber)),
+               StatusColour::Red);
+}
+
+bool ApplicationCore::mnuReadSelector_Click(Continuation then)
+{
+    return runRead(ImageTransfer::Kind::FullRead, std::move(then));
+}
+
+bool ApplicationCore::ThisReadSelector_Click(Continuation then)
+{
+    return runRead(ImageTransfer::Kind::PartialRead, std::move(then));
+}
+
+bool ApplicationCore::runRead(ImageTransfer::Kind kind, Continuation then)
+{
+    if (m_link->isBusy())
+        return false;
+    m_opened = false;
+    auto* transfer = kind == ImageTransfer::Kind::FullRead
+                         ? ImageTransfer::fullRead(*m_link, m_image, m_display, this)
+                         : ImageTransfer::partialRead(*m_link, m_image, m_display, this);
+    connect(transfer, &ImageTransfer::completed, this,
+            [this](bool succeeded) { m_opened = succeeded; });
+    connect(transfer, &ImageTransfer::finished, this, [transfer, then](bool succeeded) {
+        transfer->deleteLater();
+        if (then)
+            then(succeeded);
+    });
+    return transfer->start();
+}
+
+bool ApplicationCore::program_to_selector(Continuation then)
+{
+    return runBlocks({{m_begin, m_total}}, std::move(then));
+}
+
+bool ApplicationCore::mnuProgram_Click(Continuation then)
+{
+    return runBlocks(BlockSequence::standardBlocks(), std::move(then));
+}
+
+bool ApplicationCore::runBlocks(const QList<BlockSequence::Block>& blocks, Continuation then)
+{
+    auto* sequence = new BlockSequence(blocks, *m_link, m_image, m_display, this);
+    connect(sequence, &BlockSequence::finished, this, [sequence, then](bool succeeded) {
+        sequence->deleteLater();
+        if (then)
+            then(succeeded);
+    });
+    if (sequence->start())
+        return true;
+    delete sequence;
+    return false;
+}
+
+void ApplicationCore::setFileNames(QString current, QString previous)
+{
+    m_currentFile = std::move(current);
+    m_previousFile = std::move(previous);
+    emit fileNamesChanged();
+}
+
+void ApplicationCore::shiftNames(const QString& chosen)
+{
+    setFileNames(chosen, m_currentFile);
+}
+
+void ApplicationCore::mnuName1_Click()
+{
+    CoinDataFile::load(m_currentFile, m_image);
+}
+
+void ApplicationCore::mnuName2_Click()
+{
+    setFileNames(m_previousFile, m_currentFile);
+    mnuName1_Click();
+}
+
+bool ApplicationCore::openFile(const QString& path)
+{
+    shiftNames(path);
+    const CoinDataFile::LoadResult result = CoinDataFile::load(path, m_image);
+    // A file that cannot be read is not opened: nothing built on the open may go on from an
+    // image the user did not choose.
+    m_opened = result == CoinDataFile::LoadResult::Loaded;
+    if (m_opened)
+        clearStatus();
+    else
+        showStatus(result == CoinDataFile::LoadResult::Unreadable
+                       ? QStringLiteral("Can not read file %1").arg(path)
+                       : QStringLiteral("Not a coin data file: %1").arg(path),
+                   StatusColour::Red);
+    return m_opened;
+}
+
+QString ApplicationCore::saveCurrentFile()
+{
+    AppPaths::ensureDataFolder();
+    QString error;
+    if (CoinDataFile::save(m_currentFile, m_image, &error))
+        return QString();
+    return QStringLiteral("Can not save file %1: %2").arg(m_currentFile, error);
+}
+
+bool ApplicationCore::mnuFileSave_Click()
+{
+    const QString failure = saveCurrentFile();
+    if (failure.isEmpty())
+        clearStatus();
+    else
+        showStatus(failure, StatusColour::Red);
+    return failure.isEmpty();
+}
+
+bool ApplicationCore::saveFileAs(const QString& path)
+{
+    shiftNames(path);
+    return mnuFileSave_Click();
+}
+
+bool ApplicationCore::openAndProgram(const QString& path, Continuation then)
+{
+    if (m_link->isBusy())
+        return false;
+    m_cdt = 1;
+    return openFile(path) && mnuProgram_Click(std::move(then));
+}
+
+void ApplicationCore::mnuDefault_Click()
+{
+    DefaultSets::applyMainWindowDefaults(m_image);
+}
+
+void ApplicationCore::applyEditorDefaults()
+{
+    DefaultSets::applyEditorDefaults(m_image);
+}

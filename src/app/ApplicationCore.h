@@ -1,0 +1,135 @@
+#pragma once
+
+#include "BlockSequence.h"
+#include "ForwardingTransferDisplay.h"
+#include "ImageTransfer.h"
+#include "SelectorImage.h"
+#include "StartupFile.h"
+#include "TransferDisplay.h"
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class LinkClock;
+class LinkPort;
+class SelectorLink;
+
+// What every window shares, without any widget: the memory image, the link, the flags the
+// windows read and set, the two recent coin data file names, the port choice and the status
+// line; and the link and file operations. The windows show it; a command-line program can run
+// it on its own.
+class ApplicationCore : public QObject
+{
+    Q_OBJECT
+public:
+    // Runs after an operation's settling pause, told whether the operation succeeded.
+    using Continuation = std::function<void(bool succeeded)>;
+
+    // The port menu's numbers, in menu order.
+    static constexpr std::array<int, 5> PortNumbers{1, 2, 3, 4, 9};
+
+    ApplicationCore(std::unique_ptr<LinkPort> port, LinkClock& clock, QObject* parent = nullptr);
+    ~ApplicationCore() override;
+
+    // Start-up: defaults, start-up file, current coin data file, port; then the status line is
+    // cleared (and shows the port warning if the port would not open).
+    void startUp();
+    // Writes the start-up file and closes the port; false when the file could not be written
+    // (the previous one is kept).
+    bool exit();
+
+    SelectorImage& image() { return m_image; }
+    const SelectorImage& image() const { return m_image; }
+    SelectorLink& link() { return *m_link; }
+
+    bool opened() const { return m_opened; }
+    void setOpened(bool opened) { m_opened = opened; }
+    int cdt() const { return m_cdt; }
+    void setCdt(int cdt) { m_cdt = cdt; }
+    int token() const { return m_token; }
+    void setToken(int token) { m_token = token; }
+    int begin() const { return m_begin; }
+    void setBegin(int address) { m_begin = address; }
+    int total() const { return m_total; }
+    void setTotal(int address) { m_total = address; }
+
+    // The status line of the main window, which any window may show.
+    QString statusText() const { return m_statusText; }
+    StatusColour statusColour() const { return m_statusColour; }
+    void showStatus(const QString& text, StatusColour colour);
+    void clearStatus();
+
+    // Where transfers show their progress; null shows nothing. The core never holds on to a
+    // display after it is replaced, so a window may go away before the core.
+    void setTransferDisplay(TransferDisplay* display) { m_display.setTarget(display); }
+
+    // Link operations; each is refused (returns false, sends nothing) while another runs.
+    // then runs after the operation's settling pause, whatever its outcome.
+    bool mnuReadSelector_Click(Continuation then = {});
+    bool ThisReadSelector_Click(Continuation then = {});
+    bool program_to_selector(Continuation then = {});
+    bool mnuProgram_Click(Continuation then = {});
+
+    // Coin data files. The current file is the first recent name.
+    QString currentFileName() const { return m_currentFile; }
+    QString previousFileName() const { return m_previousFile; }
+    // Loads the current file silently; opened is not changed.
+    void mnuName1_Click();
+    // Swaps the two recent names and loads the new current file silently.
+    void mnuName2_Click();
+    // An explicit open of a chosen file: shifts the recent names, loads it and sets opened.
+    // A file that cannot be read is said in red and is not opened; success clears the line.
+    bool openFile(const QString& path);
+    // Saves the image to the current file; the failure text, or empty on success.
+    QString saveCurrentFile();
+    // The menu's save: a failure is said in red on the status line, success clears it.
+    bool mnuFileSave_Click();
+    // Shifts the recent names to path, then saves as above.
+    bool saveFileAs(const QString& path);
+    // Opens path and programs it with the standard blocks; refused while the link is busy.
+    bool openAndProgram(const QString& path, Continuation then = {});
+
+    void mnuDefault_Click();
+    void applyEditorDefaults();
+
+    // Port choice, with the fall-back to Com1.
+    void choosePort(int portNumber);
+    int currentPortNumber() const { return m_portNumber; }
+    bool isPortChecked(int portNumber) const;
+
+signals:
+    void statusChanged();
+    void fileNamesChanged();
+    void portChecksChanged();
+
+private:
+    bool runRead(ImageTransfer::Kind kind, Continuation then);
+    bool runBlocks(const QList<BlockSequence::Block>& blocks, Continuation then);
+    bool openPortNumber(int portNumber);
+    void setPortChecks(const std::array<bool, PortNumbers.size()>& checks);
+    void shiftNames(const QString& chosen);
+    // By value: callers pass the members themselves, as when the two names swap.
+    void setFileNames(QString current, QString previous);
+    StartupSettings startupSettings() const;
+    void onPortFailed();
+
+    SelectorImage m_image;
+    ForwardingTransferDisplay m_display;
+    SelectorLink* m_link;
+
+    bool m_opened = false;
+    int m_begin = 0;
+    int m_total = 0;
+    int m_cdt = 0;
+    int m_token = 1;
+    int m_portNumber = 1;
+    std::array<bool, PortNumbers.size()> m_portChecks{true, false, false, false, false};
+    QString m_currentFile;
+    QString m_previousFile;
+    QString m_statusText;
+    StatusColour m_statusColour = StatusColour::Blue;
+};
