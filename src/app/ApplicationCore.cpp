@@ -246,20 +246,29 @@ QString ApplicationCore::saveCurrentFile()
     return QStringLiteral("Can not save file %1: %2").arg(m_currentFile, error);
 }
 
+QString ApplicationCore::saveCurrentFileAs(const QString& path)
+{
+    shiftNames(path);
+    return saveCurrentFile();
+}
+
 bool ApplicationCore::mnuFileSave_Click()
 {
-    const QString failure = saveCurrentFile();
+    return reportSave(saveCurrentFile());
+}
+
+bool ApplicationCore::mnuSaveAs(const QString& path)
+{
+    return reportSave(saveCurrentFileAs(path));
+}
+
+bool ApplicationCore::reportSave(const QString& failure)
+{
     if (failure.isEmpty())
         clearStatus();
     else
         showStatus(failure, StatusColour::Red);
     return failure.isEmpty();
-}
-
-bool ApplicationCore::saveFileAs(const QString& path)
-{
-    shiftNames(path);
-    return mnuFileSave_Click();
 }
 
 bool ApplicationCore::openAndProgram(const QString& path, Continuation then)

@@ -56,6 +56,9 @@ public:
     void setBegin(int address) { m_begin = address; }
     int total() const { return m_total; }
     void setTotal(int address) { m_total = address; }
+    // Channels to teach again after programming from coin data; " " means none.
+    QString strch() const { return m_strch; }
+    void setStrch(const QString& channels) { m_strch = channels; }
 
     // The status line of the main window, which any window may show.
     QString statusText() const { return m_statusText; }
@@ -84,12 +87,14 @@ public:
     // An explicit open of a chosen file: shifts the recent names, loads it and sets opened.
     // A file that cannot be read is said in red and is not opened; success clears the line.
     bool openFile(const QString& path);
-    // Saves the image to the current file; the failure text, or empty on success.
+    // Saves the image to the current file; the failure text, or empty on success. Other
+    // windows show the failure in their own status line.
     QString saveCurrentFile();
-    // The menu's save: a failure is said in red on the status line, success clears it.
-    bool mnuFileSave_Click();
     // Shifts the recent names to path, then saves as above.
-    bool saveFileAs(const QString& path);
+    QString saveCurrentFileAs(const QString& path);
+    // The menu's saves: a failure is said in red on the status line, success clears it.
+    bool mnuFileSave_Click();
+    bool mnuSaveAs(const QString& path);
     // Opens path and programs it with the standard blocks; refused while the link is busy.
     bool openAndProgram(const QString& path, Continuation then = {});
 
@@ -109,6 +114,7 @@ signals:
 private:
     bool runRead(ImageTransfer::Kind kind, Continuation then);
     bool runBlocks(const QList<BlockSequence::Block>& blocks, Continuation then);
+    bool reportSave(const QString& failure);
     bool openPortNumber(int portNumber);
     void setPortChecks(const std::array<bool, PortNumbers.size()>& checks);
     void shiftNames(const QString& chosen);
@@ -130,6 +136,7 @@ private:
     std::array<bool, PortNumbers.size()> m_portChecks{true, false, false, false, false};
     QString m_currentFile;
     QString m_previousFile;
+    QString m_strch;
     QString m_statusText;
     StatusColour m_statusColour = StatusColour::Blue;
 };

@@ -2,6 +2,7 @@
 
 #include "AppPaths.h"
 #include "ApplicationCore.h"
+#include "SamplingWindow.h"
 #include "SelectorLink.h"
 #include "SettingWindow.h"
 #include "StatusColours.h"
@@ -255,6 +256,8 @@ void MainWindow::onLinkBusyChanged(bool busy)
         button->setEnabled(!busy);
     if (m_editor)
         m_editor->setLinkBusy(busy);
+    if (m_sampling)
+        m_sampling->setLinkBusy(busy);
 }
 
 QString MainWindow::chooseFileToOpen()
@@ -277,7 +280,7 @@ void MainWindow::mnuSaveAs_Click()
 {
     const QString chosen = m_chooseSaveFile(QStringLiteral("save file"));
     if (!chosen.isEmpty())
-        m_core.saveFileAs(chosen);
+        m_core.mnuSaveAs(chosen);
 }
 
 void MainWindow::mnuOpen_Program_Click()
@@ -286,8 +289,14 @@ void MainWindow::mnuOpen_Program_Click()
         return;
     m_core.setCdt(1);
     const QString chosen = chooseFileToOpen();
-    if (!chosen.isEmpty())
-        m_core.openAndProgram(chosen);
+    if (chosen.isEmpty())
+        return;
+    // Re-teaching follows the programming whatever its outcome: the window can program again.
+    QPointer<MainWindow> self(this);
+    m_core.openAndProgram(chosen, [self](bool) {
+        if (self)
+            self->openSamplingWindow(-1);
+    });
 }
 
 void MainWindow::mnuEditFile_Click()
@@ -315,6 +324,7 @@ SettingWindow* MainWindow::openEditor(EditorMode mode)
                 [this] { m_core.mnuProgram_Click(); });
         connect(m_editor, &SettingWindow::loadDefaultRequested, this,
                 &MainWindow::onLoadDefaultRequested);
+        connect(m_editor, &SettingWindow::okAccepted, this, [this] { openSamplingWindow(0); });
         trackWindow(m_editor);
     }
     m_editor->applyMode(mode);
@@ -322,6 +332,21 @@ SettingWindow* MainWindow::openEditor(EditorMode mode)
     m_editor->raise();
     m_editor->activateWindow();
     return m_editor;
+}
+
+SamplingWindow* MainWindow::openSamplingWindow(int operation)
+{
+    if (!m_sampling) {
+        m_sampling = new SamplingWindow(m_core, operation, this);
+        m_sampling->setLinkBusy(m_core.link().isBusy());
+        trackWindow(m_sampling);
+    }
+    if (operation != 0)
+        m_sampling->setWindowTitle(QStringLiteral("Calibration"));
+    m_sampling->show();
+    m_sampling->raise();
+    m_sampling->activateWindow();
+    return m_sampling;
 }
 
 void MainWindow::onLoadDefaultRequested()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SamplingWindow.h"
 #include "SettingWindow.h"
 #include "WindowPlacement.h"
 
@@ -50,6 +51,10 @@ public:
     // The parameter editor, created on first use and raised afterwards.
     SettingWindow* openEditor(EditorMode mode);
     SettingWindow* editor() const { return m_editor; }
+    // The sampling window, built with the operation on first use; a window still open keeps
+    // its mode and only re-teaching renames it.
+    SamplingWindow* openSamplingWindow(int operation);
+    SamplingWindow* samplingWindow() const { return m_sampling; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -73,6 +78,7 @@ private:
     ApplicationCore& m_core;
     std::unique_ptr<StatusWindowDisplay> m_statusDisplay;
     QPointer<SettingWindow> m_editor;
+    QPointer<SamplingWindow> m_sampling;
     QList<QPointer<QWidget>> m_openWindows;
     // The placement as restored, so a window that was not moved or resized stores exactly
     // what it was given instead of a value rounded through pixels.

@@ -115,13 +115,13 @@ private slots:
         QCOMPARE(core->statusText(), QString());
         QCOMPARE(core->previousFileName(), binary);
 
-        QVERIFY(!core->saveFileAs(binary + "/below-a-file.cdt"));
+        QVERIFY(!core->mnuSaveAs(binary + "/below-a-file.cdt"));
         QVERIFY(core->statusText().startsWith("Can not save file "));
         // A save for another window gives that window the failure; the shared line stays.
         core->showStatus("kept", StatusColour::Blue);
         QVERIFY(core->saveCurrentFile().startsWith("Can not save file "));
         QCOMPARE(core->statusText(), QString("kept"));
-        QVERIFY(core->saveFileAs(environment.path("saved.cdt")));
+        QVERIFY(core->mnuSaveAs(environment.path("saved.cdt")));
         QCOMPARE(core->statusText(), QString());
     }
 

@@ -344,6 +344,9 @@ private slots:
         QCOMPARE(selector->writtenAddresses.size(), 184);
         QCOMPARE(int(selector->memory[60]), 180);
         QCOMPARE(core->previousFileName(), missing);
+        // Re-teaching follows; the failed open above opened no window.
+        QVERIFY(window->samplingWindow());
+        QCOMPARE(window->samplingWindow()->windowTitle(), QString("Calibration"));
     }
 
     void previousFileSwapsAndLoads()
@@ -406,6 +409,13 @@ private slots:
         QCOMPARE(editor->windowTitle(), QString("Setting"));
         QCOMPARE(editor->findChild<QLineEdit*>("TextPriceA")->text(), QString("77"));
         QCOMPARE(core->cdt(), 0);
+
+        // "OK" writes back and leads to teaching.
+        editor->findChild<QPushButton*>("ComOK")->click();
+        QVERIFY(window->samplingWindow());
+        QCOMPARE(window->samplingWindow()->windowTitle(), QString("Sampling"));
+        QCOMPARE(core->image().cell(86), QString("77"));
+        editor = window->openEditor(EditorMode::Setting);
 
         QPointer<SettingWindow> old = editor;
         editor->findChild<QPushButton*>("ComDefault")->click();

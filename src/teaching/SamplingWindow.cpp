@@ -1,0 +1,220 @@
+#include "SamplingWindow.h"
+
+#include "ApplicationCore.h"
+#include "SelectorImage.h"
+#include "StatusColours.h"
+
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr std::size_t RowsPerFrame = 6;
+const QString DesignMoneyText = QStringLiteral("255");
+const QString Label13Text = QStringLiteral("Insert:      xx    of       80");
+
+// The row labels: the left frame counts down from Label1, the right one from Label12.
+QString rowLabelName(std::size_t channel)
+{
+    const std::size_t number = channel < RowsPerFrame ? channel + 1 : 18 - channel;
+    return QStringLiteral("Label%1").arg(number);
+}
+
+QString rowCaption(std::size_t channel)
+{
+    const std::size_t coin = channel + 1;
+    return coin < 10 ? QStringLiteral("Coin %1: $ ").arg(coin)
+                     : QStringLiteral("Coin%1: $ ").arg(coin);
+}
+
+} // namespace
+
+SamplingWindow::SamplingWindow(ApplicationCore& core, int operation, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_core(core)
+{
+    setObjectName(QStringLiteral("sampling"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(operation == 0 ? QStringLiteral("Sampling") : QStringLiteral("Calibration"));
+
+    auto* frames = new QHBoxLayout;
+    frames->addWidget(createFrame(0));
+    frames->addWidget(createFrame(RowsPerFrame));
+
+    m_interrept = new QPushButton(QStringLiteral("Cancel"), this);
+    m_interrept->setObjectName(QStringLiteral("interrept"));
+    m_interrept->hide();
+
+    m_command1 = new QPushButton(QStringLiteral("Save as a CDT file"), this);
+    m_command1->setObjectName(QStringLiteral("Command1"));
+    m_command2 = new QPushButton(QStringLiteral("Program to Coin Selector"), this);
+    m_command2->setObjectName(QStringLiteral("Command2"));
+    m_command3 = new QPushButton(QStringLiteral("exit"), this);
+    m_command3->setObjectName(QStringLiteral("Command3"));
+    connect(m_command1, &QPushButton::clicked, this, &SamplingWindow::saveAsCdtFile);
+    connect(m_command2, &QPushButton::clicked, this, [this] { m_core.mnuProgram_Click(); });
+    connect(m_command3, &QPushButton::clicked, this, &SamplingWindow::exitWithConversion);
+    auto* commands = new QHBoxLayout;
+    commands->addWidget(m_command1);
+    commands->addWidget(m_command2);
+    commands->addWidget(m_command3);
+
+    m_labelStats = new QLabel(QStringLiteral("standby"), this);
+    m_labelStats->setObjectName(QStringLiteral("labelStats"));
+    m_labelStats->setWordWrap(true);
+    m_labelStats->setAccessibleName(QStringLiteral("Status"));
+    m_strch2 = new QLabel(this);
+    m_strch2->setObjectName(QStringLiteral("STRCH2"));
+    m_strch2->setAccessibleName(QStringLiteral("Channels to teach again"));
+    m_strch2->hide();
+    auto* statusRow = new QHBoxLayout;
+    statusRow->addWidget(m_labelStats, 1);
+    statusRow->addWidget(m_strch2);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(frames);
+    layout->addWidget(createRunCounters());
+    layout->addWidget(m_interrept, 0, Qt::AlignLeft);
+    layout->addLayout(commands);
+    layout->addLayout(statusRow);
+
+    m_chooseSaveFile = [this](const QString& title) {
+        return QFileDialog::getSaveFileName(this, title, QString(), QStringLiteral(" (*.cdt)"));
+    };
+
+    showAmounts();
+    showMode(operation);
+}
+
+QWidget* SamplingWindow::createFrame(std::size_t firstChannel)
+{
+    auto* frame = new QGroupBox(QStringLiteral("COIN"), this);
+    frame->setObjectName(firstChannel == 0 ? QStringLiteral("Frame1") : QStringLiteral("Frame2"));
+    auto* grid = new QGridLayout(frame);
+    for (std::size_t row = 0; row < RowsPerFrame; ++row) {
+        const std::size_t channel = firstChannel + row;
+        const QString index = QString::number(channel);
+        Channel& controls = m_channels[channel];
+        auto* caption = new QLabel(rowCaption(channel), frame);
+        caption->setObjectName(rowLabelName(channel));
+        controls.money = new QLineEdit(DesignMoneyText, frame);
+        controls.money->setObjectName(QStringLiteral("money_") + index);
+        caption->setBuddy(controls.money);
+        controls.insert = new QPushButton(QStringLiteral("Insert"), frame);
+        controls.insert->setObjectName(QStringLiteral("insert_") + index);
+        controls.insert->setAccessibleName(rowCaption(channel) + QStringLiteral("Insert"));
+        controls.bar = new QProgressBar(frame);
+        controls.bar->setObjectName(QStringLiteral("bar_") + index);
+        controls.bar->setAccessibleName(rowCaption(channel) + QStringLiteral("progress"));
+        controls.bar->setTextVisible(false);
+        const int gridRow = static_cast<int>(row);
+        grid->addWidget(caption, gridRow, 0);
+        grid->addWidget(controls.money, gridRow, 1);
+        grid->addWidget(controls.insert, gridRow, 2);
+        grid->addWidget(controls.bar, gridRow, 3);
+    }
+    return frame;
+}
+
+QWidget* SamplingWindow::createRunCounters()
+{
+    // The two counters sit over the "xx" and "80" of the caption, as on the original form.
+    m_runCounters = new QWidget(this);
+    auto* label13 = new QLabel(Label13Text, m_runCounters);
+    label13->setObjectName(QStringLiteral("Label13"));
+    m_text1 = new QLineEdit(m_runCounters);
+    m_text1->setObjectName(QStringLiteral("Text1"));
+    m_text1->setAccessibleName(QStringLiteral("Coins accepted"));
+    m_text2 = new QLineEdit(m_runCounters);
+    m_text2->setObjectName(QStringLiteral("Text2"));
+    m_text2->setAccessibleName(QStringLiteral("Coins of the run"));
+    const QFontMetrics metrics = label13->fontMetrics();
+    const int fieldWidth = metrics.horizontalAdvance(QStringLiteral("000")) + 12;
+    const QString firstField = QStringLiteral("Insert:      ");
+    const QString secondField = QStringLiteral("Insert:      xx    of       ");
+    for (auto [field, prefix] : {std::pair{m_text1, firstField}, std::pair{m_text2, secondField}}) {
+        field->setReadOnly(true);
+        field->setAlignment(Qt::AlignCenter);
+        field->setGeometry(metrics.horizontalAdvance(prefix) - 4, 0, fieldWidth,
+                           label13->sizeHint().height() + 6);
+    }
+    label13->move(0, 3);
+    m_runCounters->setMinimumSize(metrics.horizontalAdvance(Label13Text) + fieldWidth,
+                                  label13->sizeHint().height() + 8);
+    m_runCounters->hide();
+    return m_runCounters;
+}
+
+void SamplingWindow::showAmounts()
+{
+    const std::optional<MoneyConversion::Amounts> amounts =
+        MoneyConversion::amounts(m_core.image());
+    m_amountsShown = amounts.has_value();
+    if (!amounts)
+        return;
+    for (std::size_t channel = 0; channel < ChannelCount; ++channel)
+        m_channels[channel].money->setText(MoneyConversion::amountText((*amounts)[channel]));
+}
+
+void SamplingWindow::showMode(int operation)
+{
+    if (operation == 0) {
+        m_labelStats->setText(QStringLiteral("press  \"Insert\"  !!"));
+        return;
+    }
+    const QString channels = m_core.strch();
+    m_strch2->setText(channels);
+    StatusColours::apply(*m_strch2, StatusColour::Blue);
+    if (channels == QStringLiteral(" ")) {
+        showStatus(QStringLiteral("You can press \"Program to coin selector\" directly !!"),
+                   StatusColour::Red);
+    } else {
+        m_strch2->show();
+        showStatus(QStringLiteral("Press \"Insert\" for channels:"), StatusColour::Red);
+    }
+}
+
+void SamplingWindow::showWarning(const QString& text)
+{
+    showStatus(text, StatusColour::Red);
+}
+
+void SamplingWindow::showStatus(const QString& text, StatusColour colour)
+{
+    StatusColours::show(*m_labelStats, text, colour);
+}
+
+void SamplingWindow::setLinkBusy(bool busy)
+{
+    m_command2->setEnabled(!busy);
+    for (const Channel& channel : m_channels)
+        channel.insert->setEnabled(!busy);
+}
+
+void SamplingWindow::saveAsCdtFile()
+{
+    // The image is saved as it is: amounts edited in the boxes reach it only on "exit".
+    const QString chosen = m_chooseSaveFile(QStringLiteral("save file"));
+    if (chosen.isEmpty())
+        return;
+    const QString failure = m_core.saveCurrentFileAs(chosen);
+    if (!failure.isEmpty())
+        showStatus(failure, StatusColour::Red);
+}
+
+void SamplingWindow::exitWithConversion()
+{
+    if (m_amountsShown) {
+        MoneyConversion::BoxTexts boxes;
+        for (std::size_t channel = 0; channel < ChannelCount; ++channel)
+            boxes[channel] = m_channels[channel].money->text();
+        MoneyConversion::writeBack(m_core.image(), boxes);
+    }
+    close();
+}

@@ -1,0 +1,151 @@
+#include "SamplingWindow.h"
+#include "AppTestEnvironment.h"
+#include "ApplicationCore.h"
+#include "CoinDataFile.h"
+#include "FakeLinkClock.h"
+#include "FakeLinkPort.h"
+#include "FileBytes.h"
+#include "ParameterMap.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+class SamplingWindowTest : public QObject
+{
+    Q_OBJECT
+
+    AppTestEnvironment environment;
+    FakeLinkClock clock;
+    std::unique_ptr<ApplicationCore> core;
+
+    SelectorImage& image() { return core->image(); }
+    void setFactors(int multiplyA, int divideA, int multiplyB, int divideB)
+    {
+        image().setNumber(ParameterMap::MultiplyFactorA, multiplyA);
+        image().setNumber(ParameterMap::DivideFactorA, divideA);
+        image().setNumber(ParameterMap::MultiplyFactorB, multiplyB);
+        image().setNumber(ParameterMap::DivideFactorB, divideB);
+    }
+    static QLineEdit* money(SamplingWindow& window, int channel)
+    {
+        return window.findChild<QLineEdit*>(QStringLiteral("money_%1").arg(channel));
+    }
+    static QString status(SamplingWindow& window)
+    {
+        return window.findChild<QLabel*>("labelStats")->text();
+    }
+
+private slots:
+    void init()
+    {
+        environment.reset();
+        core = std::make_unique<ApplicationCore>(std::make_unique<FakeLinkPort>(), clock);
+        for (int coin = 1; coin <= ParameterMap::CoinCount; ++coin)
+            image().setNumber(ParameterMap::money(coin), 10 * coin);
+    }
+
+    void moneyIsShownThroughTheFactorsAndWrittenBackOnExit_data()
+    {
+        QTest::addColumn<QList<int>>("factors"); // multiply A, divide A, multiply B, divide B
+        QTest::addColumn<QString>("coin1Shown");
+        QTest::addColumn<QString>("coin7Shown");
+        QTest::addColumn<QString>("coin1Written"); // coin 1's box set to "5" before exit
+        QTest::newRow("both banks") << QList<int>{5, 20, 3, 2} << "2.5"
+                                    << "105"
+                                    << "20";
+        // A zero divisor in either bank converts no box; exit then must not write the design
+        // text "255" back as an amount.
+        QTest::newRow("divide B zero") << QList<int>{5, 20, 3, 0} << "255"
+                                       << "255"
+                                       << "10";
+        QTest::newRow("divide A zero") << QList<int>{5, 0, 3, 2} << "255"
+                                       << "255"
+                                       << "10";
+        QTest::newRow("multiply B zero") << QList<int>{5, 20, 0, 2} << "2.5"
+                                         << "0"
+                                         << "10";
+    }
+    void moneyIsShownThroughTheFactorsAndWrittenBackOnExit()
+    {
+        QFETCH(QList<int>, factors);
+        QFETCH(QString, coin1Shown);
+        QFETCH(QString, coin7Shown);
+        QFETCH(QString, coin1Written);
+        setFactors(factors[0], factors[1], factors[2], factors[3]);
+        auto* window = new SamplingWindow(*core, 0);
+        QCOMPARE(money(*window, 0)->text(), coin1Shown);
+        QCOMPARE(money(*window, 6)->text(), coin7Shown);
+        money(*window, 0)->setText("5");
+        money(*window, 1)->setText("not a number");
+        QPointer<SamplingWindow> guard(window);
+        window->findChild<QPushButton*>("Command3")->click();
+        QTRY_VERIFY(guard.isNull());
+        QCOMPARE(image().cell(ParameterMap::money(1)), coin1Written);
+        QCOMPARE(image().cell(ParameterMap::money(2)), QString("20"));
+    }
+
+    void theModeSetsCaptionAndStatusLine_data()
+    {
+        QTest::addColumn<int>("operation");
+        QTest::addColumn<QString>("strch");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("statusText");
+        QTest::addColumn<bool>("channelsShown");
+        QTest::newRow("teaching") << 0 << "1 2"
+                                  << "Sampling"
+                                  << "press  \"Insert\"  !!" << false;
+        QTest::newRow("re-teach none")
+            << -1 << " "
+            << "Calibration"
+            << "You can press \"Program to coin selector\" directly !!" << false;
+        QTest::newRow("re-teach empty") << -1 << ""
+                                        << "Calibration"
+                                        << "Press \"Insert\" for channels:" << true;
+    }
+    void theModeSetsCaptionAndStatusLine()
+    {
+        QFETCH(int, operation);
+        QFETCH(QString, strch);
+        QFETCH(QString, title);
+        QFETCH(QString, statusText);
+        QFETCH(bool, channelsShown);
+        core->setStrch(strch);
+        SamplingWindow window(*core, operation);
+        window.show();
+        QCOMPARE(window.windowTitle(), title);
+        QCOMPARE(status(window), statusText);
+        auto* channels = window.findChild<QLabel*>("STRCH2");
+        QCOMPARE(channels->isVisible(), channelsShown);
+        if (operation != 0)
+            QCOMPARE(channels->text(), strch);
+        for (const char* hidden : {"Label13", "Text1", "Text2", "interrept"})
+            QVERIFY2(!window.findChild<QWidget*>(hidden)->isVisible(), hidden);
+    }
+
+    void saveAsSavesTheImageAndSaysItsOwnFailure()
+    {
+        setFactors(1, 1, 1, 1);
+        SamplingWindow window(*core, 0);
+        money(window, 0)->setText("99");
+        const QString target = environment.path("taught.cdt");
+        QString chosen = target;
+        window.setSaveFileChooser(
+            [&](const QString& title) { return title == "save file" ? chosen : QString(); });
+        window.findChild<QPushButton*>("Command1")->click();
+        QCOMPARE(core->currentFileName(), target);
+        SelectorImage saved;
+        QCOMPARE(CoinDataFile::load(target, saved), CoinDataFile::LoadResult::Loaded);
+        QCOMPARE(saved.cell(ParameterMap::money(1)), QString("10"));
+
+        core->showStatus("main line", StatusColour::Blue);
+        chosen = target + "/below-a-file.cdt";
+        window.findChild<QPushButton*>("Command1")->click();
+        QVERIFY(status(window).startsWith("Can not save file "));
+        QCOMPARE(core->statusText(), QString("main line"));
+    }
+};
+
+QTEST_MAIN(SamplingWindowTest)
+#include "SamplingWindowTest.moc"
