@@ -1,0 +1,108 @@
+#include "CoinDataShift.h"
+
+#include "SelectorImage.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double MaxByte = 255.0;
+constexpr double MaxAbReference = 65535.0;
+constexpr double ResponseRange = 5.0;
+
+// An M1 outside this range after the shift means the channel must be taught again.
+constexpr double HighestGoodM1 = 100.0;
+constexpr double LowestGoodM1 = 43.0;
+
+QString numberText(double value)
+{
+    return QString::number(value, 'g', 15);
+}
+
+} // namespace
+
+double CoinDataShift::response(double value)
+{
+    return ResponseRange * (1.0 - std::exp(-ResponseConstant * value));
+}
+
+double CoinDataShift::inverseResponse(double response)
+{
+    return -std::log(1.0 - response / ResponseRange) / ResponseConstant;
+}
+
+CoinDataShift::Record CoinDataShift::secondRecord(const SelectorImage& image)
+{
+    Record record{};
+    const int first = ParameterMap::calibrationRecord(2);
+    for (std::size_t i = 0; i < record.size(); ++i)
+        record[i] = image.value(first + static_cast<int>(i));
+    return record;
+}
+
+CoinDataShift::CoinDataShift(const Record& fileRecord, const Record& selectorRecord)
+    : m_abShift((256.0 * selectorRecord[1] + selectorRecord[0]) -
+                (256.0 * fileRecord[1] + fileRecord[0])),
+      m_xyShift(selectorRecord[2] - fileRecord[2]),
+      m_responseShift(response(selectorRecord[3]) - response(fileRecord[3]))
+{
+}
+
+QString CoinDataShift::apply(SelectorImage& image) const
+{
+    std::array<bool, ParameterMap::CoinCount> bounded{};
+    for (int coin = 1; coin <= ParameterMap::CoinCount; ++coin)
+        bounded[static_cast<std::size_t>(coin - 1)] = !shiftM1(image, coin);
+    for (int coin = 1; coin <= ParameterMap::CoinCount; ++coin)
+        shiftMad(image, coin);
+    for (int coin = 1; coin <= ParameterMap::CoinCount; ++coin)
+        shiftAbReference(image, coin);
+
+    QString channels = QStringLiteral(" ");
+    for (int coin = 1; coin <= ParameterMap::CoinCount; ++coin) {
+        const double m1 = image.value(ParameterMap::m1(coin));
+        const bool outOfRange = m1 > HighestGoodM1 || (m1 > 1.0 && m1 < LowestGoodM1);
+        if (outOfRange || bounded[static_cast<std::size_t>(coin - 1)])
+            channels += QStringLiteral("Ch_%1, ").arg(coin);
+    }
+    return channels;
+}
+
+bool CoinDataShift::shiftM1(SelectorImage& image, int coin) const
+{
+    const int address = ParameterMap::m1(coin);
+    const double value = image.value(address);
+    if (!(value > 0.0)) {
+        image.setCell(address, QStringLiteral("0"));
+        return true;
+    }
+    const double shifted = response(value) + m_responseShift;
+    if (shifted >= ResponseRange) {
+        image.setNumber(address, static_cast<qint64>(MaxByte));
+        return false;
+    }
+    const double m1 = inverseResponse(shifted);
+    image.setCell(address, numberText(std::clamp(m1, 0.0, MaxByte)));
+    return m1 >= 0.0 && m1 <= MaxByte;
+}
+
+void CoinDataShift::shiftMad(SelectorImage& image, int coin) const
+{
+    const int address = ParameterMap::mad(coin);
+    const double value = image.value(address);
+    image.setCell(address, value == 0.0 ? QStringLiteral("0")
+                                        : numberText(std::clamp(value + m_xyShift, 0.0, MaxByte)));
+}
+
+void CoinDataShift::shiftAbReference(SelectorImage& image, int coin) const
+{
+    const int low = ParameterMap::ea(coin);
+    const int high = ParameterMap::eb(coin);
+    const double reference = 256.0 * image.value(high) + image.value(low);
+    const double shifted =
+        reference == 0.0 ? 0.0 : std::clamp(reference + m_abShift, 0.0, MaxAbReference);
+    const double highByte = std::floor(shifted / 256.0);
+    image.setCell(high, numberText(highByte));
+    image.setCell(low, numberText(shifted - 256.0 * highByte));
+}
