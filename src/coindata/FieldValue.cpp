@@ -61,7 +61,7 @@ double nearestEven(double value)
 
 } // namespace
 
-double readFieldValue(const QString& text)
+std::optional<double> leadingNumber(const QString& text)
 {
     qsizetype start = 0;
     while (start < text.size() &&
@@ -69,10 +69,17 @@ double readFieldValue(const QString& text)
         ++start;
     const qsizetype length = numberLength(text, start);
     if (length == 0)
-        return 0.0;
+        return std::nullopt;
     bool ok = false;
     const double value = text.mid(start, length).toDouble(&ok);
-    return ok && std::isfinite(value) ? value : 0.0;
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+double readFieldValue(const QString& text)
+{
+    return leadingNumber(text).value_or(0.0);
 }
 
 qint64 roundHalfEven(double value)

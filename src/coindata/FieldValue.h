@@ -3,8 +3,14 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <optional>
+
 // Conversions between the text an image cell holds and the numbers computed from it.
 namespace FieldValue {
+
+// The finite number the text begins with after leading blanks (a sign, digits with an optional
+// fraction, an optional exponent): "  -2.5x" gives -2.5; "abc", "-", "." and "1e999" give none.
+std::optional<double> leadingNumber(const QString& text);
 
 // The number the text begins with (leading blanks skipped); 0 when the text does not begin
 // with a finite number. "12abc" gives 12, "" gives 0.
