@@ -22,13 +22,17 @@ bool isSeparator(char c)
     return c == ',' || isLineEnd(c);
 }
 
-// Position after the separator at `at` (CR LF counts as one); the end stays the end.
+// Position after the separator at `at`; the end stays the end. CRs followed by LF are one line
+// end, but CRs alone are one line end each: old Mac files mark an empty line by CR CR.
 qsizetype skipSeparator(const QByteArray& bytes, qsizetype at)
 {
     if (at >= bytes.size())
         return at;
-    if (bytes[at] == '\r' && at + 1 < bytes.size() && bytes[at + 1] == '\n')
-        return at + 2;
+    qsizetype next = at;
+    while (next < bytes.size() && bytes[next] == '\r')
+        ++next;
+    if (next > at && next < bytes.size() && bytes[next] == '\n')
+        return next + 1;
     return at + 1;
 }
 

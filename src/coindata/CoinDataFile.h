@@ -31,7 +31,8 @@ public:
     static QByteArray serialize(const SelectorImage& image);
 
     // The reading rule, for at most maxFields fields:
-    // - fields are separated by commas and line ends (CR LF, LF alone or CR alone); an empty
+    // - fields are separated by commas and line ends (CR LF, LF alone or CR alone); a run of
+    //   CRs followed by LF is one line end too, as a file converted twice has them; an empty
     //   line is an empty field, so line k stays cell k; blanks alone at the end make no field;
     // - blanks (space, tab) around a field are dropped;
     // - a field that begins with a double quote ends at the next double quote or line end and

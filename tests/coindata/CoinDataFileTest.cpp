@@ -121,6 +121,10 @@ private slots:
             << QByteArray("\"1\"\r\n\"22\"\r\n") << QStringList{"1", "22"};
         QTest::newRow("plain LF lines") << QByteArray("1\n2\n3") << QStringList{"1", "2", "3"};
         QTest::newRow("CR alone") << QByteArray("1\r2\r") << QStringList{"1", "2"};
+        QTest::newRow("CRs before LF are one line end")
+            << QByteArray("\"1\"\r\r\n\"2\"\r\r\r\n3") << QStringList{"1", "2", "3"};
+        QTest::newRow("CR CR alone is an empty line")
+            << QByteArray("1\r\r3\r") << QStringList{"1", "", "3"};
         QTest::newRow("commas and lines")
             << QByteArray("\"1\",\"2\",3\r\n4") << QStringList{"1", "2", "3", "4"};
         QTest::newRow("comma inside quotes")
