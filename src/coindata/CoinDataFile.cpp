@@ -1,9 +1,13 @@
 #include "CoinDataFile.h"
 
+#include "FieldValue.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
+
+#include <algorithm>
 
 namespace {
 
@@ -56,6 +60,57 @@ QStringView upToFirstLineBreak(const QString& text)
     return QStringView(text).first(length);
 }
 
+bool isBlankText(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c == u' ' || c == u'\t'; });
+}
+
+bool isUtf8(const QByteArray& bytes)
+{
+    // Stateless: a sequence cut short at the end is an error, not a wait for more bytes.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    [[maybe_unused]] const QString text = decoder(bytes);
+    return !decoder.hasError();
+}
+
+// A file that is programmed as it stands must say what every selector byte is.
+bool isComplete(const QByteArray& bytes, const QStringList& fields)
+{
+    if (fields.size() < SelectorImage::SelectorByteCount || !isUtf8(bytes))
+        return false;
+    return std::all_of(fields.begin(), fields.begin() + SelectorImage::SelectorByteCount,
+                       [](const QString& field) {
+                           return isBlankText(field) || FieldValue::leadingNumber(field);
+                       });
+}
+
+using FileCheck = bool (*)(const QByteArray& bytes, const QStringList& fields);
+
+// Reads the file and stores its fields unless it is not a coin data file by the general
+// rules (too large, NUL bytes, no text in any field) or by `check`.
+CoinDataFile::LoadResult loadChecked(const QString& path, SelectorImage& image, FileCheck check)
+{
+    using LoadResult = CoinDataFile::LoadResult;
+    // Devices and pipes are refused before opening: reading one could block or never end.
+    if (!QFileInfo(path).isFile())
+        return LoadResult::Unreadable;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return LoadResult::Unreadable;
+    const QByteArray bytes = file.read(CoinDataFile::MaxFileSize + 1);
+    if (file.error() != QFileDevice::NoError)
+        return LoadResult::Unreadable;
+    if (bytes.size() > CoinDataFile::MaxFileSize || bytes.contains('\0'))
+        return LoadResult::NotCoinData;
+    const QStringList fields = CoinDataFile::parseFields(bytes);
+    if (std::all_of(fields.begin(), fields.end(), isBlankText) || !check(bytes, fields))
+        return LoadResult::NotCoinData;
+    int address = 0;
+    for (const QString& field : fields)
+        image.setCell(address++, field);
+    return LoadResult::Loaded;
+}
+
 } // namespace
 
 QByteArray CoinDataFile::serialize(const SelectorImage& image)
@@ -103,23 +158,12 @@ QStringList CoinDataFile::parseFields(const QByteArray& bytes, int maxFields)
 
 CoinDataFile::LoadResult CoinDataFile::load(const QString& path, SelectorImage& image)
 {
-    // Devices and pipes are refused before opening: reading one could block or never end.
-    if (!QFileInfo(path).isFile())
-        return LoadResult::Unreadable;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return LoadResult::Unreadable;
-    const QByteArray bytes = file.read(MaxFileSize + 1);
-    if (file.error() != QFileDevice::NoError)
-        return LoadResult::Unreadable;
-    if (bytes.size() > MaxFileSize)
-        return LoadResult::TooLarge;
-    if (bytes.contains('\0'))
-        return LoadResult::NotText;
-    int address = 0;
-    for (const QString& field : parseFields(bytes))
-        image.setCell(address++, field);
-    return LoadResult::Loaded;
+    return loadChecked(path, image, [](const QByteArray&, const QStringList&) { return true; });
+}
+
+CoinDataFile::LoadResult CoinDataFile::loadComplete(const QString& path, SelectorImage& image)
+{
+    return loadChecked(path, image, isComplete);
 }
 
 bool CoinDataFile::save(const QString& path, const SelectorImage& image, QString* errorText)

@@ -14,10 +14,10 @@ class CoinDataFile
 public:
     enum class LoadResult
     {
-        Loaded,     // cells 0..n-1 took the n fields read (n <= 256); the others kept their text
-        Unreadable, // missing, not a regular file, or a read error; the image is untouched
-        TooLarge,   // larger than MaxFileSize: not a coin data file; the image is untouched
-        NotText,    // holds NUL bytes: not a coin data file; the image is untouched
+        Loaded,      // cells 0..n-1 took the n fields read (n <= 256); the others kept their text
+        Unreadable,  // missing, not a regular file, or a read error; the image is untouched
+        NotCoinData, // too large, holding NUL bytes or no text at all, or (loadComplete) not a
+                     // complete coin data file; the image is untouched
     };
 
     // A full file of 256 cells of numbers stays far below this; anything larger is not one.
@@ -43,7 +43,13 @@ public:
                                    int maxFields = SelectorImage::CellCount);
 
     // Reads up to 256 fields into cells 0 onwards; data after the 256th field is ignored.
+    // A file whose fields hold nothing but blanks is not a coin data file.
     static LoadResult load(const QString& path, SelectorImage& image);
+
+    // As load, but only a complete coin data file is taken, since it is programmed as it stands:
+    // valid UTF-8, at least the 189 fields of the selector's memory, each of them blank or
+    // beginning with a number (FieldValue::leadingNumber).
+    static LoadResult loadComplete(const QString& path, SelectorImage& image);
 
     // Replaces the file atomically: a save that fails leaves the previous file as it was.
     static bool save(const QString& path, const SelectorImage& image, QString* errorText = nullptr);

@@ -32,6 +32,14 @@ QStringList numbersFrom(int first, int count)
     return numbers;
 }
 
+QByteArray quotedLines(const QStringList& texts)
+{
+    QByteArray bytes;
+    for (const QString& text : texts)
+        bytes += '"' + text.toUtf8() + "\"\r\n";
+    return bytes;
+}
+
 } // namespace
 
 class CoinDataFileTest : public QObject
@@ -204,9 +212,15 @@ private slots:
         QTest::newRow("missing") << "missing.cdt" << QByteArray() << Result::Unreadable;
         QTest::newRow("directory") << "." << QByteArray() << Result::Unreadable;
         QTest::newRow("exactly 64 KiB") << "limit.cdt" << lines + "2" << Result::Loaded;
-        QTest::newRow("one byte more") << "large.cdt" << lines + "22" << Result::TooLarge;
+        QTest::newRow("one byte more") << "large.cdt" << lines + "22" << Result::NotCoinData;
         QTest::newRow("binary") << "binary.cdt" << QByteArray("\"1\"\r\n\0\"2\"\r\n", 11)
-                                << Result::NotText;
+                                << Result::NotCoinData;
+        QTest::newRow("empty") << "empty.cdt" << QByteArray() << Result::NotCoinData;
+        QTest::newRow("blanks and line ends")
+            << "blank.cdt" << QByteArray(" \t\r\n\r\n  \n\r") << Result::NotCoinData;
+        QTest::newRow("blank fields")
+            << "quotes.cdt" << QByteArray("\"\",\" \"\r\n,\r\n") << Result::NotCoinData;
+        QTest::newRow("one text field") << "one.cdt" << QByteArray("\r\n x") << Result::Loaded;
     }
     void checksSizeAndContentBeforeLoading()
     {
@@ -215,12 +229,61 @@ private slots:
         QFETCH(CoinDataFile::LoadResult, result);
         QTemporaryDir dir;
         const QString path = dir.filePath(name);
-        if (!bytes.isEmpty())
+        if (result != CoinDataFile::LoadResult::Unreadable)
             QVERIFY(FileBytes::write(path, bytes));
         const SelectorImage before = imageFilledWith(QStringLiteral("old"));
         SelectorImage image = before;
         QCOMPARE(CoinDataFile::load(path, image), result);
         QCOMPARE(image == before, result != CoinDataFile::LoadResult::Loaded);
+    }
+
+    // Files that "Open & Program" would send straight to the selector; every one of them still
+    // loads for reading and editing.
+    void loadsOnlyCompleteFilesForProgramming_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("complete");
+        QStringList cells = numbersFrom(0, SelectorImage::SelectorByteCount);
+        const QStringList numbers = cells;
+        cells[3] = "  -1.5";
+        cells[5] = ".5";
+        cells[6] = "";
+        cells[7] = "12abc";
+        cells[8] = " ";
+        const QByteArray good = quotedLines(cells);
+        QTest::newRow("selector cells of numbers") << good << true;
+        QTest::newRow("text after the selector cells") << good + "\"note\"\r\n" << true;
+        QStringList text = numbers;
+        text[50] = "abc";
+        QTest::newRow("text at 50") << quotedLines(text) << false;
+        text[50] = "1e999";
+        QTest::newRow("a number too large to be finite") << quotedLines(text) << false;
+        QTest::newRow("truncated mid-line") << good.first(good.size() / 2) << false;
+        QTest::newRow("unclosed quote swallows fields")
+            << "0,1,\"2," + numbers.sliced(3).join(',').toUtf8() + "\r\n"
+            << false;
+        QByteArray binary;
+        for (int byte = 1; byte < 256; ++byte)
+            binary += char(byte);
+        QTest::newRow("binary without NUL") << binary << false;
+        QTest::newRow("Latin-1 text") << good + "\"caf\xE9\"\r\n" << false;
+    }
+    void loadsOnlyCompleteFilesForProgramming()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, complete);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("program.cdt"));
+        QVERIFY(FileBytes::write(path, bytes));
+        const SelectorImage before = imageFilledWith(QStringLiteral("old"));
+        SelectorImage loaded = before;
+        QCOMPARE(CoinDataFile::load(path, loaded), CoinDataFile::LoadResult::Loaded);
+
+        SelectorImage programmed = before;
+        QCOMPARE(CoinDataFile::loadComplete(path, programmed),
+                 complete ? CoinDataFile::LoadResult::Loaded
+                          : CoinDataFile::LoadResult::NotCoinData);
+        QVERIFY(programmed == (complete ? loaded : before));
     }
 
     void saveIntoAnImpossiblePathFails()
