@@ -14,9 +14,12 @@ constexpr int LineCount = 6;
 const QString TrueText = QStringLiteral("#TRUE#");
 const QString FalseText = QStringLiteral("#FALSE#");
 
+// A quote inside a name is doubled ("a""b" for a"b), which reading takes back as one quote.
+// Readers that end a quoted text at its next quote still find every line where it was; they
+// only cut such a name short. A name without a quote is written as it is.
 QByteArray quoted(const QString& text)
 {
-    return '"' + text.toUtf8() + "\"\r\n";
+    return '"' + text.toUtf8().replace('"', "\"\"") + "\"\r\n";
 }
 
 QByteArray flag(bool value)
@@ -31,7 +34,8 @@ void read(const QString& path, StartupSettings& settings)
     QFile file(path);
     if (file.size() > MaxFileSize || !file.open(QIODevice::ReadOnly))
         return;
-    const QStringList fields = CoinDataFile::parseFields(file.read(MaxFileSize), LineCount);
+    const QStringList fields = CoinDataFile::parseFields(file.read(MaxFileSize), LineCount,
+                                                         CoinDataFile::QuoteRule::DoubledQuote);
     for (qsizetype i = 0; i < fields.size(); ++i) {
         const QString& field = fields.at(i);
         if (i == 0) {

@@ -40,6 +40,24 @@ qsizetype skipSeparator(const QByteArray& bytes, qsizetype at)
     return at + 1;
 }
 
+// Position of the quote that closes a quoted field whose text starts at `at`, or of the line
+// end or end that cuts it short.
+qsizetype closingQuote(const QByteArray& bytes, qsizetype at, CoinDataFile::QuoteRule quotes)
+{
+    const qsizetype end = bytes.size();
+    while (at < end && !isLineEnd(bytes[at])) {
+        if (bytes[at] == '"') {
+            const bool doubled = quotes == CoinDataFile::QuoteRule::DoubledQuote && at + 1 < end &&
+                                 bytes[at + 1] == '"';
+            if (!doubled)
+                return at;
+            ++at;
+        }
+        ++at;
+    }
+    return at;
+}
+
 qsizetype skipByteOrderMark(const QByteArray& bytes)
 {
     return bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
@@ -124,7 +142,7 @@ QByteArray CoinDataFile::serialize(const SelectorImage& image)
     return bytes;
 }
 
-QStringList CoinDataFile::parseFields(const QByteArray& bytes, int maxFields)
+QStringList CoinDataFile::parseFields(const QByteArray& bytes, int maxFields, QuoteRule quotes)
 {
     QStringList fields;
     const qsizetype end = bytes.size();
@@ -136,11 +154,10 @@ QStringList CoinDataFile::parseFields(const QByteArray& bytes, int maxFields)
             break;
         qsizetype first = at;
         qsizetype last = at;
-        if (bytes[at] == '"') {
-            first = ++at;
-            while (at < end && bytes[at] != '"' && !isLineEnd(bytes[at]))
-                ++at;
-            last = at;
+        const bool quoted = bytes[at] == '"';
+        if (quoted) {
+            first = at + 1;
+            at = last = closingQuote(bytes, first, quotes);
             while (at < end && !isSeparator(bytes[at]))
                 ++at;
         } else {
@@ -150,7 +167,11 @@ QStringList CoinDataFile::parseFields(const QByteArray& bytes, int maxFields)
             while (last > first && isBlank(bytes[last - 1]))
                 --last;
         }
-        fields.append(decodeField(QByteArrayView(bytes).sliced(first, last - first)));
+        QString field = decodeField(QByteArrayView(bytes).sliced(first, last - first));
+        // Inside the quotes every quote left is one of a doubled pair.
+        if (quoted && quotes == QuoteRule::DoubledQuote)
+            field.replace(QLatin1String("\"\""), QLatin1String("\""));
+        fields.append(field);
         at = skipSeparator(bytes, at);
     }
     return fields;

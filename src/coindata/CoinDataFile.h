@@ -20,6 +20,13 @@ public:
                      // complete coin data file; the image is untouched
     };
 
+    // How a field in double quotes treats a double quote inside it.
+    enum class QuoteRule
+    {
+        QuoteEndsField, // the next quote ends the field (coin data files)
+        DoubledQuote,   // "" stands for one quote; a single quote ends the field
+    };
+
     // A full file of 256 cells of numbers stays far below this; anything larger is not one.
     static constexpr qint64 MaxFileSize = 64 * 1024;
 
@@ -35,12 +42,14 @@ public:
     //   CRs followed by LF is one line end too, as a file converted twice has them; an empty
     //   line is an empty field, so line k stays cell k; blanks alone at the end make no field;
     // - blanks (space, tab) around a field are dropped;
-    // - a field that begins with a double quote ends at the next double quote or line end and
-    //   may hold commas and blanks; whatever follows up to the next separator is dropped, so a
-    //   cell text holding a quote reads back as the text before it (its number is kept);
+    // - a field that begins with a double quote ends at its closing quote (see QuoteRule) or
+    //   at the line end and may hold commas and blanks; whatever follows up to the next
+    //   separator is dropped, so a cell text holding a quote reads back as the text before it
+    //   (its number is kept);
     // - a UTF-8 byte order mark at the start is skipped.
     static QStringList parseFields(const QByteArray& bytes,
-                                   int maxFields = SelectorImage::CellCount);
+                                   int maxFields = SelectorImage::CellCount,
+                                   QuoteRule quotes = QuoteRule::QuoteEndsField);
 
     // Reads up to 256 fields into cells 0 onwards; data after the 256th field is ignored.
     // A file whose fields hold nothing but blanks is not a coin data file.

@@ -1,5 +1,7 @@
 #include "StartupFile.h"
 
+#include "CoinDataFile.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,6 +40,28 @@ private slots:
         QCOMPARE(read.currentFile, settings.currentFile);
         QCOMPARE(read.previousFile, settings.previousFile);
         QCOMPARE(read.comChecked, settings.comChecked);
+    }
+
+    void namesWithQuotesComeBackWhole_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("inside") << "/data/a\"b.cdt";
+        QTest::newRow("last") << "a.cdt\"";
+        QTest::newRow("two together") << "a\"\"b";
+    }
+    void namesWithQuotesComeBackWhole()
+    {
+        QFETCH(QString, name);
+        const StartupSettings settings{name, "/data/old.cdt", {false, true, false, true}};
+        const QByteArray bytes = StartupFile::serialize(settings);
+        StartupSettings read;
+        StartupFile::read(fileWith(bytes), read);
+        QCOMPARE(read.currentFile, name);
+        QCOMPARE(read.previousFile, settings.previousFile);
+        QCOMPARE(read.comChecked, settings.comChecked);
+        // A reader that ends a quoted text at its next quote still finds every line.
+        QCOMPARE(CoinDataFile::parseFields(bytes).sliced(1),
+                 QStringList({"/data/old.cdt", "#FALSE#", "#TRUE#", "#FALSE#", "#TRUE#"}));
     }
 
     void readingAppliesLinesUntilTheFirstBadOne_data()
