@@ -1,5 +1,6 @@
 #include "StatusWindow.h"
 
+#include <QCloseEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -24,4 +25,14 @@ StatusWindow::StatusWindow(QWidget* parent)
     layout->addWidget(m_labelStats);
     layout->addWidget(m_bar);
     layout->addWidget(m_comExit, 0, Qt::AlignRight);
+}
+
+void StatusWindow::closeEvent(QCloseEvent* event)
+{
+    // A spontaneous close comes from the window system (the close box, Alt+F4); the transfer's
+    // own close on success and the main window's close on exit are not spontaneous.
+    if (event->spontaneous() && !m_comExit->isEnabled())
+        event->ignore();
+    else
+        event->accept();
 }

@@ -2,11 +2,14 @@
 
 #include <QWidget>
 
+class QCloseEvent;
 class QLabel;
 class QProgressBar;
 class QPushButton;
 
-// The small window "status" in which transfers show their progress and outcome.
+// The small window "status" in which transfers show their progress and outcome. While its
+// "close" button is disabled (a transfer runs) the user cannot close it by the close box either,
+// so the outcome cannot go unseen; the program itself still closes it at any time.
 class StatusWindow : public QWidget
 {
     Q_OBJECT
@@ -16,6 +19,9 @@ public:
     QLabel* labelStats() const { return m_labelStats; }
     QProgressBar* bar() const { return m_bar; }
     QPushButton* comExit() const { return m_comExit; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     QLabel* m_labelStats;
