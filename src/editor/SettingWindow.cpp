@@ -213,6 +213,8 @@ void SettingWindow::setLinkBusy(bool busy)
 {
     m_ok->setEnabled(!busy);
     m_program->setEnabled(!busy);
+    // The defaults rewrite the cells a running transfer may still be sending.
+    m_loadDefault->setEnabled(!busy);
 }
 
 QWidget* SettingWindow::createBankFrame(std::size_t bank)

@@ -287,12 +287,13 @@ private slots:
         QVERIFY(!control<QPushButton>("Command2")->isEnabled());
         QVERIFY(!control<QPushButton>("ComOK")->isEnabled());
         QVERIFY(control<QPushButton>("ComExit")->isEnabled());
-        QVERIFY(control<QPushButton>("ComDefault")->isEnabled());
+        QVERIFY(!control<QPushButton>("ComDefault")->isEnabled());
         QVERIFY(control<QComboBox>("ComboOutputMode")->isEnabled());
         QVERIFY(control<QLineEdit>("TextDollar1")->isEnabled());
         click("Command2");
         QCOMPARE(programmed.count(), 0);
         m_window->setLinkBusy(false);
+        QVERIFY(control<QPushButton>("ComDefault")->isEnabled());
         click("Command2");
         QCOMPARE(programmed.count(), 1);
     }
