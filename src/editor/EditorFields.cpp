@@ -17,6 +17,17 @@ QString decimalText(double value)
     return QString::number(value, 'f', QLocale::FloatingPointShortest);
 }
 
+// A numeric box opens with its bar's position where the bar can show the value, since that is
+// the byte the selector gets; a value beyond the bar keeps its own text, so 300 stays 300
+// instead of becoming 255.
+QString numericText(double value)
+{
+    const qint64 rounded = FieldValue::roundHalfEven(value);
+    if (rounded >= 0 && rounded <= EditorFields::ScrollMaximum)
+        return QString::number(rounded);
+    return decimalText(value);
+}
+
 int coinNumber(std::size_t index)
 {
     return static_cast<int>(index) + 1;
@@ -34,12 +45,12 @@ EditorFields EditorFields::fromImage(const SelectorImage& image)
     fields.outputMode = output.mode < ParameterMap::OutputModeCount ? output.mode : 0;
 
     for (std::size_t i = 0; i < NumericFieldCount; ++i)
-        fields.numeric[i] = decimalText(image.value(NumericAddresses[i]));
+        fields.numeric[i] = numericText(image.value(NumericAddresses[i]));
 
     for (std::size_t i = 0; i < fields.coins.size(); ++i) {
         const int c = coinNumber(i);
         Coin& coin = fields.coins[i];
-        coin.money = decimalText(image.value(ParameterMap::money(c)));
+        coin.money = numericText(image.value(ParameterMap::money(c)));
         const CoinFlags flags =
             CoinFlags::decompose(image.roundedValue(ParameterMap::coinFlags(c)));
         const Mt1Field mt1 = Mt1Field::decompose(image.roundedValue(ParameterMap::mt1(c)));

@@ -15,11 +15,13 @@ class SelectorImage;
 // A choice field holds the number decomposed from its cell even when no list entry shows it
 // (a Disable of 2 from a stored 300, a tolerance C of 16 from an MT1 of 256, an inhibit level of
 // -1 from -1): composing it again gives back the bits it came from, so a field the user does not
-// touch never changes what is stored for it. A numeric text field holds the cell's value as
-// plain decimal text, so values above 255 and fractions survive too. The only changes an
-// untouched open-and-write-back makes are the write-back rules' own: empty or non-numeric text
-// becomes its number, a choice cell is rounded to a whole number, bits 4-6 of the output mode
-// cell are cleared and a mode of 12 to 15 becomes mode 0.
+// touch never changes what is stored for it. A numeric text field holds its scroll bar's
+// position, the cell's value rounded half to even, where the bar can show it (0 to 255), and
+// otherwise the value as plain decimal text, so that values beyond the bar survive. The only
+// changes an untouched open-and-write-back makes are the write-back rules' own: empty or
+// non-numeric text becomes its number, a value the bar shows becomes that whole number, a
+// choice cell is rounded to a whole number, bits 4-6 of the output mode cell are cleared and a
+// mode of 12 to 15 becomes mode 0.
 struct EditorFields
 {
     // The numeric text fields, in the order they are written back.

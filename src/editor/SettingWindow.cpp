@@ -371,8 +371,8 @@ QLabel* SettingWindow::addNumericRow(QGridLayout* grid, int row, EditorFields::N
 void SettingWindow::showFields(const EditorFields& fields)
 {
     const auto showNumber = [](const NumericControls& controls, const QString& text) {
-        // The bar first: it writes its clamped or rounded position into the box, and the
-        // stored text must have the last word.
+        // The bar first: it writes its clamped position into the box, and a value beyond the
+        // bar must keep its text.
         controls.bar->setValue(EditorFields::scrollPosition(text));
         controls.box->setText(text);
     };

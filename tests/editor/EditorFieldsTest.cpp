@@ -148,7 +148,11 @@ private slots:
         QTest::newRow("above the bar") << 92 << "300"
                                        << "300";
         QTest::newRow("fraction") << 83 << "2.5"
-                                  << "2.5";
+                                  << "2";
+        QTest::newRow("fraction rounds half to even") << 41 << "3.5"
+                                                      << "4";
+        QTest::newRow("fraction rounding beyond the bar") << 87 << "255.5"
+                                                          << "255.5";
         QTest::newRow("trailing text") << 86 << "12abc"
                                        << "12";
         QTest::newRow("not a number") << 91 << "abc"

@@ -152,12 +152,12 @@ private slots:
         open();
         QCOMPARE(text("TextSignalTime"), "300");
         QCOMPARE(control<QScrollBar>("HScrollSignalTime")->value(), 255);
-        QCOMPARE(text("TextDollar1"), "2.5");
+        QCOMPARE(text("TextDollar1"), "2");
         QCOMPARE(control<QScrollBar>("HScrollDollar1")->value(), 2);
         QCOMPARE(control<QComboBox>("ComboInhibit1")->currentIndex(), -1);
         click("Command2");
         QCOMPARE(m_image.cell(92), "300");
-        QCOMPARE(m_image.cell(6), "2.5");
+        QCOMPARE(m_image.cell(6), "2");
         QCOMPARE(m_image.cell(4), "300");
         // Choosing an entry replaces the stored Disable, keeping separator 2 and tolerance A 12.
         control<QComboBox>("ComboInhibit1")->setCurrentIndex(0);
