@@ -45,6 +45,19 @@ QByteArray quotedLines(const QStringList& texts)
 class CoinDataFileTest : public QObject
 {
     Q_OBJECT
+
+    QTemporaryDir m_dir;
+    int m_fileCount = 0;
+
+    // A new file holding the bytes.
+    QString fileWith(const QByteArray& bytes)
+    {
+        const QString path = m_dir.filePath(QString::number(++m_fileCount) + ".cdt");
+        if (!FileBytes::write(path, bytes))
+            qFatal("cannot write the test file");
+        return path;
+    }
+
 private slots:
     void savesEditorDefaultsAsQuotedCrLfLines()
     {
@@ -191,11 +204,8 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QStringList, fields);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("in.cdt"));
-        QVERIFY(FileBytes::write(path, bytes));
         SelectorImage image = imageFilledWith(QStringLiteral("old"));
-        QCOMPARE(CoinDataFile::load(path, image), CoinDataFile::LoadResult::Loaded);
+        QCOMPARE(CoinDataFile::load(fileWith(bytes), image), CoinDataFile::LoadResult::Loaded);
         for (int address = 0; address < SelectorImage::CellCount; ++address)
             QCOMPARE(image.cell(address),
                      address < fields.size() ? fields[address] : QStringLiteral("old"));
@@ -272,9 +282,7 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(bool, complete);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("program.cdt"));
-        QVERIFY(FileBytes::write(path, bytes));
+        const QString path = fileWith(bytes);
         const SelectorImage before = imageFilledWith(QStringLiteral("old"));
         SelectorImage loaded = before;
         QCOMPARE(CoinDataFile::load(path, loaded), CoinDataFile::LoadResult::Loaded);
