@@ -1,7 +1,6 @@
 #include "ApplicationCore.h"
 
 #include "AppPaths.h"
-#include "CoinDataFile.h"
 #include "DefaultSets.h"
 #include "LinkPort.h"
 #include "PortMap.h"
@@ -222,8 +221,18 @@ void ApplicationCore::mnuName2_Click()
 
 bool ApplicationCore::openFile(const QString& path)
 {
+    return openWith(path, CoinDataFile::load);
+}
+
+bool ApplicationCore::openFileToProgram(const QString& path)
+{
+    return openWith(path, CoinDataFile::loadComplete);
+}
+
+bool ApplicationCore::openWith(const QString& path, FileLoader load)
+{
     shiftNames(path);
-    const CoinDataFile::LoadResult result = CoinDataFile::load(path, m_image);
+    const CoinDataFile::LoadResult result = load(path, m_image);
     // A file that cannot be read is not opened: nothing built on the open may go on from an
     // image the user did not choose.
     m_opened = result == CoinDataFile::LoadResult::Loaded;
@@ -276,7 +285,7 @@ bool ApplicationCore::openAndProgram(const QString& path, Continuation then)
     if (m_link->isBusy())
         return false;
     m_cdt = 1;
-    return openFile(path) && mnuProgram_Click(std::move(then));
+    return openFileToProgram(path) && mnuProgram_Click(std::move(then));
 }
 
 void ApplicationCore::mnuDefault_Click()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BlockSequence.h"
+#include "CoinDataFile.h"
 #include "ForwardingTransferDisplay.h"
 #include "ImageTransfer.h"
 #include "SelectorImage.h"
@@ -87,6 +88,9 @@ public:
     // An explicit open of a chosen file: shifts the recent names, loads it and sets opened.
     // A file that cannot be read is said in red and is not opened; success clears the line.
     bool openFile(const QString& path);
+    // The same for a file that is programmed as it stands: only a complete coin data file is
+    // taken, anything else is "Not a coin data file".
+    bool openFileToProgram(const QString& path);
     // Saves the image to the current file; the failure text, or empty on success. Other
     // windows show the failure in their own status line.
     QString saveCurrentFile();
@@ -115,6 +119,8 @@ private:
     bool runRead(ImageTransfer::Kind kind, Continuation then);
     bool runBlocks(const QList<BlockSequence::Block>& blocks, Continuation then);
     bool reportSave(const QString& failure);
+    using FileLoader = CoinDataFile::LoadResult (*)(const QString&, SelectorImage&);
+    bool openWith(const QString& path, FileLoader load);
     bool openPortNumber(int portNumber);
     void setPortChecks(const std::array<bool, PortNumbers.size()>& checks);
     void shiftNames(const QString& chosen);

@@ -125,6 +125,34 @@ private slots:
         QCOMPARE(core->statusText(), QString());
     }
 
+    void openAndProgramTakesOnlyACompleteCoinDataFile()
+    {
+        SelectorImage full;
+        for (int a = 0; a < SelectorImage::CellCount; ++a)
+            full.setNumber(a, a % 200);
+        const QByteArray good = CoinDataFile::serialize(full);
+        const QList<QByteArray> hostile{
+            QByteArray("\x01\x02\xfe\xfd\x7f binary without NUL bytes\r\n").repeated(40),
+            QByteArray(good).replace("\"17\"", "\"\xe9\""), // not UTF-8
+            good.left(good.indexOf("\"150\"") + 3),         // cut off mid-line
+            // An unclosed quote swallows the rest of its line.
+            "\"0\",\"1\",\"2," + QByteArray("3,").repeated(250) + "\r\n",
+        };
+        for (const QByteArray& bytes : hostile) {
+            const QString path = environment.path("hostile.cdt");
+            QVERIFY(FileBytes::write(path, bytes));
+            QVERIFY(!core->openAndProgram(path));
+            QCOMPARE(core->statusText(), "Not a coin data file: " + path);
+            QVERIFY(!core->opened());
+            QVERIFY(port->written.isEmpty());
+        }
+        const QString path = environment.path("good.cdt");
+        QVERIFY(FileBytes::write(path, good));
+        QVERIFY(core->openAndProgram(path));
+        QVERIFY(runLinkUntilIdle());
+        QCOMPARE(selector->writtenAddresses.size(), 184);
+    }
+
     void aPortThatBreaksIsSaidUntilTheNextChoice()
     {
         core->choosePort(2);
