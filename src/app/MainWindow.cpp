@@ -2,6 +2,7 @@
 
 #include "AppPaths.h"
 #include "ApplicationCore.h"
+#include "CoinDataProgramming.h"
 #include "SamplingWindow.h"
 #include "SelectorLink.h"
 #include "SettingWindow.h"
@@ -175,6 +176,7 @@ void MainWindow::buildButtons()
     connect(buttons[2], &QPushButton::clicked, this,
             [this] { readThenOpenEditor(EditorMode::CalibrationSetting); });
     connect(buttons[3], &QPushButton::clicked, this, &MainWindow::mnuFileExit_Click);
+    connect(buttons[5], &QPushButton::clicked, this, &MainWindow::ComProgame_Click);
     m_linkButtons = {buttons[1], buttons[2], buttons[4], buttons[5]};
 
     layout->addStretch();
@@ -297,6 +299,25 @@ void MainWindow::mnuOpen_Program_Click()
         if (self)
             self->openSamplingWindow(-1);
     });
+}
+
+void MainWindow::ComProgame_Click()
+{
+    if (m_core.link().isBusy())
+        return;
+    const QString chosen = chooseFileToOpen();
+    if (chosen.isEmpty())
+        return;
+    auto* programming = new CoinDataProgramming(m_core, this);
+    connect(programming, &CoinDataProgramming::finished, this,
+            [this, programming](CoinDataProgramming::Outcome outcome) {
+                programming->deleteLater();
+                // Re-teaching follows the programming whatever its outcome.
+                if (outcome == CoinDataProgramming::Outcome::Programmed ||
+                    outcome == CoinDataProgramming::Outcome::ProgramFailed)
+                    openSamplingWindow(-1);
+            });
+    programming->start(chosen);
 }
 
 void MainWindow::mnuEditFile_Click()

@@ -42,6 +42,8 @@ public:
     void mnuSaveAs_Click();
     void mnuOpen_Program_Click();
     void mnuEditFile_Click();
+    // Programming from coin data taught on another selector (the hidden "Program" button).
+    void ComProgame_Click();
 
     void mnuFileExit_Click();
 

@@ -349,6 +349,23 @@ private slots:
         QCOMPARE(window->samplingWindow()->windowTitle(), QString("Calibration"));
     }
 
+    void programmingFromCoinDataLeadsToReteaching()
+    {
+        window->startUp();
+        SelectorImage taught;
+        for (int a = 0; a < 256; ++a)
+            taught.setNumber(a, 60);
+        const QString file = environment.path("taught.cdt");
+        QVERIFY(FileBytes::write(file, CoinDataFile::serialize(taught)));
+        window->setFileChooser([&](const QString&) { return file; }, {});
+        find<QPushButton>("ComProgame")->click();
+        QVERIFY(runLinkUntil([&] { return window->samplingWindow() != nullptr; }));
+        QCOMPARE(window->samplingWindow()->windowTitle(), QString("Calibration"));
+        QCOMPARE(window->samplingWindow()->findChild<QLabel*>("STRCH2")->text(), core->strch());
+        QVERIFY(core->strch().startsWith(" Ch_1, "));
+        QCOMPARE(selector->endOfBlocks, 3);
+    }
+
     void previousFileSwapsAndLoads()
     {
         window->startUp();
