@@ -1,9 +1,9 @@
 #include "StartupFile.h"
 
+#include "AtomicFile.h"
 #include "CoinDataFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace StartupFile {
 
@@ -60,11 +60,7 @@ QByteArray serialize(const StartupSettings& settings)
 
 bool write(const QString& path, const StartupSettings& settings)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(serialize(settings));
-    return file.commit();
+    return AtomicFile::write(path, serialize(settings));
 }
 
 } // namespace StartupFile

@@ -1,10 +1,10 @@
 #include "CoinDataFile.h"
 
+#include "AtomicFile.h"
 #include "FieldValue.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -189,13 +189,5 @@ CoinDataFile::LoadResult CoinDataFile::loadComplete(const QString& path, Selecto
 
 bool CoinDataFile::save(const QString& path, const SelectorImage& image, QString* errorText)
 {
-    QSaveFile file(path);
-    const QByteArray bytes = serialize(image);
-    // commit() alone misses a failure of the last buffered write (Qt 6.4) and would put a
-    // truncated file in place, so the flush is checked first; an uncommitted file is discarded.
-    const bool saved = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() &&
-                       file.flush() && file.commit();
-    if (!saved && errorText)
-        *errorText = file.errorString();
-    return saved;
+    return AtomicFile::write(path, serialize(image), errorText);
 }
