@@ -1,5 +1,6 @@
 #include "ConsoleInterpreter.h"
 
+#include "CoinFeeder.h"
 #include "SelectorSimulator.h"
 
 #include <algorithm>
@@ -19,6 +20,7 @@ using Result = ConsoleInterpreter::Result;
 using Status = ConsoleInterpreter::Status;
 
 constexpr int MaxFaultRepeat = 100000;
+constexpr int MaxCoinsPerDrop = 1000;
 
 constexpr std::array<std::pair<std::string_view, Fault>, 7> FaultNames{{
     {"good", Fault::None},
@@ -71,7 +73,10 @@ std::string quoted(std::string_view word)
 
 } // namespace
 
-ConsoleInterpreter::ConsoleInterpreter(SelectorSimulator& simulator) : m_simulator(simulator) {}
+ConsoleInterpreter::ConsoleInterpreter(SelectorSimulator& simulator, CoinFeeder* coins)
+    : m_simulator(simulator), m_coins(coins)
+{
+}
 
 const std::vector<ConsoleInterpreter::Command>& ConsoleInterpreter::commands()
 {
@@ -86,6 +91,10 @@ const std::vector<ConsoleInterpreter::Command>& ConsoleInterpreter::commands()
         {"silent", "on|off", "stop or resume answering", 1, 1, &ConsoleInterpreter::silent},
         {"send", "HEX HEX ...", "send unsolicited bytes", 1, 256, &ConsoleInterpreter::send},
         {"frames", "", "list the request frames received", 0, 0, &ConsoleInterpreter::frames},
+        {"drop", "COUNT [KIND]", "drop coins of kind 1..12 (default 1) while teaching", 1, 2,
+         &ConsoleInterpreter::drop},
+        {"auto", "on|off", "drop twelve coins after every teach start", 1, 1,
+         &ConsoleInterpreter::automatic},
         {"quit", "", "stop the simulator and exit", 0, 0, &ConsoleInterpreter::quit},
     };
     return table;
@@ -199,6 +208,38 @@ ConsoleInterpreter::Result ConsoleInterpreter::frames(const Arguments&)
 ConsoleInterpreter::Result ConsoleInterpreter::quit(const Arguments&)
 {
     return {Status::Quit, {}};
+}
+
+ConsoleInterpreter::Result ConsoleInterpreter::drop(const Arguments& arguments)
+{
+    if (!m_coins)
+        return error("this selector drops no coins");
+    const auto count = parseNumber(arguments[0], 1, MaxCoinsPerDrop);
+    if (!count)
+        return error("count must be 1.." + std::to_string(MaxCoinsPerDrop) + ", not " +
+                     quoted(arguments[0]));
+    int kind = 1;
+    if (arguments.size() == 2) {
+        const auto parsed = parseNumber(arguments[1], 1, CoinDrop::KindCount);
+        if (!parsed)
+            return error("kind must be 1.." + std::to_string(CoinDrop::KindCount) + ", not " +
+                         quoted(arguments[1]));
+        kind = *parsed;
+    }
+    m_coins->dropKind(*count, kind);
+    if (!m_coins->isMeasuring())
+        return ok("the coins wait for a teach start\n");
+    return ok();
+}
+
+ConsoleInterpreter::Result ConsoleInterpreter::automatic(const Arguments& arguments)
+{
+    if (!m_coins)
+        return error("this selector drops no coins");
+    if (arguments[0] != "on" && arguments[0] != "off")
+        return error("auto takes on or off, not " + quoted(arguments[0]));
+    m_coins->setAutomatic(arguments[0] == "on");
+    return ok();
 }
 
 } // namespace selectorsim

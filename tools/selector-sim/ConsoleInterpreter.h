@@ -6,6 +6,7 @@
 
 namespace selectorsim {
 
+class CoinFeeder;
 class SelectorSimulator;
 
 // The command language of the selector-sim program: one command per line, words separated
@@ -25,7 +26,8 @@ public:
         std::string text; // lines to show, each ended by '\n'; for errors the message alone
     };
 
-    explicit ConsoleInterpreter(SelectorSimulator& simulator);
+    // Without a coin feeder the coin commands report that no coins can be dropped.
+    explicit ConsoleInterpreter(SelectorSimulator& simulator, CoinFeeder* coins = nullptr);
 
     // Runs one line; a blank line does nothing. Errors leave the simulator unchanged.
     Result execute(std::string_view line);
@@ -51,8 +53,11 @@ private:
     Result send(const Arguments& arguments);
     Result frames(const Arguments& arguments);
     Result quit(const Arguments& arguments);
+    Result drop(const Arguments& arguments);
+    Result automatic(const Arguments& arguments);
 
     SelectorSimulator& m_simulator;
+    CoinFeeder* m_coins;
 };
 
 } // namespace selectorsim

@@ -212,6 +212,12 @@ void SelectorSimulator::sendBytes(const std::vector<std::uint8_t>& bytes)
     wake();
 }
 
+void SelectorSimulator::setRequestListener(RequestListener listener)
+{
+    const std::lock_guard lock(m_mutex);
+    m_requestListener = std::move(listener);
+}
+
 void SelectorSimulator::wake()
 {
     const std::uint64_t one = 1;
@@ -264,6 +270,8 @@ void SelectorSimulator::handleRequestLocked(const Frame& request, Clock::time_po
     m_received.push_back(request);
     if (m_received.size() > MaxRecordedFrames)
         m_received.pop_front();
+    if (m_requestListener)
+        m_requestListener(request);
     const std::optional<Frame> reply = m_device.answer(request);
     if (reply && !m_silent)
         scheduleReplyLocked(*reply, now);

@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -93,6 +94,11 @@ public:
     // Unsolicited bytes (coin reports, events), paced like replies; dropped while not running.
     void sendBytes(const std::vector<std::uint8_t>& bytes);
 
+    // Told of every request frame received, on the worker thread with the simulator locked:
+    // it must not call back into the simulator. An empty function removes it.
+    using RequestListener = std::function<void(const Frame&)>;
+    void setRequestListener(RequestListener listener);
+
 private:
     using Clock = std::chrono::steady_clock;
 
@@ -118,6 +124,7 @@ private:
     OutputSchedule m_output;
     std::deque<Frame> m_received;
     std::deque<std::pair<Fault, int>> m_faults; // fault and how many replies it still spoils
+    RequestListener m_requestListener;
     std::string m_devicePath;
     std::string m_error;
     bool m_silent = false;

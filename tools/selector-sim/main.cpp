@@ -1,5 +1,6 @@
 // selector-sim: a virtual coin selector on a pseudo-terminal, driven from standard input.
 
+#include "CoinFeeder.h"
 #include "ConsoleInterpreter.h"
 #include "SelectorSimulator.h"
 
@@ -29,13 +30,15 @@ struct Arguments
 {
     selectorsim::SimulatorOptions options;
     std::string link;
+    bool autoCoins = false;
 };
 
 void printUsage(std::ostream& out)
 {
-    out << "usage: selector-sim [--no-pacing] [--latency-us N] [--link PATH]\n"
+    out << "usage: selector-sim [--no-pacing] [--latency-us N] [--link PATH] [--auto-coins]\n"
            "Prints the device path of a virtual coin selector, then reads commands on\n"
-           "standard input (type help). Runs until quit, SIGINT or SIGTERM.\n";
+           "standard input (type help). Runs until quit, SIGINT or SIGTERM.\n"
+           "--auto-coins drops twelve coins after every teach start.\n";
 }
 
 std::optional<Arguments> parseArguments(int argc, char** argv)
@@ -56,6 +59,8 @@ std::optional<Arguments> parseArguments(int argc, char** argv)
             parsed.options.replyLatency = std::chrono::microseconds{us};
         } else if (argument == "--link" && hasValue) {
             parsed.link = argv[++i];
+        } else if (argument == "--auto-coins") {
+            parsed.autoCoins = true;
         } else {
             return std::nullopt;
         }
@@ -182,7 +187,9 @@ int main(int argc, char** argv)
     if (!arguments->link.empty() && !createLink(arguments->link, device))
         return 1;
 
-    ConsoleInterpreter interpreter(simulator);
+    selectorsim::CoinFeeder coins(simulator);
+    coins.setAutomatic(arguments->autoCoins);
+    ConsoleInterpreter interpreter(simulator, &coins);
     serve(interpreter, signalFd);
 
     if (!arguments->link.empty())
