@@ -43,7 +43,6 @@ private slots:
             << QByteArray::fromHex("90123405DB0150807E4E") << false << false;
         QTest::newRow("A = 127") << QByteArray::fromHex("907F00051400505050F0") << true << true;
         QTest::newRow("A = 128") << QByteArray::fromHex("908000051500505050F0") << true << false;
-        QTest::newRow("A = 255") << QByteArray::fromHex("90FF00059400505050F0") << true << false;
     }
     void teachingTakesOnlyIntactReportsWithAOfAtMost127()
     {

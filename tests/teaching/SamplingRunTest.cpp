@@ -182,8 +182,10 @@ private slots:
             if (bench->image.cell(a) != before.cell(a))
                 changed.append(a);
         QCOMPARE(changed, written);
-        QCOMPARE(bench->image.cell(42), QString("52"));
-        QCOMPARE(bench->image.cell(108), QString("129"));
+        const QStringList values{"52", "18", "10", "80", "129", "127"};
+        for (int i = 0, w = 0; i < values.size(); ++i)
+            if (!keepTolerance || i != 2)
+                QCOMPARE(bench->image.cell(written[w++]), values[i]);
 
         // The link is quiet for the settling pause after the stop frame, then free.
         QVERIFY(bench->rig.link.isBusy());

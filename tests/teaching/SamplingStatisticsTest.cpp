@@ -119,39 +119,6 @@ private slots:
         QCOMPARE(image.cell(97), QString("255"));
         QCOMPARE(statistics.summaryText(), QString("Sampling ok :0 0 A 0 0 0 (0 FF) (0 FF)"));
     }
-
-    void onlyTheChannelsReferencesAreWritten_data()
-    {
-        QTest::addColumn<int>("channel");
-        QTest::addColumn<bool>("keepTolerance");
-        QTest::addColumn<QList<int>>("written");
-        QTest::newRow("channel 0") << 0 << false << QList<int>{0, 1, 2, 5, 96, 97};
-        QTest::newRow("channel 6") << 6 << false << QList<int>{42, 43, 44, 47, 108, 109};
-        QTest::newRow("channel 11") << 11 << false << QList<int>{77, 78, 79, 82, 118, 119};
-        QTest::newRow("channel 6, tolerance kept") << 6 << true << QList<int>{42, 43, 47, 108, 109};
-    }
-    void onlyTheChannelsReferencesAreWritten()
-    {
-        QFETCH(int, channel);
-        QFETCH(bool, keepTolerance);
-        QFETCH(QList<int>, written);
-        SelectorImage image;
-        for (int a = 0; a < SelectorImage::CellCount; ++a)
-            image.setCell(a, "before");
-        const SamplingStatistics statistics(
-            samplesOf(same(0x1234), same(0x50), same(0x80), same(0x7E)));
-        statistics.writeTo(image, channel, keepTolerance);
-
-        QList<int> changed;
-        for (int a = 0; a < SelectorImage::CellCount; ++a)
-            if (image.cell(a) != "before")
-                changed.append(a);
-        QCOMPARE(changed, written);
-        const QStringList values{"52", "18", "10", "80", "129", "127"};
-        for (int i = 0, w = 0; i < values.size(); ++i)
-            if (!keepTolerance || i != 2)
-                QCOMPARE(image.cell(written[w++]), values[i]);
-    }
 };
 
 QTEST_GUILESS_MAIN(SamplingStatisticsTest)
