@@ -258,8 +258,6 @@ void MainWindow::onLinkBusyChanged(bool busy)
         button->setEnabled(!busy);
     if (m_editor)
         m_editor->setLinkBusy(busy);
-    if (m_sampling)
-        m_sampling->setLinkBusy(busy);
 }
 
 QString MainWindow::chooseFileToOpen()
@@ -359,7 +357,6 @@ SamplingWindow* MainWindow::openSamplingWindow(int operation)
 {
     if (!m_sampling) {
         m_sampling = new SamplingWindow(m_core, operation, this);
-        m_sampling->setLinkBusy(m_core.link().isBusy());
         trackWindow(m_sampling);
     }
     if (operation != 0)

@@ -1,7 +1,9 @@
 #include "SamplingWindow.h"
 
 #include "ApplicationCore.h"
+#include "SamplingRun.h"
 #include "SelectorImage.h"
+#include "SelectorLink.h"
 #include "StatusColours.h"
 
 #include <QFileDialog>
@@ -50,6 +52,12 @@ SamplingWindow::SamplingWindow(ApplicationCore& core, int operation, QWidget* pa
     m_interrept = new QPushButton(QStringLiteral("Cancel"), this);
     m_interrept->setObjectName(QStringLiteral("interrept"));
     m_interrept->hide();
+    connect(m_interrept, &QPushButton::clicked, this, [this] {
+        // Hiding the button is the request: the run stops at its next wait for a coin.
+        m_interrept->hide();
+        if (m_run)
+            m_run->cancel();
+    });
 
     m_command1 = new QPushButton(QStringLiteral("Save as a CDT file"), this);
     m_command1->setObjectName(QStringLiteral("Command1"));
@@ -90,6 +98,8 @@ SamplingWindow::SamplingWindow(ApplicationCore& core, int operation, QWidget* pa
 
     showAmounts();
     showMode(operation);
+    setLinkBusy(m_core.link().isBusy());
+    connect(&m_core.link(), &SelectorLink::busyChanged, this, &SamplingWindow::setLinkBusy);
 }
 
 QWidget* SamplingWindow::createFrame(std::size_t firstChannel)
@@ -113,6 +123,7 @@ QWidget* SamplingWindow::createFrame(std::size_t firstChannel)
         controls.bar->setObjectName(QStringLiteral("bar_") + index);
         controls.bar->setAccessibleName(rowCaption(channel) + QStringLiteral("progress"));
         controls.bar->setTextVisible(false);
+        connect(controls.insert, &QPushButton::clicked, this, [this, channel] { insert(channel); });
         const int gridRow = static_cast<int>(row);
         grid->addWidget(caption, gridRow, 0);
         grid->addWidget(controls.money, gridRow, 1);
@@ -149,6 +160,40 @@ QWidget* SamplingWindow::createRunCounters()
                                   label13->sizeHint().height() + 8);
     m_runCounters->hide();
     return m_runCounters;
+}
+
+void SamplingWindow::insert(std::size_t channel)
+{
+    if (m_run || m_core.link().isBusy())
+        return;
+    auto* run = new SamplingRun(static_cast<int>(channel), m_core.cdt() == 1, m_core.link(),
+                                m_core.image(), this);
+    QProgressBar* bar = m_channels[channel].bar;
+    connect(run, &SamplingRun::statusChanged, this, &SamplingWindow::showStatus);
+    connect(run, &SamplingRun::progressChanged, this, [this, bar](int accepted, int awaited) {
+        m_text1->setText(QString::number(accepted));
+        bar->setValue(awaited);
+    });
+    connect(run, &SamplingRun::completed, this, [this] { showRunControls(false); });
+    connect(run, &SamplingRun::finished, this, [this, run] {
+        m_run = nullptr;
+        run->deleteLater();
+    });
+    bar->setMaximum(SamplingRun::SampleCount);
+    bar->setValue(0);
+    m_text2->setText(QString::number(SamplingRun::SampleCount));
+    showRunControls(true);
+    m_run = run;
+    if (!run->start()) {
+        showRunControls(false);
+        delete run;
+    }
+}
+
+void SamplingWindow::showRunControls(bool shown)
+{
+    m_runCounters->setVisible(shown);
+    m_interrept->setVisible(shown);
 }
 
 void SamplingWindow::showAmounts()

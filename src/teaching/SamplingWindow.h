@@ -14,6 +14,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class SamplingRun;
 
 // The sampling window: twelve coin channels, each with its money amount, an "Insert" button
 // that teaches the channel and a progress bar; below them the run's counters, "Cancel", the
@@ -33,11 +34,10 @@ public:
     // The save dialog; tests replace it.
     void setSaveFileChooser(FileChooser chooser) { m_chooseSaveFile = std::move(chooser); }
 
-public slots:
+private:
     // While a link operation runs, the commands that would start another one are disabled.
     void setLinkBusy(bool busy);
 
-private:
     static constexpr std::size_t ChannelCount = ParameterMap::CoinCount;
 
     struct Channel
@@ -49,6 +49,9 @@ private:
 
     QWidget* createFrame(std::size_t firstChannel);
     QWidget* createRunCounters();
+    // Teaches one channel; refused while the link is busy (another run included).
+    void insert(std::size_t channel);
+    void showRunControls(bool shown);
     void showAmounts();
     void showMode(int operation);
     void showStatus(const QString& text, StatusColour colour);
@@ -61,6 +64,7 @@ private:
     // design text would otherwise overwrite every Money byte.
     bool m_amountsShown = false;
 
+    SamplingRun* m_run = nullptr; // a child: it goes with the window
     QWidget* m_runCounters = nullptr;
     QLineEdit* m_text1 = nullptr;
     QLineEdit* m_text2 = nullptr;

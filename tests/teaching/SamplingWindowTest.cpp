@@ -2,13 +2,15 @@
 #include "AppTestEnvironment.h"
 #include "ApplicationCore.h"
 #include "CoinDataFile.h"
-#include "FakeLinkClock.h"
-#include "FakeLinkPort.h"
+#include "CoinReportBytes.h"
+#include "FakeSelector.h"
 #include "FileBytes.h"
 #include "ParameterMap.h"
+#include "SelectorLink.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 
@@ -18,9 +20,18 @@ class SamplingWindowTest : public QObject
 
     AppTestEnvironment environment;
     FakeLinkClock clock;
+    FakeLinkPort* port = nullptr;
+    std::unique_ptr<FakeSelector> selector;
     std::unique_ptr<ApplicationCore> core;
 
     SelectorImage& image() { return core->image(); }
+    bool awaitingCoin()
+    {
+        return pumpUntil(clock, [&] {
+            return core->link().isWaiting() &&
+                   core->link().receiveThreshold() == SelectorLink::ReportThreshold;
+        });
+    }
     void setFactors(int multiplyA, int divideA, int multiplyB, int divideB)
     {
         image().setNumber(ParameterMap::MultiplyFactorA, multiplyA);
@@ -38,10 +49,19 @@ class SamplingWindowTest : public QObject
     }
 
 private slots:
+    void cleanup()
+    {
+        core.reset();
+        selector.reset();
+    }
     void init()
     {
         environment.reset();
-        core = std::make_unique<ApplicationCore>(std::make_unique<FakeLinkPort>(), clock);
+        auto fakePort = std::make_unique<FakeLinkPort>();
+        port = fakePort.get();
+        selector = std::make_unique<FakeSelector>(*port);
+        core = std::make_unique<ApplicationCore>(std::move(fakePort), clock);
+        port->open("fake");
         for (int coin = 1; coin <= ParameterMap::CoinCount; ++coin)
             image().setNumber(ParameterMap::money(coin), 10 * coin);
     }
@@ -122,6 +142,58 @@ private slots:
             QCOMPARE(channels->text(), strch);
         for (const char* hidden : {"Label13", "Text1", "Text2", "interrept"})
             QVERIFY2(!window.findChild<QWidget*>(hidden)->isVisible(), hidden);
+    }
+
+    void insertTeachesOneChannelAndShowsTheRun()
+    {
+        SamplingWindow window(*core, 0);
+        window.show();
+        auto* counters = window.findChild<QWidget*>("Label13");
+        auto* accepted = window.findChild<QLineEdit*>("Text1");
+        window.findChild<QPushButton*>("insert_6")->click();
+        QVERIFY(counters->isVisible());
+        QCOMPARE(window.findChild<QLineEdit*>("Text2")->text(), QString("12"));
+        QVERIFY(awaitingCoin());
+        // No second run while this one holds the link.
+        QVERIFY(!window.findChild<QPushButton*>("insert_0")->isEnabled());
+
+        const QByteArray coin = coinReportBytes(0x90, 0x12, 0x34, 5, 0x50, 0x80, 0x7E);
+        for (int k = 1; k <= 12; ++k) {
+            QCOMPARE(accepted->text(), QString::number(k - 1));
+            QCOMPARE(window.findChild<QProgressBar*>("bar_6")->value(), k);
+            port->receive(coin);
+            QVERIFY(k == 12 || awaitingCoin());
+        }
+        QCOMPARE(status(window), QString("Sampling ok :34 12 A 0 0 50 (0 81) (0 7F)"));
+        QVERIFY(!counters->isVisible());
+        QVERIFY(!window.findChild<QWidget*>("interrept")->isVisible());
+        QCOMPARE(image().cell(ParameterMap::ea(7)), QString("52"));
+        QCOMPARE(image().cell(ParameterMap::m1(7)), QString("129"));
+        QVERIFY(port->written.endsWith(QByteArray::fromHex("840102038A")));
+        QVERIFY(pumpUntil(clock, [&] { return !core->link().isBusy(); }));
+        QVERIFY(window.findChild<QPushButton*>("insert_0")->isEnabled());
+    }
+
+    void cancelAndClosingEndTheRunWithTheStopFrame()
+    {
+        const SelectorImage before = image();
+        auto* window = new SamplingWindow(*core, 0);
+        window->show();
+        window->findChild<QPushButton*>("insert_2")->click();
+        QVERIFY(awaitingCoin());
+        port->receive(coinReportBytes(0x90, 0x12, 0x34, 5, 0x50, 0x80, 0x7E));
+        window->findChild<QPushButton*>("interrept")->click();
+        QVERIFY(pumpUntil(clock, [&] { return !core->link().isBusy(); }));
+        QCOMPARE(status(*window), QString("User terminate Insert !"));
+        QCOMPARE(image(), before);
+        QCOMPARE(port->written.count(QByteArray::fromHex("840102038A")), 1);
+
+        window->findChild<QPushButton*>("insert_2")->click();
+        QVERIFY(awaitingCoin());
+        window->close(); // deleted on close, its run with it
+        QVERIFY(pumpUntil(clock, [&] { return !core->link().isBusy(); }));
+        QCOMPARE(port->written.count(QByteArray::fromHex("840102038A")), 2);
+        QCOMPARE(image(), before);
     }
 
     void saveAsSavesTheImageAndSaysItsOwnFailure()
