@@ -1,7 +1,10 @@
 #include "AppTestEnvironment.h"
 #include "ApplicationCore.h"
+#include "CoinFeeder.h"
 #include "LinkCommands.h"
 #include "MainWindow.h"
+#include "ParameterMap.h"
+#include "SamplingWindow.h"
 #include "SelectorLink.h"
 #include "SelectorSimulator.h"
 #include "SerialLinkPort.h"
@@ -91,6 +94,31 @@ private slots:
             QVERIFY(!written.contains(a));
         QCOMPARE(simulator->memoryAt(85), before[85]);
         QVERIFY(editor->isVisible()); // the editor stays open
+    }
+
+    void aChannelTaughtThroughTheWindowsReachesTheSelector()
+    {
+        selectorsim::CoinFeeder coins(*simulator, std::chrono::milliseconds(100));
+        window->findChild<QPushButton*>("ComTeach")->click();
+        window->editor()->findChild<QPushButton*>("ComOK")->click();
+        SamplingWindow* sampling = window->samplingWindow();
+        QVERIFY(sampling);
+        core->image().setNumber(ParameterMap::m1(4), 0);
+        coins.dropKind(12, 4);
+        sampling->findChild<QPushButton*>("insert_3")->click();
+        auto* status = sampling->findChild<QLabel*>("labelStats");
+        QTRY_VERIFY_WITH_TIMEOUT(status->text().startsWith("Sampling ok :"), Patience);
+        waitForLinkIdle();
+        QVERIFY(core->image().value(ParameterMap::m1(4)) > 0);
+
+        sampling->findChild<QPushButton*>("Command2")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(simulator->countReceived(LinkCommands::EndOfBlockLead) == 3,
+                                 Patience);
+        waitForLinkIdle();
+        for (int a : {ParameterMap::ea(4), ParameterMap::eb(4), ParameterMap::cgma(4),
+                      ParameterMap::mad(4), ParameterMap::m1(4), ParameterMap::m2(4)})
+            QCOMPARE(simulator->memoryAt(a), core->image().selectorByte(a));
+        QCOMPARE(simulator->memoryAt(ParameterMap::cgma(4)), std::uint8_t{10});
     }
 
     void theStandardProgrammingMirrorsTheImage()
