@@ -1,10 +1,16 @@
 #include "BlockSequence.h"
 
 #include "ImageTransfer.h"
+#include "TransferDisplay.h"
 
 QList<BlockSequence::Block> BlockSequence::standardBlocks()
 {
     return {{0, 84}, {86, 123}, {128, 188}};
+}
+
+QString BlockSequence::failureText()
+{
+    return QStringLiteral("Program to selector error");
 }
 
 BlockSequence::BlockSequence(QList<Block> blocks, SelectorLink& link, SelectorImage& image,
@@ -27,17 +33,37 @@ bool BlockSequence::startBlock()
         return true;
     }
     const Block block = m_blocks.at(m_next++);
+    const bool last = m_next >= m_blocks.size();
     auto* transfer =
         ImageTransfer::programBlock(block.begin, block.total, m_link, m_image, m_display, this);
-    connect(transfer, &ImageTransfer::finished, this, [this, transfer](bool succeeded) {
-        transfer->deleteLater();
+    // After a failure no later block may close the window: the failure is shown at the end.
+    transfer->setClosesWindowOnSuccess(m_allSucceeded);
+    connect(transfer, &ImageTransfer::completed, this, [this, last](bool succeeded) {
+        const bool earlierFailed = !m_allSucceeded;
         m_allSucceeded = m_allSucceeded && succeeded;
-        if (!startBlock())
+        // A last block that completed after an earlier one failed: its pause follows, but the
+        // outcome of the whole sequence shows right away. (One that failed showed it itself.)
+        if (last && succeeded && earlierFailed)
+            showFailure();
+    });
+    connect(transfer, &ImageTransfer::finished, this, [this, transfer] {
+        transfer->deleteLater();
+        if (!startBlock()) {
+            m_allSucceeded = false;
+            showFailure();
             emit finished(false);
+        }
     });
     if (!transfer->start()) {
         delete transfer;
         return false;
     }
     return true;
+}
+
+void BlockSequence::showFailure()
+{
+    m_display.showWindow();
+    m_display.setStatus(failureText(), StatusColour::Red);
+    m_display.enableClose();
 }

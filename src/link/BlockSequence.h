@@ -2,12 +2,16 @@
 
 #include <QList>
 #include <QObject>
+#include <QString>
 
 class SelectorImage;
 class SelectorLink;
 class TransferDisplay;
 
-// Programs address blocks one after the other, each whatever became of the one before.
+// Programs address blocks one after the other, each whatever became of the one before. The
+// outcome is the worst of its blocks: when any block gave up, the sequence ends with the status
+// window open, its red failure text and "close" enabled, whatever the later blocks did (they
+// still run and show their progress, but no longer close the window).
 class BlockSequence : public QObject
 {
     Q_OBJECT
@@ -21,12 +25,16 @@ public:
     // The standard programming: everything but the serial number (85) and the second
     // calibration record (124..127).
     static QList<Block> standardBlocks();
+    // What a failed sequence leaves in the status window (red), as a failed block does.
+    static QString failureText();
 
     BlockSequence(QList<Block> blocks, SelectorLink& link, SelectorImage& image,
                   TransferDisplay& display, QObject* parent = nullptr);
 
     // False when another link operation holds the link: nothing is sent then.
     bool start();
+    // So far: false once any block has given up.
+    bool allSucceeded() const { return m_allSucceeded; }
 
 signals:
     // After the last block's settling pause; true when every block went through.
@@ -34,6 +42,7 @@ signals:
 
 private:
     bool startBlock();
+    void showFailure();
 
     QList<Block> m_blocks;
     SelectorLink& m_link;

@@ -1,5 +1,6 @@
 #include "ImageTransfer.h"
 
+#include "BlockVerification.h"
 #include "LinkClock.h"
 #include "LinkCommands.h"
 #include "ParameterMap.h"
@@ -82,15 +83,22 @@ bool ImageTransfer::start()
     m_link.setReceiveThreshold(SelectorLink::ReplyThreshold);
     m_link.flushInput();
     m_address = m_first;
+    m_needsReadBack = false;
+    m_sent.clear();
     if (m_address > m_last) {
         succeed();
         return true;
     }
-    sendCurrent();
+    sendCurrent(false); // the flush has just emptied the line
     return true;
 }
 
-LinkFrame ImageTransfer::requestFor(int address) const
+QList<int> ImageTransfer::rewrittenAddresses() const
+{
+    return m_verification ? m_verification->rewritten() : QList<int>();
+}
+
+LinkFrame ImageTransfer::requestFor(int address)
 {
     switch (m_kind) {
     case Kind::FullRead:
@@ -100,16 +108,22 @@ LinkFrame ImageTransfer::requestFor(int address) const
     case Kind::ProgramBlock:
         break;
     }
-    return LinkCommands::writeRequest(address, m_image.selectorByte(address));
+    const quint8 value = m_image.selectorByte(address);
+    m_sent.insert(address, value);
+    return LinkCommands::writeRequest(address, value);
 }
 
-void ImageTransfer::sendCurrent()
+void ImageTransfer::sendCurrent(bool newAddress)
 {
     // The partial read sets its colour once and never shows progress.
     if (m_kind != Kind::PartialRead) {
         m_display.setStatusColour(StatusColour::Blue);
         m_display.setProgress(m_address);
     }
+    // Whatever came before the first request for an address is no answer to it. Stale bytes in
+    // a block mean some answer went astray: the block is read back.
+    if (newAddress && m_link.discardInput() > 0 && !isRead())
+        m_needsReadBack = true;
     m_link.startAttempt(requestFor(m_address),
                         [this](const SelectorLink::AttemptResult& result) { onAttempt(result); });
 }
@@ -135,34 +149,67 @@ void ImageTransfer::onAttempt(const SelectorLink::AttemptResult& result)
         return;
     case SelectorLink::Outcome::TimedOut:
         m_display.setStatus(TimeoutText, StatusColour::Red);
-        onFailedAttempt();
+        onFailedAttempt(result.outcome);
         return;
     case SelectorLink::Outcome::Replied:
         break;
     }
     if (!acceptReply(result.reply)) {
-        onFailedAttempt();
+        onFailedAttempt(result.outcome);
         return;
     }
     if (++m_address > m_last)
         succeed();
     else
-        sendCurrent();
+        sendCurrent(true);
 }
 
-void ImageTransfer::onFailedAttempt()
+void ImageTransfer::onFailedAttempt(SelectorLink::Outcome outcome)
 {
+    m_needsReadBack = true;
     if (m_budget.recordFailure())
         giveUp();
     else
-        sendCurrent();
+        m_link.prepareRepeat(outcome, [this] { sendCurrent(false); });
 }
 
 void ImageTransfer::succeed()
 {
-    if (!isRead())
+    if (!isRead()) {
         m_link.sendFrame(LinkCommands::endOfBlock());
-    m_display.closeWindow();
+        if (m_needsReadBack) {
+            // The read-back follows the block's settling pause, inside the same operation.
+            QPointer<ImageTransfer> self(this);
+            m_link.pauseThen(static_cast<float>(m_link.clock().now()), [self] {
+                if (self && self->m_running)
+                    self->startReadBack();
+            });
+            return;
+        }
+    }
+    succeedAndClose();
+}
+
+void ImageTransfer::startReadBack()
+{
+    QList<BlockVerification::SentByte> sent;
+    for (auto it = m_sent.cbegin(); it != m_sent.cend(); ++it)
+        sent.append({it.key(), it.value()});
+    delete m_verification;
+    m_verification = new BlockVerification(std::move(sent), m_link, m_display, this);
+    connect(m_verification, &BlockVerification::finished, this, [this](bool holdsEveryByte) {
+        if (holdsEveryByte)
+            succeedAndClose();
+        else
+            giveUp();
+    });
+    m_verification->start();
+}
+
+void ImageTransfer::succeedAndClose()
+{
+    if (isRead() || m_closesWindowOnSuccess)
+        m_display.closeWindow();
     finish(true);
 }
 

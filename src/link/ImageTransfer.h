@@ -4,15 +4,24 @@
 #include "RetryBudget.h"
 #include "SelectorLink.h"
 
+#include <QList>
+#include <QMap>
 #include <QObject>
 #include <QString>
 
+class BlockVerification;
 class SelectorImage;
 class TransferDisplay;
 
 // Moves image bytes between the PC and the selector, one exchange per byte: the full read, the
 // partial read, or the programming of one address block. Runs on the link's events; reports
 // through its display and, after the settling pause, through finished().
+//
+// Before the first attempt for each new address whatever is waiting on the line is dropped, so
+// no answer that came before a request is taken for it. A block in which any attempt failed
+// (or before one of whose addresses stale bytes were found) is read back after its end frame
+// and settling pause by a BlockVerification, which writes differing bytes again; the block
+// succeeds only if the selector then holds every byte sent. The link stays held throughout.
 class ImageTransfer : public QObject
 {
     Q_OBJECT
@@ -46,20 +55,31 @@ public:
     int address() const { return m_address; }
     int failures() const { return m_budget.failures(); }
 
+    // A block closes the status window when it succeeds (the default); a sequence whose
+    // earlier block failed keeps it open, so that the failure can be shown at its end.
+    void setClosesWindowOnSuccess(bool closes) { m_closesWindowOnSuccess = closes; }
+    // Whether this block was read back because some attempt failed.
+    bool wasReadBack() const { return m_verification != nullptr; }
+    // The addresses the read-back found different and wrote again.
+    QList<int> rewrittenAddresses() const;
+
 signals:
     // The last exchange is over (the settling pause follows); true when every byte went through.
+    // For a block that is read back, this is after the read-back.
     void completed(bool succeeded);
     // Emitted once, after the settling pause, with the same outcome.
     void finished(bool succeeded);
 
 private:
     bool isRead() const { return m_kind != Kind::ProgramBlock; }
-    LinkFrame requestFor(int address) const;
+    LinkFrame requestFor(int address);
     bool acceptReply(const QByteArray& reply);
-    void sendCurrent();
+    void sendCurrent(bool newAddress);
     void onAttempt(const SelectorLink::AttemptResult& result);
-    void onFailedAttempt();
+    void onFailedAttempt(SelectorLink::Outcome outcome);
     void succeed();
+    void startReadBack();
+    void succeedAndClose();
     void giveUp();
     void finish(bool succeeded);
 
@@ -73,4 +93,8 @@ private:
     int m_address;
     float m_lastT0 = 0.0F;
     bool m_running = false;
+    bool m_closesWindowOnSuccess = true;
+    bool m_needsReadBack = false;
+    QMap<int, quint8> m_sent; // block: the last value sent to each address
+    BlockVerification* m_verification = nullptr;
 };

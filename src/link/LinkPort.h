@@ -16,6 +16,9 @@ public:
     virtual bool isOpen() const = 0;
     virtual void write(const QByteArray& bytes) = 0;
     virtual QByteArray readAll() = 0;
+    // Drops every received byte, those the operating system holds but has not yet handed
+    // over included, so that nothing received before this call can come in afterwards.
+    virtual void clearInput() { readAll(); }
 
 signals:
     void readyRead();

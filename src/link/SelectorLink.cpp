@@ -12,7 +12,7 @@ constexpr qsizetype MaxWaitingBytes = 4096;
 
 SelectorLink::SelectorLink(std::unique_ptr<LinkPort> port, LinkClock& clock, QObject* parent)
     : QObject(parent), m_port(std::move(port)), m_clock(clock), m_replyTimer(clock.createTimer()),
-      m_pauseTimer(clock.createTimer())
+      m_pauseTimer(clock.createTimer()), m_resyncTimer(clock.createTimer())
 {
     m_port->setParent(nullptr);
     connect(m_port.get(), &LinkPort::readyRead, this, &SelectorLink::onReadyRead);
@@ -23,6 +23,7 @@ SelectorLink::~SelectorLink()
 {
     m_replyTimer->stop();
     m_pauseTimer->stop();
+    m_resyncTimer->stop();
     m_port->close();
 }
 
@@ -49,9 +50,16 @@ void SelectorLink::setReceiveThreshold(int bytes)
 
 void SelectorLink::flushInput()
 {
-    m_port->readAll();
+    discardInput();
+}
+
+qsizetype SelectorLink::discardInput()
+{
+    const qsizetype dropped = m_waiting.size() + m_port->readAll().size();
+    m_port->clearInput();
     m_waiting.clear();
     m_receiveFlag = false;
+    return dropped;
 }
 
 QByteArray SelectorLink::readReply()
@@ -112,7 +120,22 @@ void SelectorLink::cancelWait()
 void SelectorLink::abandonWait()
 {
     m_replyTimer->stop();
+    m_resyncTimer->stop();
     m_pendingCallback = nullptr;
+}
+
+void SelectorLink::prepareRepeat(Outcome failure, std::function<void()> then)
+{
+    if (failure != Outcome::Replied) {
+        if (!m_receiveFlag)
+            m_waiting.clear();
+        then();
+        return;
+    }
+    m_resyncTimer->start(ResyncGapHundredths, [this, then = std::move(then)] {
+        discardInput();
+        then();
+    });
 }
 
 void SelectorLink::onAttemptDeadline()
@@ -171,17 +194,21 @@ bool SelectorLink::beginOperation()
 
 void SelectorLink::endOperationAfterPause(float reference, std::function<void()> then)
 {
-    const int remaining =
-        SettlingPauseHundredths - LinkClock::elapsedHundredths(reference, m_clock.now());
-    auto finish = [this, then = std::move(then)] {
+    pauseThen(reference, [this, then = std::move(then)] {
         endOperation();
         if (then)
             then();
-    };
+    });
+}
+
+void SelectorLink::pauseThen(float reference, std::function<void()> then)
+{
+    const int remaining =
+        SettlingPauseHundredths - LinkClock::elapsedHundredths(reference, m_clock.now());
     if (remaining <= 0)
-        QMetaObject::invokeMethod(this, finish, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, std::move(then), Qt::QueuedConnection);
     else
-        m_pauseTimer->start(remaining, finish);
+        m_pauseTimer->start(remaining, std::move(then));
 }
 
 void SelectorLink::endOperation()

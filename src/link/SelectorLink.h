@@ -23,6 +23,10 @@ public:
     static constexpr int SettlingPauseHundredths = 30;
     static constexpr int ReplyThreshold = 5;
     static constexpr int ReportThreshold = 10;
+    // Before the repeat of a request whose reply failed its checks, the rest of a broken frame
+    // is let in for this long and then dropped: 20 ms, several times the 2.6 ms a five-byte
+    // frame takes at 19200 baud.
+    static constexpr int ResyncGapHundredths = 2;
 
     enum class Outcome
     {
@@ -49,8 +53,12 @@ public:
     void setReceiveThreshold(int bytes);
     int receiveThreshold() const { return m_threshold; }
     bool receiveFlag() const { return m_receiveFlag; }
-    // Discards everything waiting and clears the flag.
+    // Discards everything waiting, the port's own input queue included, and clears the flag.
     void flushInput();
+    // As flushInput; returns how many bytes were found waiting (those the operating system
+    // still held are dropped without being counted). Transfers call it before the first
+    // attempt for each new address, so no answer that came before a request is taken for it.
+    qsizetype discardInput();
     // Clears the flag and takes every byte waiting.
     QByteArray readReply();
     // Sends a frame without waiting for anything (end of block, stop, service queries).
@@ -63,8 +71,16 @@ public:
     // Waits with no time-out until the threshold is reached (coin reports); cancellable.
     void waitForData(AttemptCallback done);
     void cancelWait();
-    // Drops the running wait without calling back (its owner is going away).
+    // Drops the running wait (and a running prepareRepeat) without calling back (its owner is
+    // going away).
     void abandonWait();
+    // Readies the line for the repeat of a request whose attempt failed, then calls then (at
+    // once after a time-out, from the event loop after a failed check). After a time-out a
+    // complete late reply stays waiting for the repeat to take, but a fragment of fewer bytes
+    // than the threshold (the remains of a short answer) is dropped. After a reply that failed
+    // its checks the rest of the broken frame is let in for ResyncGapHundredths and everything
+    // waiting is dropped. Either way the repeat's reply starts on a frame boundary.
+    void prepareRepeat(Outcome failure, std::function<void()> then);
     bool isWaiting() const { return static_cast<bool>(m_pendingCallback); }
 
     // One link operation at a time: transfers, teaching and calibration hold the link from
@@ -74,6 +90,10 @@ public:
     // Keeps the link quiet until SettlingPauseHundredths have passed since reference, then
     // releases it and calls then.
     void endOperationAfterPause(float reference, std::function<void()> then);
+    // The same quiet time inside an operation: the link stays held and then is called (from
+    // the event loop) when the pause is over. A block that is read back pauses so after its
+    // end frame.
+    void pauseThen(float reference, std::function<void()> then);
     void endOperation();
 
     LinkClock& clock() const { return m_clock; }
@@ -97,6 +117,7 @@ private:
     LinkClock& m_clock;
     std::unique_ptr<LinkTimer> m_replyTimer;
     std::unique_ptr<LinkTimer> m_pauseTimer;
+    std::unique_ptr<LinkTimer> m_resyncTimer;
     QByteArray m_waiting;
     int m_threshold = ReplyThreshold;
     bool m_receiveFlag = false;

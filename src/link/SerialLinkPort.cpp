@@ -51,6 +51,16 @@ QByteArray SerialLinkPort::readAll()
     return isOpen() ? m_port.readAll() : QByteArray();
 }
 
+void SerialLinkPort::clearInput()
+{
+    if (!isOpen())
+        return;
+    // readAll takes what Qt has buffered; clear() also drops the driver's input queue, bytes
+    // that arrived but that Qt has not read yet (they would otherwise become the next reply).
+    m_port.readAll();
+    m_port.clear(QSerialPort::Input);
+}
+
 void SerialLinkPort::onError(QSerialPort::SerialPortError error)
 {
     // When the far end of a pseudo-terminal goes away, QSerialPort reports ReadError (not

@@ -16,6 +16,7 @@ public:
     bool isOpen() const override;
     void write(const QByteArray& bytes) override;
     QByteArray readAll() override;
+    void clearInput() override;
 
 private:
     void onError(QSerialPort::SerialPortError error);

@@ -1,3 +1,4 @@
+#include "BlockSequence.h"
 #include "ImageTransfer.h"
 #include "LinkCommands.h"
 #include "RecordingDisplay.h"
@@ -9,15 +10,26 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 
 #include <optional>
 
+using namespace std::chrono_literals;
 using selectorsim::Fault;
 using selectorsim::SelectorSimulator;
 
 namespace {
 constexpr int Patience = 15000; // ms; generous, the machine may be busy
+
+QList<int> standardAddresses()
+{
+    QList<int> addresses;
+    for (const auto& block : BlockSequence::standardBlocks())
+        for (int a = block.begin; a <= block.total; ++a)
+            addresses.append(a);
+    return addresses;
 }
+} // namespace
 
 class LinkOverPtyTest : public QObject
 {
@@ -39,6 +51,35 @@ class LinkOverPtyTest : public QObject
             qWarning("the transfer did not finish");
         delete transfer;
         return outcome;
+    }
+
+    std::optional<bool> runStandardProgramming()
+    {
+        BlockSequence sequence(BlockSequence::standardBlocks(), *link, image, display);
+        std::optional<bool> outcome;
+        connect(&sequence, &BlockSequence::finished, this, [&](bool ok) { outcome = ok; });
+        if (!sequence.start())
+            return std::nullopt;
+        if (!QTest::qWaitFor([&] { return outcome.has_value(); }, 2 * Patience))
+            qWarning("the programming did not finish");
+        return outcome;
+    }
+
+    // Addresses of the standard programming where the selector does not hold the image's byte.
+    QList<int> differingAddresses() const
+    {
+        QList<int> differing;
+        for (int a : standardAddresses())
+            if (simulator->memoryAt(a) != image.selectorByte(a))
+                differing.append(a);
+        return differing;
+    }
+
+    // An image unlike the selector's memory at every address.
+    void fillImageUnlikeTheSelector()
+    {
+        for (int a = 0; a < 189; ++a)
+            image.setNumber(a, simulator->memoryAt(a) ^ 0xA5);
     }
 
 private slots:
@@ -120,6 +161,93 @@ private slots:
         simulator->queueFault(Fault(fault), 5);
         QCOMPARE(runTransfer(ImageTransfer::programBlock(10, 12, *link, image, display)), false);
         QCOMPARE(display.status, QString("Program to selector error"));
+    }
+
+    // The answer to 10 comes 300 ms late and is taken by a later
+    // attempt; the first request for 11 is lost on the line.
+    void aStaleAnswerDoesNotStandInForALostWrite()
+    {
+        fillImageUnlikeTheSelector();
+        simulator->queueFaultAt(10, Fault::LateReply, 1, 300ms);
+        simulator->queueFaultAt(11, Fault::IgnoreRequest);
+        QCOMPARE(runStandardProgramming(), true);
+        QCOMPARE(differingAddresses(), QList<int>());
+        QVERIFY(display.statusHistory.contains("Verify byte: 84"));
+        QVERIFY(display.statusHistory.contains("Write again byte: 11"));
+        QVERIFY(display.statusHistory.contains("Verify again byte: 11"));
+        QVERIFY(!display.open);
+    }
+
+    // Block 0..84 gives up, the later blocks complete.
+    void aBlockThatGaveUpIsNotHiddenByTheLaterOnes()
+    {
+        fillImageUnlikeTheSelector();
+        simulator->queueFaultAt(0, Fault::NoReply, 5);
+        QCOMPARE(runStandardProgramming(), false);
+        QCOMPARE(simulator->countReceived(LinkCommands::EndOfBlockLead), 2);
+        QCOMPARE(display.progress, 188); // the later blocks ran and showed their progress
+        QVERIFY(display.open);
+        QVERIFY(display.closeEnabled);
+        QCOMPARE(display.status, QString("Program to selector error"));
+        QCOMPARE(display.colour, StatusColour::Red);
+        for (int a : differingAddresses())
+            QVERIFY2(a <= 84, qPrintable(QString::number(a)));
+    }
+
+    void aCleanStandardProgrammingSendsTheSameFramesAsEver()
+    {
+        fillImageUnlikeTheSelector();
+        QCOMPARE(runStandardProgramming(), true);
+        std::vector<selectorsim::Frame> expected;
+        for (const auto& block : BlockSequence::standardBlocks()) {
+            for (int a = block.begin; a <= block.total; ++a)
+                expected.push_back(selectorsim::makeFrame(LinkCommands::WriteLead, std::uint8_t(a),
+                                                          0x55, image.selectorByte(a)));
+            expected.push_back(selectorsim::makeFrame(0x89, 1, 2, 3));
+        }
+        QCOMPARE(simulator->countReceived(LinkCommands::WriteLead), 184);
+        QCOMPARE(simulator->countReceived(LinkCommands::EndOfBlockLead), 3);
+        QCOMPARE(simulator->countReceived(LinkCommands::ReadLead), 0);
+        QVERIFY(simulator->receivedFrames() == expected);
+        QCOMPARE(differingAddresses(), QList<int>());
+        QCOMPARE(display.statusHistory, QStringList(3, "Communication"));
+        QVERIFY(!display.open);
+    }
+
+    // An answer for the next address arrives (late, for the request
+    // before) while the program is busy between the two requests.
+    void aLateAnswerWithAWrongAddressIsNeverStored()
+    {
+        simulator->setMemoryAt(10, 0x11);
+        simulator->setMemoryAt(11, 0x22);
+        for (int a = 0; a < 256; ++a)
+            image.setCell(a, "old");
+        // The first answer to 10 carries address 11 and comes 250 ms late...
+        simulator->queueFaultAt(10, Fault::WrongAddress, 1, 250ms);
+        // ...while the program repaints before its request for 11.
+        bool blocked = false;
+        display.onProgress = [&](int address) {
+            if (address == 11 && !std::exchange(blocked, true))
+                QThread::msleep(200);
+        };
+        QCOMPARE(runTransfer(ImageTransfer::fullRead(*link, image, display)), true);
+        QVERIFY(blocked);
+        QCOMPARE(image.cell(10), QString::number(0x11));
+        QCOMPARE(image.cell(11), QString::number(0x22));
+        const auto memory = simulator->memory();
+        for (int a = 0; a < 189; ++a)
+            QCOMPARE(image.cell(a), QString::number(memory[std::size_t(a)]));
+    }
+
+    // The flush before a transfer also empties the driver's input queue.
+    void theFlushDropsWhatTheDriverHolds()
+    {
+        simulator->sendBytes({0xE1, 0x00, 0x08, 0x99, 0x82});
+        QThread::msleep(50); // received by the driver, not yet read by the program
+        link->flushInput();
+        QTest::qWait(100);
+        QVERIFY(!link->receiveFlag());
+        QVERIFY(link->readReply().isEmpty());
     }
 
     void aHangUpDuringAnExchangeFailsItAndClosesThePort()

@@ -2,6 +2,7 @@
 #include "BlockSequence.h"
 #include "FakeLinkRig.h"
 #include "FakeSelector.h"
+#include "LinkCommands.h"
 #include "RecordingDisplay.h"
 #include "SelectorImage.h"
 #include "SelectorLink.h"
@@ -169,7 +170,91 @@ private slots:
         for (int a = 124; a <= 127; ++a)
             QVERIFY(!selector->writtenAddresses.contains(a));
         QCOMPARE(selector->writtenAddresses.count(100), 1);
-        QVERIFY(!display.open); // the last block succeeded and closed the window
+        // The first block's failure is what the sequence ends with, though the last succeeded.
+        QVERIFY(display.open);
+        QVERIFY(display.closeEnabled);
+        QCOMPARE(display.status, QString("Program to selector error"));
+        QCOMPARE(display.colour, StatusColour::Red);
+    }
+
+    void aWrongAddressAnswerIsNeverStored()
+    {
+        for (int a = 0; a < 256; ++a)
+            image.setCell(a, "old");
+        for (int request = 10; request < 15; ++request)
+            selector->setFault(request, FakeSelector::Fault::WrongAddress);
+        QCOMPARE(run(ImageTransfer::fullRead(*link, image, display)), false);
+        QCOMPARE(image.cell(9), QString::number(selector->memory[9]));
+        // The answers carried address 11: neither 10 nor 11 took them.
+        QCOMPARE(image.cell(10), QString("old"));
+        QCOMPARE(image.cell(11), QString("old"));
+    }
+
+    void anAnswerHeldByTheDriverBeforeTheRequestIsNotTaken_data()
+    {
+        QTest::addColumn<bool>("program");
+        QTest::newRow("full read") << false;
+        QTest::newRow("program block") << true;
+    }
+    void anAnswerHeldByTheDriverBeforeTheRequestIsNotTaken()
+    {
+        // A stray frame that looks like the answer for address 4 has reached the driver, but
+        // not the program, when the request for 4 goes out; it is handed over after.
+        QFETCH(bool, program);
+        const quint8 lead = program ? 0xE2 : 0xE1;
+        const QByteArray stray = LinkFrame::build(lead, 4, 0x08, 0x99).toByteArray();
+        selector->beforeAnswer = [&](int number, const LinkFrame&) {
+            if (number == 3) {
+                port->receiveInDriver(stray);
+                selector->setFault(4, FakeSelector::Fault::Ignored);
+            }
+            if (number == 4)
+                QMetaObject::invokeMethod(
+                    port, [&] { port->deliverDriverQueue(); }, Qt::QueuedConnection);
+        };
+        for (int a = 0; a < 256; ++a)
+            image.setNumber(a, 200 - a);
+        auto* transfer = program ? ImageTransfer::programBlock(0, 10, *link, image, display)
+                                 : ImageTransfer::fullRead(*link, image, display);
+        QCOMPARE(run(transfer), true);
+        if (program) {
+            for (int a = 0; a <= 10; ++a)
+                QCOMPARE(int(selector->memory[std::size_t(a)]), 200 - a);
+        } else {
+            for (int a = 0; a < 189; ++a)
+                QCOMPARE(image.cell(a), QString::number(selector->memory[std::size_t(a)]));
+        }
+        QVERIFY(port->driverQueue().isEmpty());
+    }
+
+    void aBrokenFrameDoesNotSpoilTheRepeats_data()
+    {
+        QTest::addColumn<QByteArray>("extra");
+        QTest::addColumn<bool>("timesOut");
+        // Three bytes before an answer: the first five taken fail, the rest must not be
+        // taken with the repeat's answer.
+        QTest::newRow("noise before the answer") << QByteArray::fromHex("5AA53C") << false;
+        // A short answer (three bytes) times out; its bytes must not be taken with the repeat's.
+        QTest::newRow("short answer") << QByteArray::fromHex("E20555") << true;
+    }
+    void aBrokenFrameDoesNotSpoilTheRepeats()
+    {
+        QFETCH(QByteArray, extra);
+        QFETCH(bool, timesOut);
+        selector->beforeAnswer = [&](int number, const LinkFrame&) {
+            if (number != 5)
+                return;
+            if (timesOut) {
+                selector->setFault(5, FakeSelector::Fault::Silent);
+                port->receive(extra);
+            } else {
+                QMetaObject::invokeMethod(
+                    port, [&] { port->receive(extra); }, Qt::QueuedConnection);
+            }
+        };
+        selector->byteByByte = true;
+        QCOMPARE(run(ImageTransfer::programBlock(0, 20, *link, image, display)), true);
+        QCOMPARE(selector->countRequests(0xE2), 22); // one repeat
     }
 
     void aSecondOperationIsRefusedWhileOneRuns()

@@ -142,6 +142,99 @@ private slots:
         QVERIFY(link->readReply().isEmpty());
     }
 
+    void flushAlsoDropsWhatTheDriverStillHolds()
+    {
+        // Received by the operating system, not yet handed to the program: without clearing
+        // the port's input these would come in after the flush and pose as the first reply.
+        port->receiveInDriver(QByteArray::fromHex("E1050809F7"));
+        link->flushInput();
+        QCOMPARE(port->inputClears, 1);
+        port->deliverDriverQueue();
+        QVERIFY(!link->receiveFlag());
+        QVERIFY(link->readReply().isEmpty());
+    }
+
+    void discardInputTellsHowMuchWasWaiting()
+    {
+        QCOMPARE(link->discardInput(), 0);
+        port->receive(QByteArray::fromHex("E105"));
+        port->receiveInDriver(QByteArray::fromHex("0809F7"));
+        QCOMPARE(link->discardInput(), 2);
+        QVERIFY(port->driverQueue().isEmpty());
+        QVERIFY(!link->receiveFlag());
+    }
+
+    void aRepeatAfterATimeOutKeepsACompleteLateReply()
+    {
+        attempt();
+        clock->advance(20);
+        port->receive(QByteArray::fromHex("E1050809F7"));
+        bool ready = false;
+        link->prepareRepeat(Outcome::TimedOut, [&] { ready = true; });
+        QVERIFY(ready); // at once
+        QVERIFY(link->receiveFlag());
+        attempt();
+        QTRY_VERIFY(result.has_value());
+        QCOMPARE(result->reply, QByteArray::fromHex("E1050809F7"));
+    }
+
+    void aRepeatAfterATimeOutDropsTheRemainsOfAShortAnswer()
+    {
+        attempt();
+        port->receive(QByteArray::fromHex("E10508"));
+        clock->advance(20);
+        QCOMPARE(result->outcome, Outcome::TimedOut);
+        bool ready = false;
+        link->prepareRepeat(Outcome::TimedOut, [&] { ready = true; });
+        QVERIFY(ready);
+        attempt();
+        port->receive(QByteArray::fromHex("E1050809F7"));
+        QCOMPARE(result->reply, QByteArray::fromHex("E1050809F7"));
+    }
+
+    void aRepeatAfterABrokenReplyWaitsForTheRestOfTheFrame()
+    {
+        attempt();
+        port->receive(QByteArray::fromHex("5AA53CE105")); // noise, then an answer begins
+        QCOMPARE(result->outcome, Outcome::Replied);
+        bool ready = false;
+        link->prepareRepeat(Outcome::Replied, [&] { ready = true; });
+        QVERIFY(!ready);
+        port->receive(QByteArray::fromHex("0809")); // its rest comes in during the gap
+        clock->advance(SelectorLink::ResyncGapHundredths - 1);
+        port->receive(QByteArray::fromHex("F7"));
+        QVERIFY(!ready);
+        clock->advance(1);
+        QVERIFY(ready);
+        QVERIFY(link->readReply().isEmpty());
+        QVERIFY(port->written.size() == 1); // nothing was sent meanwhile
+    }
+
+    void abandoningAlsoStopsAPreparedRepeat()
+    {
+        bool ready = false;
+        link->prepareRepeat(Outcome::Replied, [&] { ready = true; });
+        link->abandonWait();
+        clock->advance(100);
+        QVERIFY(!ready);
+    }
+
+    void aPauseInsideAnOperationKeepsTheLinkHeld()
+    {
+        QSignalSpy busy(link, &SelectorLink::busyChanged);
+        QVERIFY(link->beginOperation());
+        bool over = false;
+        link->pauseThen(static_cast<float>(clock->now()), [&] { over = true; });
+        clock->advance(29);
+        QVERIFY(!over);
+        clock->advance(1);
+        QVERIFY(over);
+        QVERIFY(link->isBusy());
+        QVERIFY(!link->beginOperation());
+        QCOMPARE(busy.count(), 1);
+        link->endOperation();
+    }
+
     void theSettlingPauseHoldsTheLink()
     {
         QSignalSpy busy(link, &SelectorLink::busyChanged);

@@ -15,12 +15,37 @@ private slots:
     void rejectsBadCommandsWithoutEffect_data()
     {
         QTest::addColumn<QString>("line");
-        for (const char* line :
-             {"bogus",        "set",          "set 1",        "set 1 2 3",      "set 189 1",
-              "set -1 1",     "set 1 256",    "set x 1",      "set 1 0x10",     "fault",
-              "fault nope",   "fault late 0", "fault late x", "fault late 1 2", "silent",
-              "silent maybe", "send",         "send GG",      "send 100",       "send 1 2 zz",
-              "dump 1",       "quit now",     "Set 1 1"})
+        for (const char* line : {"bogus",
+                                 "set",
+                                 "set 1",
+                                 "set 1 2 3",
+                                 "set 189 1",
+                                 "set -1 1",
+                                 "set 1 256",
+                                 "set x 1",
+                                 "set 1 0x10",
+                                 "fault",
+                                 "fault nope",
+                                 "fault late 0",
+                                 "fault late x",
+                                 "fault late 1 2",
+                                 "silent",
+                                 "silent maybe",
+                                 "send",
+                                 "send GG",
+                                 "send 100",
+                                 "send 1 2 zz",
+                                 "dump 1",
+                                 "quit now",
+                                 "Set 1 1",
+                                 "fault late at",
+                                 "fault ignore at 189",
+                                 "fault late after 10001",
+                                 "fault late after -1",
+                                 "fault short at 1 at 2",
+                                 "fault short 2 after 5 after 6",
+                                 "fault late over 5",
+                                 "nofaults now"})
             QTest::newRow(line) << QString(line);
     }
     void rejectsBadCommandsWithoutEffect()
@@ -33,6 +58,41 @@ private slots:
         QCOMPARE(result.status, Status::Error);
         QVERIFY(!result.text.empty());
         QVERIFY(simulator.memory() == before);
+    }
+
+    void helpListsEveryFault()
+    {
+        SelectorSimulator simulator;
+        ConsoleInterpreter interpreter(simulator);
+        const QString help = QString::fromStdString(interpreter.execute("help").text);
+        for (const char* name : {"good", "noreply", "checksum", "lead", "late", "noise", "hangup",
+                                 "ignore", "short", "address", "nofaults", "at ADDR", "after MS"})
+            QVERIFY2(help.contains(name), name);
+    }
+
+    void faultsAimedAtAnAddressWithADelay()
+    {
+        SelectorSimulator simulator({.paced = false});
+        QVERIFY(simulator.start());
+        RawTerminal line;
+        QVERIFY(line.open(simulator.devicePath()));
+        ConsoleInterpreter interpreter(simulator);
+        simulator.setMemoryAt(5, 0x55);
+        simulator.setMemoryAt(6, 0x66);
+        QCOMPARE(interpreter.execute("fault ignore at 6").status, Status::Ok);
+        QCOMPARE(interpreter.execute("fault address 1 at 5 after 50").status, Status::Ok);
+        QCOMPARE(interpreter.execute("fault short after 0").status, Status::Ok);
+        QVERIFY(line.send(QByteArray::fromHex("E2065599D6") + QByteArray::fromHex("E1050806F4") +
+                          QByteArray::fromHex("E1060806F5")));
+        // 6 ignored (not stored); the read of 5 answered late for address 6; the read of 6
+        // takes the short fault from the queue.
+        QCOMPARE(line.receive(3), QByteArray::fromHex("E10608"));
+        QCOMPARE(line.receive(5), QByteArray::fromHex("E106085544"));
+        QCOMPARE(simulator.memoryAt(6), std::uint8_t{0x66});
+        QCOMPARE(interpreter.execute("fault checksum 5").status, Status::Ok);
+        QCOMPARE(interpreter.execute("nofaults").status, Status::Ok);
+        QVERIFY(line.send(QByteArray::fromHex("E1050806F4")));
+        QCOMPARE(line.receive(5), QByteArray::fromHex("E105085543"));
     }
 
     void dumpShowsTheMemorySixteenToARow()

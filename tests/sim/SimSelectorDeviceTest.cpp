@@ -71,6 +71,16 @@ private slots:
         QVERIFY(selectorsim::hasValidChecksum(*reply));
     }
 
+    void replyToCarriesNothingOut()
+    {
+        SelectorDevice device;
+        const selectorsim::Memory before = device.memory();
+        QCOMPARE(toHex(device.replyTo(frame("E205550A46"))), QByteArray("E2 05 55 0A 46"));
+        QCOMPARE(toHex(device.replyTo(frame("E2BD550AFE"))), QByteArray());
+        QVERIFY(device.memory() == before);
+        QCOMPARE(device.replyTo(frame("E1050806F4")), device.answer(frame("E1050806F4")));
+    }
+
     void onlyValidWritesChangeMemory()
     {
         SelectorDevice device;

@@ -1,6 +1,7 @@
 #include "RawTerminal.h"
 #include "SelectorSimulator.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 
 using selectorsim::Fault;
@@ -103,6 +104,9 @@ private slots:
             << Fault::WrongLeadByte << request(0x1E, 1, 0x08, 0x11) + second;
         QTest::newRow("noise") << Fault::NoiseBytes << noise + first + second;
         QTest::newRow("late") << Fault::LateReply << second + first;
+        QTest::newRow("ignored") << Fault::IgnoreRequest << second;
+        QTest::newRow("short") << Fault::ShortReply << first.left(3) + second;
+        QTest::newRow("wrong address") << Fault::WrongAddress << readReply(2, 0x11) + second;
     }
     void aFaultSpoilsOnlyTheNextReply()
     {
@@ -118,6 +122,50 @@ private slots:
         QVERIFY(line.send(readRequest(1) + readRequest(2)));
         QCOMPARE(line.receive(static_cast<int>(expected.size())), expected);
         QCOMPARE(simulator.countReceived(0xE1), 2);
+    }
+
+    void anIgnoredRequestIsNotCarriedOut()
+    {
+        SelectorSimulator simulator({.paced = false});
+        RawTerminal line;
+        QVERIFY(startAndOpen(simulator, line));
+        const std::uint8_t before = simulator.memoryAt(9);
+        simulator.queueFault(Fault::NoReply);
+        simulator.queueFault(Fault::IgnoreRequest);
+        QVERIFY(line.send(request(0xE2, 8, 0x55, 0x99) + request(0xE2, 9, 0x55, 0x99) +
+                          readRequest(9)));
+        QCOMPARE(line.receive(5), readReply(9, before));
+        QCOMPARE(simulator.memoryAt(8), std::uint8_t{0x99}); // no reply, but carried out
+        QCOMPARE(simulator.countReceived(0xE2), 2);          // both are on the record
+    }
+
+    void faultsCanAimAtOneAddressAndCarryTheirOwnDelay()
+    {
+        using namespace std::chrono_literals;
+        SelectorSimulator simulator({.paced = false});
+        RawTerminal line;
+        QVERIFY(startAndOpen(simulator, line));
+        simulator.setMemoryAt(1, 0x11);
+        simulator.setMemoryAt(2, 0x22);
+        simulator.setMemoryAt(3, 0x33);
+        simulator.queueFault(Fault::WrongChecksum);           // for the first reply not aimed
+        simulator.queueFaultAt(2, Fault::LateReply, 1, 80ms); // the first reply to 2
+        simulator.queueFaultAt(3, Fault::IgnoreRequest);
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(line.send(readRequest(2) + readRequest(3) + readRequest(1) + readRequest(2)));
+        QByteArray badChecksum = readReply(1, 0x11);
+        ++badChecksum[4];
+        QCOMPARE(line.receive(10), badChecksum + readReply(2, 0x22));
+        QVERIFY(timer.elapsed() < 60);
+        QCOMPARE(line.receive(5), readReply(2, 0x22)); // the late one
+        QVERIFY(timer.elapsed() >= 75);
+
+        simulator.queueFaultAt(4, Fault::NoReply, 3);
+        simulator.queueFault(Fault::WrongLeadByte, 3, 30ms);
+        simulator.clearFaults();
+        QVERIFY(line.send(readRequest(4)));
+        QCOMPARE(line.receive(5), readReply(4, simulator.memoryAt(4)));
     }
 
     void faultsQueueInOrderWithRepeats()

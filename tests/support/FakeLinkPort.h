@@ -39,6 +39,12 @@ public:
         bytes.swap(m_incoming);
         return bytes;
     }
+    void clearInput() override
+    {
+        m_incoming.clear();
+        m_driverQueue.clear();
+        ++inputClears;
+    }
 
     // Bytes from the far end; readyRead fires as a real port would.
     void receive(const QByteArray& bytes)
@@ -46,6 +52,18 @@ public:
         m_incoming += bytes;
         emit readyRead();
     }
+    // Bytes the operating system has received but not handed over yet: readAll does not see
+    // them and no readyRead fires until deliverDriverQueue(); only clearInput drops them.
+    void receiveInDriver(const QByteArray& bytes) { m_driverQueue += bytes; }
+    void deliverDriverQueue()
+    {
+        if (m_driverQueue.isEmpty())
+            return;
+        QByteArray bytes;
+        bytes.swap(m_driverQueue);
+        receive(bytes);
+    }
+    QByteArray driverQueue() const { return m_driverQueue; }
     void hangUp()
     {
         m_open = false;
@@ -56,8 +74,10 @@ public:
     QStringList refusedDevices;
     QString openedDevice;
     Responder responder;
+    int inputClears = 0;
 
 private:
     bool m_open = false;
     QByteArray m_incoming;
+    QByteArray m_driverQueue;
 };

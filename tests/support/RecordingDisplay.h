@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 // Remembers what a transfer showed, as the status window would hold it.
 class RecordingDisplay final : public TransferDisplay
 {
@@ -24,9 +26,18 @@ public:
     }
     void setStatusColour(StatusColour c) override { colour = c; }
     void setProgressMaximum(int maximum) override { progressMaximum = maximum; }
-    void setProgress(int value) override { progress = value; }
+    void setProgress(int value) override
+    {
+        progress = value;
+        if (onProgress)
+            onProgress(value);
+    }
     void enableClose() override { closeEnabled = true; }
-    void closeWindow() override { open = false; }
+    void closeWindow() override
+    {
+        open = false;
+        ++closes;
+    }
 
     bool open = false;
     bool closeEnabled = false;
@@ -36,4 +47,7 @@ public:
     QStringList statusHistory;
     int progressMaximum = 0;
     int progress = -1;
+    int closes = 0;
+    // Called on every progress update, as a slow repaint would run (tests may block in it).
+    std::function<void(int)> onProgress;
 };

@@ -21,8 +21,9 @@ using Status = ConsoleInterpreter::Status;
 
 constexpr int MaxFaultRepeat = 100000;
 constexpr int MaxCoinsPerDrop = 1000;
+constexpr int MaxFaultDelayMs = 10000;
 
-constexpr std::array<std::pair<std::string_view, Fault>, 7> FaultNames{{
+constexpr std::array<std::pair<std::string_view, Fault>, 10> FaultNames{{
     {"good", Fault::None},
     {"noreply", Fault::NoReply},
     {"checksum", Fault::WrongChecksum},
@@ -30,7 +31,18 @@ constexpr std::array<std::pair<std::string_view, Fault>, 7> FaultNames{{
     {"late", Fault::LateReply},
     {"noise", Fault::NoiseBytes},
     {"hangup", Fault::HangUp},
+    {"ignore", Fault::IgnoreRequest},
+    {"short", Fault::ShortReply},
+    {"address", Fault::WrongAddress},
 }};
+
+std::string faultNameList()
+{
+    std::string names;
+    for (const auto& [name, fault] : FaultNames)
+        names += (names.empty() ? "" : ", ") + std::string(name);
+    return names;
+}
 
 Result ok(std::string text = {})
 {
@@ -85,9 +97,21 @@ const std::vector<ConsoleInterpreter::Command>& ConsoleInterpreter::commands()
         {"dump", "", "show the memory, 16 bytes a row, decimal", 0, 0, &ConsoleInterpreter::dump},
         {"set", "ADDR VALUE", "store VALUE (0..255) at ADDR (0..188)", 2, 2,
          &ConsoleInterpreter::set},
-        {"fault", "NAME [TIMES]",
-         "spoil the next reply(s): good, noreply, checksum, lead, late, noise, hangup", 1, 2,
-         &ConsoleInterpreter::fault},
+        {"fault", "NAME [TIMES] [at ADDR] [after MS]",
+         "spoil the next TIMES replies, or those to reads and writes of ADDR;\n"
+         "with after, each goes out MS ms after its request; NAME is one of\n"
+         "good      reply as usual (spaces faults apart)\n"
+         "noreply   carry the request out, no reply\n"
+         "checksum  checksum one too high\n"
+         "lead      lead byte inverted\n"
+         "late      reply 260 ms (or MS) after the request\n"
+         "noise     three noise bytes before the reply\n"
+         "hangup    close the line\n"
+         "ignore    request lost on the line: not carried out, no reply\n"
+         "short     only the first three bytes of the reply\n"
+         "address   the address plus one, with a checksum that fits",
+         1, 6, &ConsoleInterpreter::fault},
+        {"nofaults", "", "forget every queued fault", 0, 0, &ConsoleInterpreter::noFaults},
         {"silent", "on|off", "stop or resume answering", 1, 1, &ConsoleInterpreter::silent},
         {"send", "HEX HEX ...", "send unsolicited bytes", 1, 256, &ConsoleInterpreter::send},
         {"frames", "", "list the request frames received", 0, 0, &ConsoleInterpreter::frames},
@@ -119,11 +143,21 @@ ConsoleInterpreter::Result ConsoleInterpreter::execute(std::string_view line)
 
 ConsoleInterpreter::Result ConsoleInterpreter::help(const Arguments&)
 {
+    constexpr int Column = 22;
     std::ostringstream out;
     for (const Command& command : commands()) {
         const std::string synopsis =
             std::string(command.name) + " " + std::string(command.arguments);
-        out << std::left << std::setw(22) << synopsis << command.summary << '\n';
+        out << std::left << std::setw(Column) << synopsis;
+        if (synopsis.size() >= Column)
+            out << '\n' << std::string(Column, ' ');
+        // Further lines of a summary line up under its first.
+        std::string_view summary = command.summary;
+        for (std::size_t end; (end = summary.find('\n')) != std::string_view::npos;) {
+            out << summary.substr(0, end) << '\n' << std::string(Column, ' ');
+            summary.remove_prefix(end + 1);
+        }
+        out << summary << '\n';
     }
     return ok(out.str());
 }
@@ -158,17 +192,49 @@ ConsoleInterpreter::Result ConsoleInterpreter::fault(const Arguments& arguments)
     const auto named = std::find_if(FaultNames.begin(), FaultNames.end(),
                                     [&](const auto& entry) { return entry.first == arguments[0]; });
     if (named == FaultNames.end())
-        return error("unknown fault " + quoted(arguments[0]) +
-                     " (good, noreply, checksum, lead, late, noise, hangup)");
+        return error("unknown fault " + quoted(arguments[0]) + " (" + faultNameList() + ")");
+    std::size_t next = 1;
     int times = 1;
-    if (arguments.size() == 2) {
-        const auto parsed = parseNumber(arguments[1], 1, MaxFaultRepeat);
+    if (next < arguments.size() && arguments[next] != "at" && arguments[next] != "after") {
+        const auto parsed = parseNumber(arguments[next], 1, MaxFaultRepeat);
         if (!parsed)
             return error("times must be 1.." + std::to_string(MaxFaultRepeat) + ", not " +
-                         quoted(arguments[1]));
+                         quoted(arguments[next]));
         times = *parsed;
+        ++next;
     }
-    m_simulator.queueFault(named->second, times);
+    std::optional<int> address;
+    std::optional<int> delayMs;
+    for (; next < arguments.size(); next += 2) {
+        const std::string_view option = arguments[next];
+        const bool isAt = option == "at";
+        if ((!isAt && option != "after") || (isAt ? address : delayMs).has_value())
+            return error("expected at ADDR or after MS, not " + quoted(option));
+        if (next + 1 >= arguments.size())
+            return error(std::string(option) + " needs a number");
+        const auto value = isAt ? parseNumber(arguments[next + 1], 0, 188)
+                                : parseNumber(arguments[next + 1], 0, MaxFaultDelayMs);
+        if (!value)
+            return error(isAt ? "address must be 0..188, not " + quoted(arguments[next + 1])
+                              : "delay must be 0.." + std::to_string(MaxFaultDelayMs) +
+                                    " ms, not " + quoted(arguments[next + 1]));
+        (isAt ? address : delayMs) = value;
+    }
+    std::optional<std::chrono::microseconds> delay;
+    if (delayMs)
+        delay = std::chrono::milliseconds{*delayMs};
+    if (address)
+        m_simulator.queueFaultAt(*address, named->second, times, delay);
+    else if (delay)
+        m_simulator.queueFault(named->second, times, *delay);
+    else
+        m_simulator.queueFault(named->second, times);
+    return ok();
+}
+
+ConsoleInterpreter::Result ConsoleInterpreter::noFaults(const Arguments&)
+{
+    m_simulator.clearFaults();
     return ok();
 }
 

@@ -49,6 +49,7 @@ private:
     Result dump(const Arguments& arguments);
     Result set(const Arguments& arguments);
     Result fault(const Arguments& arguments);
+    Result noFaults(const Arguments& arguments);
     Result silent(const Arguments& arguments);
     Result send(const Arguments& arguments);
     Result frames(const Arguments& arguments);

@@ -96,6 +96,14 @@ void SelectorDevice::setMemoryAt(int address, std::uint8_t value)
 
 std::optional<Frame> SelectorDevice::answer(const Frame& request)
 {
+    const std::optional<Frame> reply = replyTo(request);
+    if (reply && request[0] == WriteLead)
+        setMemoryAt(request[1], request[3]);
+    return reply;
+}
+
+std::optional<Frame> SelectorDevice::replyTo(const Frame& request) const
+{
     const std::uint8_t lead = request[0];
     const int address = request[1];
     if (lead == ReadLead && isReadVariant(request[2], request[3])) {
@@ -106,7 +114,6 @@ std::optional<Frame> SelectorDevice::answer(const Frame& request)
     if (lead == WriteLead && request[2] == WriteMarker) {
         if (address >= MemorySize)
             return std::nullopt;
-        setMemoryAt(address, request[3]);
         return makeFrame(lead, request[1], request[2], request[3]);
     }
     if (startsWith(request, TeachStart) || startsWith(request, CalibrationStart))

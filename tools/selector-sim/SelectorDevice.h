@@ -39,6 +39,8 @@ public:
     // Carries out a request with a valid checksum (a write stores its byte) and gives the
     // reply frame, or nothing for requests that get no reply.
     std::optional<Frame> answer(const Frame& request);
+    // The reply answer() would give, without carrying the request out.
+    std::optional<Frame> replyTo(const Frame& request) const;
 
 private:
     Memory m_memory;

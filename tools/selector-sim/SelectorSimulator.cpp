@@ -163,7 +163,31 @@ void SelectorSimulator::queueFault(Fault fault, int times)
     if (times <= 0)
         return;
     const std::lock_guard lock(m_mutex);
-    m_faults.emplace_back(fault, times);
+    m_faults.push_back({fault, times, std::nullopt, std::nullopt});
+}
+
+void SelectorSimulator::queueFault(Fault fault, int times, std::chrono::microseconds delay)
+{
+    if (times <= 0)
+        return;
+    const std::lock_guard lock(m_mutex);
+    m_faults.push_back({fault, times, delay, std::nullopt});
+}
+
+void SelectorSimulator::queueFaultAt(int address, Fault fault, int times,
+                                     std::optional<std::chrono::microseconds> delay)
+{
+    if (times <= 0 || address < 0 || address >= MemorySize)
+        return;
+    const std::lock_guard lock(m_mutex);
+    m_faultsAtAddress.push_back({fault, times, delay, address});
+}
+
+void SelectorSimulator::clearFaults()
+{
+    const std::lock_guard lock(m_mutex);
+    m_faults.clear();
+    m_faultsAtAddress.clear();
 }
 
 void SelectorSimulator::setSilent(bool silent)
@@ -270,25 +294,56 @@ void SelectorSimulator::handleRequestLocked(const Frame& request, Clock::time_po
     m_received.push_back(request);
     if (m_received.size() > MaxRecordedFrames)
         m_received.pop_front();
+    // Faults spoil replies: a request that gets none (or none while silent) leaves them queued.
+    std::optional<QueuedFault> fault;
+    if (!m_silent && m_device.replyTo(request))
+        fault = takeFaultLocked(request);
+    if (fault && fault->fault == Fault::IgnoreRequest)
+        return;
     if (m_requestListener)
         m_requestListener(request);
     const std::optional<Frame> reply = m_device.answer(request);
     if (reply && !m_silent)
-        scheduleReplyLocked(*reply, now);
+        scheduleReplyLocked(*reply, fault, now);
 }
 
-void SelectorSimulator::scheduleReplyLocked(Frame reply, Clock::time_point now)
+std::optional<SelectorSimulator::QueuedFault>
+SelectorSimulator::takeFaultLocked(const Frame& request)
+{
+    constexpr std::uint8_t ReadLead = 0xE1;
+    constexpr std::uint8_t WriteLead = 0xE2;
+    std::deque<QueuedFault>* queue = &m_faults;
+    auto entry = m_faults.begin();
+    if (request[0] == ReadLead || request[0] == WriteLead) {
+        const auto atAddress =
+            std::find_if(m_faultsAtAddress.begin(), m_faultsAtAddress.end(),
+                         [&](const QueuedFault& f) { return f.address == int{request[1]}; });
+        if (atAddress != m_faultsAtAddress.end()) {
+            queue = &m_faultsAtAddress;
+            entry = atAddress;
+        }
+    }
+    if (entry == queue->end())
+        return std::nullopt;
+    const QueuedFault fault = *entry;
+    if (--entry->times == 0)
+        queue->erase(entry);
+    return fault;
+}
+
+void SelectorSimulator::scheduleReplyLocked(Frame reply, const std::optional<QueuedFault>& fault,
+                                            Clock::time_point now)
 {
     Clock::time_point start = now + m_options.replyLatency;
     std::vector<std::uint8_t> bytes;
-    if (!m_faults.empty()) {
-        const Fault fault = m_faults.front().first;
-        if (--m_faults.front().second == 0)
-            m_faults.pop_front();
-        switch (fault) {
+    if (fault) {
+        if (fault->delay)
+            start = now + *fault->delay;
+        switch (fault->fault) {
         case Fault::None:
             break;
         case Fault::NoReply:
+        case Fault::IgnoreRequest: // not carried out either: handled before
             return;
         case Fault::WrongChecksum:
             ++reply[4];
@@ -297,7 +352,8 @@ void SelectorSimulator::scheduleReplyLocked(Frame reply, Clock::time_point now)
             reply = makeFrame(static_cast<std::uint8_t>(~reply[0]), reply[1], reply[2], reply[3]);
             break;
         case Fault::LateReply:
-            start = now + m_options.lateReplyDelay;
+            if (!fault->delay)
+                start = now + m_options.lateReplyDelay;
             break;
         case Fault::NoiseBytes:
             bytes.assign(NoiseBytes.begin(), NoiseBytes.end());
@@ -305,6 +361,13 @@ void SelectorSimulator::scheduleReplyLocked(Frame reply, Clock::time_point now)
         case Fault::HangUp:
             hangUpLocked();
             return;
+        case Fault::ShortReply:
+            m_output.add({reply.begin(), reply.begin() + ShortReplyBytes}, start);
+            return;
+        case Fault::WrongAddress:
+            reply =
+                makeFrame(reply[0], static_cast<std::uint8_t>(reply[1] + 1), reply[2], reply[3]);
+            break;
         }
     }
     bytes.insert(bytes.end(), reply.begin(), reply.end());

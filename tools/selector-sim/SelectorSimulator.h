@@ -25,8 +25,13 @@ class FrameAssembler;
 // How a queued fault spoils a reply: NoReply sends nothing (a write still stores);
 // WrongChecksum adds 1 to the checksum byte; WrongLeadByte inverts the lead byte and
 // recomputes the checksum; LateReply sends the reply lateReplyDelay after the request;
-// NoiseBytes sends NoiseBytes before the reply; HangUp closes the line instead of replying.
+// NoiseBytes sends NoiseBytes before the reply; HangUp closes the line instead of replying;
+// IgnoreRequest neither carries the request out nor answers it, as if it had been lost on the
+// line (it is still listed among the received frames); ShortReply sends only the first
+// ShortReplyBytes of the reply; WrongAddress echoes the address plus one, with a checksum that
+// fits (a corrupt answer that passes the checksum).
 // None leaves the reply as it is: queued between faults, it spaces them apart.
+// A fault queued with a delay sends its reply (spoiled as it says) that long after the request.
 enum class Fault
 {
     None,
@@ -35,7 +40,10 @@ enum class Fault
     WrongLeadByte,
     LateReply,
     NoiseBytes,
-    HangUp
+    HangUp,
+    IgnoreRequest,
+    ShortReply,
+    WrongAddress
 };
 
 struct SimulatorOptions
@@ -56,6 +64,8 @@ public:
     static constexpr std::chrono::nanoseconds BytePeriod{520833}; // ten bits at 19200 baud
     // Bytes sent before the reply by Fault::NoiseBytes.
     static constexpr std::array<std::uint8_t, 3> NoiseBytes{0x5A, 0xA5, 0x3C};
+    // What Fault::ShortReply leaves of a reply.
+    static constexpr std::size_t ShortReplyBytes = 3;
     // The oldest received frames are forgotten beyond this many.
     static constexpr std::size_t MaxRecordedFrames = std::size_t{1} << 20;
 
@@ -79,6 +89,16 @@ public:
 
     // FIFO: each queued fault spoils the next reply the simulator would send.
     void queueFault(Fault fault, int times = 1);
+    // The same with a delay: each reply it spoils goes out `delay` after its request (for
+    // LateReply instead of lateReplyDelay).
+    void queueFault(Fault fault, int times, std::chrono::microseconds delay);
+    // Spoils the next `times` replies to reads and writes of `address` (0..188), optionally
+    // delayed as above. Such faults come first: a request they spoil takes nothing from the
+    // queue above.
+    void queueFaultAt(int address, Fault fault, int times = 1,
+                      std::optional<std::chrono::microseconds> delay = std::nullopt);
+    // Forgets every queued fault.
+    void clearFaults();
     // Answer nothing while set; requests are still recorded and carried out, and queued
     // faults wait for the next reply actually sent.
     void setSilent(bool silent);
@@ -104,8 +124,18 @@ private:
 
     void run();
     // Worker helpers; those named *Locked expect m_mutex held.
+    struct QueuedFault
+    {
+        Fault fault = Fault::None;
+        int times = 1; // replies it still spoils
+        std::optional<std::chrono::microseconds> delay;
+        std::optional<int> address; // only replies to reads and writes of this address
+    };
+
     void handleRequestLocked(const Frame& request, Clock::time_point now);
-    void scheduleReplyLocked(Frame reply, Clock::time_point now);
+    std::optional<QueuedFault> takeFaultLocked(const Frame& request);
+    void scheduleReplyLocked(Frame reply, const std::optional<QueuedFault>& fault,
+                             Clock::time_point now);
     void hangUpLocked();
     void readInput(FrameAssembler& assembler);
     void writeOutput(std::vector<std::uint8_t>& unwritten);
@@ -123,7 +153,8 @@ private:
     SelectorDevice m_device;
     OutputSchedule m_output;
     std::deque<Frame> m_received;
-    std::deque<std::pair<Fault, int>> m_faults; // fault and how many replies it still spoils
+    std::deque<QueuedFault> m_faults;          // FIFO, for any reply
+    std::deque<QueuedFault> m_faultsAtAddress; // for replies to one address
     RequestListener m_requestListener;
     std::string m_devicePath;
     std::string m_error;

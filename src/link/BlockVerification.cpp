@@ -1,0 +1,162 @@
+#include "BlockVerification.h"
+
+#include "LinkClock.h"
+#include "LinkCommands.h"
+#include "TransferDisplay.h"
+
+#include <QPointer>
+
+namespace {
+const QString TimeoutText = QStringLiteral("Communication time out !");
+} // namespace
+
+QString BlockVerification::statusText(Step step, int address)
+{
+    switch (step) {
+    case Step::Verify:
+        return QStringLiteral("Verify byte: %1").arg(address);
+    case Step::WriteAgain:
+        return QStringLiteral("Write again byte: %1").arg(address);
+    case Step::VerifyAgain:
+        break;
+    }
+    return QStringLiteral("Verify again byte: %1").arg(address);
+}
+
+BlockVerification::BlockVerification(QList<SentByte> sent, SelectorLink& link,
+                                     TransferDisplay& display, QObject* parent)
+    : QObject(parent), m_sent(std::move(sent)), m_link(link), m_display(display)
+{
+}
+
+BlockVerification::~BlockVerification()
+{
+    if (m_running)
+        m_link.abandonWait();
+}
+
+QList<int> BlockVerification::rewritten() const
+{
+    QList<int> addresses;
+    for (const SentByte& byte : m_rewritten)
+        addresses.append(byte.address);
+    return addresses;
+}
+
+void BlockVerification::start()
+{
+    beginStep(Step::Verify, m_sent);
+}
+
+void BlockVerification::beginStep(Step step, QList<SentByte> bytes)
+{
+    m_step = step;
+    m_bytes = std::move(bytes);
+    m_differing.clear();
+    m_index = 0;
+    m_budget = RetryBudget();
+    m_running = true;
+    if (m_bytes.isEmpty())
+        endStep();
+    else
+        sendCurrent(true);
+}
+
+void BlockVerification::sendCurrent(bool newAddress)
+{
+    const SentByte byte = m_bytes.at(m_index);
+    if (newAddress) {
+        m_display.setStatus(statusText(m_step, byte.address), StatusColour::Blue);
+        m_display.setProgress(byte.address);
+        // No answer that came before the request is taken for it.
+        m_link.discardInput();
+    } else {
+        m_display.setStatusColour(StatusColour::Blue);
+    }
+    const LinkFrame request = m_step == Step::WriteAgain
+                                  ? LinkCommands::writeRequest(byte.address, byte.value)
+                                  : LinkCommands::readRequest(byte.address);
+    m_link.startAttempt(request,
+                        [this](const SelectorLink::AttemptResult& result) { onAttempt(result); });
+}
+
+void BlockVerification::onAttempt(const SelectorLink::AttemptResult& result)
+{
+    switch (result.outcome) {
+    case SelectorLink::Outcome::PortFailed:
+    case SelectorLink::Outcome::Cancelled:
+        end(false);
+        return;
+    case SelectorLink::Outcome::TimedOut:
+        m_display.setStatus(TimeoutText, StatusColour::Red);
+        onFailedAttempt(result.outcome);
+        return;
+    case SelectorLink::Outcome::Replied:
+        break;
+    }
+    const SentByte byte = m_bytes.at(m_index);
+    if (m_step == Step::WriteAgain) {
+        if (!LinkCommands::isValidWriteReply(result.reply)) {
+            onFailedAttempt(result.outcome);
+            return;
+        }
+    } else {
+        if (!LinkCommands::isValidReadReply(result.reply, byte.address)) {
+            onFailedAttempt(result.outcome);
+            return;
+        }
+        if (static_cast<quint8>(result.reply.at(3)) != byte.value)
+            m_differing.append(byte);
+    }
+    nextAddress();
+}
+
+void BlockVerification::onFailedAttempt(SelectorLink::Outcome outcome)
+{
+    if (m_budget.recordFailure()) {
+        end(false);
+        return;
+    }
+    m_link.prepareRepeat(outcome, [this] { sendCurrent(false); });
+}
+
+void BlockVerification::nextAddress()
+{
+    if (++m_index < m_bytes.size())
+        sendCurrent(true);
+    else
+        endStep();
+}
+
+void BlockVerification::endStep()
+{
+    switch (m_step) {
+    case Step::Verify:
+        if (m_differing.isEmpty()) {
+            end(true);
+        } else {
+            m_rewritten = m_differing;
+            beginStep(Step::WriteAgain, m_rewritten);
+        }
+        return;
+    case Step::WriteAgain: {
+        // The bytes written again are a block of their own: end frame, then the quiet pause.
+        m_link.sendFrame(LinkCommands::endOfBlock());
+        QPointer<BlockVerification> self(this);
+        m_link.pauseThen(static_cast<float>(m_link.clock().now()), [self] {
+            if (self && self->m_running)
+                self->beginStep(Step::VerifyAgain, self->m_rewritten);
+        });
+        return;
+    }
+    case Step::VerifyAgain:
+        end(m_differing.isEmpty());
+        return;
+    }
+}
+
+void BlockVerification::end(bool succeeded)
+{
+    m_running = false;
+    emit finished(succeeded);
+}
