@@ -138,9 +138,9 @@ void ApplicationCore::choosePort(int portNumber)
     showStatus(warning, StatusColour::Red);
 }
 
-void ApplicationCore::onPortFailed()
+void ApplicationCore::onPortFailed(const QString& reason)
 {
-    showStatus(QStringLiteral("warning:%1 closed").arg(portStatusName(m_portNumber)),
+    showStatus(QStringLiteral("warning:%1 closed: %2").arg(portStatusName(m_portNumber), reason),
                StatusColour::Red);
 }
 

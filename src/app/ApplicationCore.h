@@ -127,7 +127,7 @@ private:
     // By value: callers pass the members themselves, as when the two names swap.
     void setFileNames(QString current, QString previous);
     StartupSettings startupSettings() const;
-    void onPortFailed();
+    void onPortFailed(const QString& reason);
 
     SelectorImage m_image;
     ForwardingTransferDisplay m_display;

@@ -23,5 +23,5 @@ public:
 signals:
     void readyRead();
     // The open port broke (adapter unplugged, far end hung up); the port is closed by then.
-    void failed();
+    void failed(const QString& reason);
 };

@@ -164,13 +164,13 @@ void SelectorLink::onReadyRead()
         emit dataWaiting();
 }
 
-void SelectorLink::onPortFailed()
+void SelectorLink::onPortFailed(const QString& reason)
 {
     m_waiting.clear();
     m_receiveFlag = false;
     if (m_pendingCallback)
         complete(Outcome::PortFailed);
-    emit portFailed();
+    emit portFailed(reason);
 }
 
 void SelectorLink::complete(Outcome outcome)

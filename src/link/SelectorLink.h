@@ -101,13 +101,13 @@ public:
 signals:
     void busyChanged(bool busy);
     // The open port broke; it has been closed.
-    void portFailed();
+    void portFailed(const QString& reason);
     // The threshold was reached while nobody waited for a reply (monitor windows listen here).
     void dataWaiting();
 
 private:
     void onReadyRead();
-    void onPortFailed();
+    void onPortFailed(const QString& reason);
     void onAttemptDeadline();
     void complete(Outcome outcome);
     void completeFromEventLoop();

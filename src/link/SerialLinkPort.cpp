@@ -70,6 +70,7 @@ void SerialLinkPort::onError(QSerialPort::SerialPortError error)
     if (m_hangUpPending || !m_port.isOpen())
         return;
     m_hangUpPending = true;
+    m_failure = m_port.errorString();
     // Closing inside QSerialPort's own notification is not safe; do it once control returns.
     QMetaObject::invokeMethod(this, &SerialLinkPort::closeAfterHangUp, Qt::QueuedConnection);
 }
@@ -80,5 +81,5 @@ void SerialLinkPort::closeAfterHangUp()
         return;
     m_port.close();
     m_hangUpPending = false;
-    emit failed();
+    emit failed(m_failure);
 }

@@ -24,4 +24,5 @@ private:
 
     QSerialPort m_port;
     bool m_hangUpPending = false;
+    QString m_failure; // why the open port broke
 };

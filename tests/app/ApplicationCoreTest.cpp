@@ -158,7 +158,7 @@ private slots:
         core->choosePort(2);
         QCOMPARE(core->currentPortNumber(), 2);
         port->hangUp();
-        QCOMPARE(core->statusText(), QString("warning:com2 closed"));
+        QCOMPARE(core->statusText(), QString("warning:com2 closed: hung up"));
         QCOMPARE(core->statusColour(), StatusColour::Red);
         core->choosePort(2);
         QCOMPARE(core->statusText(), QString("commucation port use com2:"));

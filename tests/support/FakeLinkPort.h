@@ -67,7 +67,7 @@ public:
     void hangUp()
     {
         m_open = false;
-        emit failed();
+        emit failed(QStringLiteral("hung up"));
     }
 
     QList<QByteArray> written;
