@@ -154,14 +154,17 @@ bool ApplicationCore::ThisReadSelector_Click(Continuation then)
     return runRead(ImageTransfer::Kind::PartialRead, std::move(then));
 }
 
+bool ApplicationCore::readBeforeSampling(Continuation then)
+{
+    return runRead(ImageTransfer::Kind::SamplingRead, std::move(then));
+}
+
 bool ApplicationCore::runRead(ImageTransfer::Kind kind, Continuation then)
 {
     if (m_link->isBusy())
         return false;
     m_opened = false;
-    auto* transfer = kind == ImageTransfer::Kind::FullRead
-                         ? ImageTransfer::fullRead(*m_link, m_image, m_display, this)
-                         : ImageTransfer::partialRead(*m_link, m_image, m_display, this);
+    auto* transfer = ImageTransfer::read(kind, *m_link, m_image, m_display, this);
     connect(transfer, &ImageTransfer::completed, this,
             [this](bool succeeded) { m_opened = succeeded; });
     connect(transfer, &ImageTransfer::finished, this, [transfer, then](bool succeeded) {

@@ -75,6 +75,8 @@ public:
     // then runs after the operation's settling pause, whatever its outcome.
     bool mnuReadSelector_Click(Continuation then = {});
     bool ThisReadSelector_Click(Continuation then = {});
+    // The coin tables (0..127) before teaching, each byte shown as it comes.
+    bool readBeforeSampling(Continuation then = {});
     bool program_to_selector(Continuation then = {});
     bool mnuProgram_Click(Continuation then = {});
 

@@ -176,6 +176,7 @@ void MainWindow::buildButtons()
     connect(buttons[2], &QPushButton::clicked, this,
             [this] { readThenOpenEditor(EditorMode::CalibrationSetting); });
     connect(buttons[3], &QPushButton::clicked, this, &MainWindow::mnuFileExit_Click);
+    connect(buttons[4], &QPushButton::clicked, this, &MainWindow::ComSampling_Click);
     connect(buttons[5], &QPushButton::clicked, this, &MainWindow::ComProgame_Click);
     m_linkButtons = {buttons[1], buttons[2], buttons[4], buttons[5]};
 
@@ -353,12 +354,39 @@ SettingWindow* MainWindow::openEditor(EditorMode mode)
     return m_editor;
 }
 
-SamplingWindow* MainWindow::openSamplingWindow(int operation)
+void MainWindow::ComSampling_Click()
+{
+    QPointer<MainWindow> self(this);
+    m_core.readBeforeSampling([self](bool succeeded) {
+        if (self && succeeded)
+            self->checkSelectorThenOpenEditor();
+    });
+}
+
+void MainWindow::checkSelectorThenOpenEditor()
+{
+    // A selector whose coin measurement (127) lies outside this band cannot be taught well.
+    const double measurement = m_core.image().value(127);
+    if (measurement < 75 || measurement > 90)
+        buildSamplingWindow(0)->showWarning(
+            QStringLiteral(" Please select another Coin Selector, This Coin Selector is not good "
+                           "for \"Sampling\"!!"));
+    m_core.mnuDefault_Click();
+    openEditor(EditorMode::Setting);
+}
+
+SamplingWindow* MainWindow::buildSamplingWindow(int operation)
 {
     if (!m_sampling) {
         m_sampling = new SamplingWindow(m_core, operation, this);
         trackWindow(m_sampling);
     }
+    return m_sampling;
+}
+
+SamplingWindow* MainWindow::openSamplingWindow(int operation)
+{
+    buildSamplingWindow(operation);
     if (operation != 0)
         m_sampling->setWindowTitle(QStringLiteral("Calibration"));
     m_sampling->show();

@@ -44,6 +44,8 @@ public:
     void mnuEditFile_Click();
     // Programming from coin data taught on another selector (the hidden "Program" button).
     void ComProgame_Click();
+    // Teaching after reading the coin tables (the hidden "Sampling" button).
+    void ComSampling_Click();
 
     void mnuFileExit_Click();
 
@@ -76,6 +78,9 @@ private:
     void onLinkBusyChanged(bool busy);
     void onLoadDefaultRequested();
     void readThenOpenEditor(EditorMode mode);
+    void checkSelectorThenOpenEditor();
+    // Builds the sampling window without showing it; a window that exists is kept as it is.
+    SamplingWindow* buildSamplingWindow(int operation);
 
     ApplicationCore& m_core;
     std::unique_ptr<StatusWindowDisplay> m_statusDisplay;

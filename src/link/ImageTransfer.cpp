@@ -37,18 +37,26 @@ ImageTransfer::~ImageTransfer()
     }
 }
 
+ImageTransfer* ImageTransfer::read(Kind kind, SelectorLink& link, SelectorImage& image,
+                                   TransferDisplay& display, QObject* parent)
+{
+    Q_ASSERT(kind != Kind::ProgramBlock);
+    const int first = kind == Kind::PartialRead ? FirstPartialReadAddress : 0;
+    const int last =
+        kind == Kind::SamplingRead ? LastSamplingReadAddress : SelectorImage::SelectorByteCount - 1;
+    return new ImageTransfer(kind, first, last, link, image, display, parent);
+}
+
 ImageTransfer* ImageTransfer::fullRead(SelectorLink& link, SelectorImage& image,
                                        TransferDisplay& display, QObject* parent)
 {
-    return new ImageTransfer(Kind::FullRead, 0, SelectorImage::SelectorByteCount - 1, link, image,
-                             display, parent);
+    return read(Kind::FullRead, link, image, display, parent);
 }
 
 ImageTransfer* ImageTransfer::partialRead(SelectorLink& link, SelectorImage& image,
                                           TransferDisplay& display, QObject* parent)
 {
-    return new ImageTransfer(Kind::PartialRead, FirstPartialReadAddress,
-                             SelectorImage::SelectorByteCount - 1, link, image, display, parent);
+    return read(Kind::PartialRead, link, image, display, parent);
 }
 
 ImageTransfer* ImageTransfer::programBlock(int begin, int total, SelectorLink& link,
@@ -69,6 +77,7 @@ bool ImageTransfer::start()
         m_display.setStatus(QStringLiteral("Try to communicate"), StatusColour::Blue);
         break;
     case Kind::PartialRead:
+    case Kind::SamplingRead:
         m_display.setStatus(QStringLiteral("Try to communication"), StatusColour::Blue);
         break;
     case Kind::ProgramBlock:
@@ -79,7 +88,8 @@ bool ImageTransfer::start()
                               FixedRecord[i]);
         break;
     }
-    m_display.setProgressMaximum(ProgressMaximum);
+    m_display.setProgressMaximum(m_kind == Kind::SamplingRead ? ProgressMaximum - 1
+                                                              : ProgressMaximum);
     m_link.setReceiveThreshold(SelectorLink::ReplyThreshold);
     m_link.flushInput();
     m_address = m_first;
@@ -104,6 +114,7 @@ LinkFrame ImageTransfer::requestFor(int address)
     case Kind::FullRead:
         return LinkCommands::readRequest(address);
     case Kind::PartialRead:
+    case Kind::SamplingRead:
         return LinkCommands::partialReadRequest(address);
     case Kind::ProgramBlock:
         break;
@@ -116,7 +127,10 @@ LinkFrame ImageTransfer::requestFor(int address)
 void ImageTransfer::sendCurrent(bool newAddress)
 {
     // The partial read sets its colour once and never shows progress.
-    if (m_kind != Kind::PartialRead) {
+    if (m_kind == Kind::SamplingRead) {
+        m_display.setStatus(QStringLiteral("Transfer byte:%1").arg(m_address), StatusColour::Blue);
+        m_display.setProgress(m_address);
+    } else if (m_kind != Kind::PartialRead) {
         m_display.setStatusColour(StatusColour::Blue);
         m_display.setProgress(m_address);
     }

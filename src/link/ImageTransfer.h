@@ -30,16 +30,21 @@ public:
     {
         FullRead,
         PartialRead,
+        SamplingRead, // the coin tables (0..127) before teaching, byte by byte on show
         ProgramBlock
     };
 
     static constexpr int FirstPartialReadAddress = 120;
+    static constexpr int LastSamplingReadAddress = 127;
 
     // first..last inclusive; reads use their fixed ranges.
     ImageTransfer(Kind kind, int first, int last, SelectorLink& link, SelectorImage& image,
                   TransferDisplay& display, QObject* parent = nullptr);
     ~ImageTransfer() override;
 
+    // A read of the kind's fixed range of addresses.
+    static ImageTransfer* read(Kind kind, SelectorLink& link, SelectorImage& image,
+                               TransferDisplay& display, QObject* parent = nullptr);
     static ImageTransfer* fullRead(SelectorLink& link, SelectorImage& image,
                                    TransferDisplay& display, QObject* parent = nullptr);
     static ImageTransfer* partialRead(SelectorLink& link, SelectorImage& image,

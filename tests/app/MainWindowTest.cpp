@@ -5,6 +5,7 @@
 #include "CoinDataFile.h"
 #include "FakeSelector.h"
 #include "FileBytes.h"
+#include "LinkCommands.h"
 #include "PortMap.h"
 #include "SelectorLink.h"
 #include "SettingWindow.h"
@@ -364,6 +365,47 @@ private slots:
         QCOMPARE(window->samplingWindow()->findChild<QLabel*>("STRCH2")->text(), core->strch());
         QVERIFY(core->strch().startsWith(" Ch_1, "));
         QCOMPARE(selector->endOfBlocks, 3);
+    }
+
+    void theSamplingStartChecksTheSelectorFirst_data()
+    {
+        QTest::addColumn<int>("measurement"); // address 127; -1: the selector does not answer
+        QTest::addColumn<bool>("warned");
+        QTest::newRow("74") << 74 << true;
+        QTest::newRow("75") << 75 << false;
+        QTest::newRow("90") << 90 << false;
+        QTest::newRow("91") << 91 << true;
+        QTest::newRow("silent") << -1 << false;
+    }
+    void theSamplingStartChecksTheSelectorFirst()
+    {
+        QFETCH(int, measurement);
+        QFETCH(bool, warned);
+        window->startUp();
+        if (measurement < 0)
+            for (int request = 0; request < 5; ++request)
+                selector->setFault(request, FakeSelector::Fault::Silent);
+        else
+            selector->memory[127] = quint8(measurement);
+        find<QPushButton>("ComSampling")->click();
+        QVERIFY(runLinkUntil([&] { return !core->link().isBusy(); }));
+        QCOMPARE(selector->requests.first(), LinkCommands::partialReadRequest(0).toByteArray());
+        if (measurement < 0) {
+            QVERIFY(!window->editor());
+            QCOMPARE(statusWindow()->labelStats()->text(), QString("Program to selector error"));
+            return;
+        }
+        QCOMPARE(selector->requests.size(), 128);
+        QCOMPARE(window->editor()->windowTitle(), QString("Setting"));
+        QCOMPARE(core->image().cell(84), QString("128")); // the defaults follow the read
+        QCOMPARE(window->samplingWindow() != nullptr, warned);
+        if (warned) {
+            QVERIFY(!window->samplingWindow()->isVisible());
+            QVERIFY(window->samplingWindow()
+                        ->findChild<QLabel*>("labelStats")
+                        ->text()
+                        .startsWith(" Please select another Coin Selector"));
+        }
     }
 
     void previousFileSwapsAndLoads()

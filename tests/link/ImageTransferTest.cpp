@@ -115,6 +115,21 @@ private slots:
         QCOMPARE(display.status, QString("Program to selector error"));
     }
 
+    void theReadBeforeSamplingShowsEachByte()
+    {
+        QCOMPARE(run(ImageTransfer::read(ImageTransfer::Kind::SamplingRead, *link, image, display)),
+                 true);
+        QCOMPARE(selector->requests.size(), 128);
+        QCOMPARE(selector->requests.last(), LinkCommands::partialReadRequest(127).toByteArray());
+        QCOMPARE(image.cell(127), QString::number(selector->memory[127]));
+        QVERIFY(image.cell(128).isEmpty());
+        QCOMPARE(display.statusHistory.mid(0, 2),
+                 (QStringList{"Try to communication", "Transfer byte:0"}));
+        QVERIFY(display.statusHistory.contains("Transfer byte:17"));
+        QCOMPARE(display.progressMaximum, 188);
+        QCOMPARE(display.progress, 127);
+    }
+
     void aBlockWritesItsRangeAndEndsWithTheEndOfBlockFrame()
     {
         for (int a = 0; a < 256; ++a)
