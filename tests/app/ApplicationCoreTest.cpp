@@ -1,7 +1,7 @@
 #include "ApplicationCore.h"
 #include "AppTestEnvironment.h"
 #include "CoinDataFile.h"
-#include "FakeSelector.h"
+#include "FakeCoreRig.h"
 #include "FileBytes.h"
 #include "RecordingDisplay.h"
 #include "SelectorLink.h"
@@ -17,72 +17,57 @@ class ApplicationCoreTest : public QObject
     Q_OBJECT
 
     AppTestEnvironment environment;
-    FakeLinkClock clock;
-    FakeLinkPort* port = nullptr;
-    std::unique_ptr<FakeSelector> selector;
-    std::unique_ptr<ApplicationCore> core;
+    std::unique_ptr<FakeCoreRig> rig;
     RecordingDisplay display;
-
-    bool runLinkUntilIdle()
-    {
-        return pumpUntil(clock, [&] { return !core->link().isBusy(); });
-    }
 
 private slots:
     void init()
     {
         environment.reset();
-        auto fakePort = std::make_unique<FakeLinkPort>();
-        port = fakePort.get();
-        selector = std::make_unique<FakeSelector>(*port);
-        core = std::make_unique<ApplicationCore>(std::move(fakePort), clock);
+        rig = std::make_unique<FakeCoreRig>();
         display = RecordingDisplay();
-        core->setTransferDisplay(&display);
-        core->startUp();
+        rig->core.setTransferDisplay(&display);
+        rig->core.startUp();
     }
-    void cleanup()
-    {
-        core.reset();
-        selector.reset();
-    }
+    void cleanup() { rig.reset(); }
 
     void readsAndProgramsOneOperationAtATime()
     {
         std::optional<bool> readOutcome;
-        QVERIFY(core->mnuReadSelector_Click([&](bool ok) { readOutcome = ok; }));
-        QVERIFY(!core->mnuReadSelector_Click());
-        QVERIFY(!core->ThisReadSelector_Click());
-        QVERIFY(!core->mnuProgram_Click());
-        QVERIFY(!core->program_to_selector());
-        QVERIFY(!core->openAndProgram(environment.path("any.cdt")));
-        QVERIFY(runLinkUntilIdle());
+        QVERIFY(rig->core.mnuReadSelector_Click([&](bool ok) { readOutcome = ok; }));
+        QVERIFY(!rig->core.mnuReadSelector_Click());
+        QVERIFY(!rig->core.ThisReadSelector_Click());
+        QVERIFY(!rig->core.mnuProgram_Click());
+        QVERIFY(!rig->core.program_to_selector());
+        QVERIFY(!rig->core.openAndProgram(environment.path("any.cdt")));
+        QVERIFY(rig->runLinkUntilIdle());
         QCOMPARE(readOutcome, std::optional<bool>(true));
-        QVERIFY(core->opened());
-        QCOMPARE(selector->requests.size(), 189);
+        QVERIFY(rig->core.opened());
+        QCOMPARE(rig->selector.requests.size(), 189);
         for (int a = 0; a < 189; ++a)
-            QCOMPARE(core->image().selectorByte(a), selector->memory[std::size_t(a)]);
+            QCOMPARE(rig->core.image().selectorByte(a), rig->selector.memory[std::size_t(a)]);
 
         for (int a = 0; a < 189; ++a)
-            core->image().setNumber(a, 255 - a);
+            rig->core.image().setNumber(a, 255 - a);
         std::optional<bool> programOutcome;
-        QVERIFY(core->mnuProgram_Click([&](bool ok) { programOutcome = ok; }));
-        QVERIFY(runLinkUntilIdle());
+        QVERIFY(rig->core.mnuProgram_Click([&](bool ok) { programOutcome = ok; }));
+        QVERIFY(rig->runLinkUntilIdle());
         QCOMPARE(programOutcome, std::optional<bool>(true));
-        QCOMPARE(selector->writtenAddresses.size(), 184);
-        QCOMPARE(selector->endOfBlocks, 3);
-        QCOMPARE(int(selector->memory[84]), 255 - 84);
+        QCOMPARE(rig->selector.writtenAddresses.size(), 184);
+        QCOMPARE(rig->selector.endOfBlocks, 3);
+        QCOMPARE(int(rig->selector.memory[84]), 255 - 84);
         QVERIFY(!display.open);
     }
 
     void aFailedReadIsToldToItsContinuation()
     {
         for (int request = 0; request < 5; ++request)
-            selector->setFault(request, FakeSelector::Fault::Silent);
+            rig->selector.setFault(request, FakeSelector::Fault::Silent);
         std::optional<bool> outcome;
-        QVERIFY(core->mnuReadSelector_Click([&](bool ok) { outcome = ok; }));
-        QVERIFY(runLinkUntilIdle());
+        QVERIFY(rig->core.mnuReadSelector_Click([&](bool ok) { outcome = ok; }));
+        QVERIFY(rig->runLinkUntilIdle());
         QCOMPARE(outcome, std::optional<bool>(false));
-        QVERIFY(!core->opened());
+        QVERIFY(!rig->core.opened());
         QCOMPARE(display.status, QString("Read selector error"));
     }
 
@@ -93,7 +78,7 @@ private slots:
         const QString good = environment.path("good.cdt");
         QVERIFY(FileBytes::write(binary, QByteArray("\"1\"\0\"2\"", 7)));
         QVERIFY(FileBytes::write(good, "\"42\"\r\n"));
-        QSignalSpy statusChanges(core.get(), &ApplicationCore::statusChanged);
+        QSignalSpy statusChanges(&rig->core, &ApplicationCore::statusChanged);
 
         const struct
         {
@@ -102,27 +87,27 @@ private slots:
         } failures[] = {{missing, "Can not read file " + missing},
                         {binary, "Not a coin data file: " + binary}};
         for (const auto& failure : failures) {
-            QVERIFY(!core->openFile(failure.path));
-            QVERIFY(!core->opened());
-            QCOMPARE(core->statusText(), failure.text);
-            QCOMPARE(core->statusColour(), StatusColour::Red);
+            QVERIFY(!rig->core.openFile(failure.path));
+            QVERIFY(!rig->core.opened());
+            QCOMPARE(rig->core.statusText(), failure.text);
+            QCOMPARE(rig->core.statusColour(), StatusColour::Red);
         }
         QCOMPARE(statusChanges.size(), 2);
 
-        QVERIFY(core->openFile(good));
-        QVERIFY(core->opened());
-        QCOMPARE(core->image().cell(0), QString("42"));
-        QCOMPARE(core->statusText(), QString());
-        QCOMPARE(core->previousFileName(), binary);
+        QVERIFY(rig->core.openFile(good));
+        QVERIFY(rig->core.opened());
+        QCOMPARE(rig->core.image().cell(0), QString("42"));
+        QCOMPARE(rig->core.statusText(), QString());
+        QCOMPARE(rig->core.previousFileName(), binary);
 
-        QVERIFY(!core->mnuSaveAs(binary + "/below-a-file.cdt"));
-        QVERIFY(core->statusText().startsWith("Can not save file "));
+        QVERIFY(!rig->core.mnuSaveAs(binary + "/below-a-file.cdt"));
+        QVERIFY(rig->core.statusText().startsWith("Can not save file "));
         // A save for another window gives that window the failure; the shared line stays.
-        core->showStatus("kept", StatusColour::Blue);
-        QVERIFY(core->saveCurrentFile().startsWith("Can not save file "));
-        QCOMPARE(core->statusText(), QString("kept"));
-        QVERIFY(core->mnuSaveAs(environment.path("saved.cdt")));
-        QCOMPARE(core->statusText(), QString());
+        rig->core.showStatus("kept", StatusColour::Blue);
+        QVERIFY(rig->core.saveCurrentFile().startsWith("Can not save file "));
+        QCOMPARE(rig->core.statusText(), QString("kept"));
+        QVERIFY(rig->core.mnuSaveAs(environment.path("saved.cdt")));
+        QCOMPARE(rig->core.statusText(), QString());
     }
 
     void openAndProgramTakesOnlyACompleteCoinDataFile()
@@ -141,28 +126,28 @@ private slots:
         for (const QByteArray& bytes : hostile) {
             const QString path = environment.path("hostile.cdt");
             QVERIFY(FileBytes::write(path, bytes));
-            QVERIFY(!core->openAndProgram(path));
-            QCOMPARE(core->statusText(), "Not a coin data file: " + path);
-            QVERIFY(!core->opened());
-            QVERIFY(port->written.isEmpty());
+            QVERIFY(!rig->core.openAndProgram(path));
+            QCOMPARE(rig->core.statusText(), "Not a coin data file: " + path);
+            QVERIFY(!rig->core.opened());
+            QVERIFY(rig->port->written.isEmpty());
         }
         const QString path = environment.path("good.cdt");
         QVERIFY(FileBytes::write(path, good));
-        QVERIFY(core->openAndProgram(path));
-        QVERIFY(runLinkUntilIdle());
-        QCOMPARE(selector->writtenAddresses.size(), 184);
+        QVERIFY(rig->core.openAndProgram(path));
+        QVERIFY(rig->runLinkUntilIdle());
+        QCOMPARE(rig->selector.writtenAddresses.size(), 184);
     }
 
     void aPortThatBreaksIsSaidUntilTheNextChoice()
     {
-        core->choosePort(2);
-        QCOMPARE(core->currentPortNumber(), 2);
-        port->hangUp();
-        QCOMPARE(core->statusText(), QString("warning:com2 closed: hung up"));
-        QCOMPARE(core->statusColour(), StatusColour::Red);
-        core->choosePort(2);
-        QCOMPARE(core->statusText(), QString("commucation port use com2:"));
-        QVERIFY(core->link().isPortOpen());
+        rig->core.choosePort(2);
+        QCOMPARE(rig->core.currentPortNumber(), 2);
+        rig->port->hangUp();
+        QCOMPARE(rig->core.statusText(), QString("warning:com2 closed: hung up"));
+        QCOMPARE(rig->core.statusColour(), StatusColour::Red);
+        rig->core.choosePort(2);
+        QCOMPARE(rig->core.statusText(), QString("commucation port use com2:"));
+        QVERIFY(rig->core.link().isPortOpen());
     }
 };
 

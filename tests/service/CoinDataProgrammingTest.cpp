@@ -2,7 +2,7 @@
 #include "AppTestEnvironment.h"
 #include "ApplicationCore.h"
 #include "CoinDataFile.h"
-#include "FakeSelector.h"
+#include "FakeCoreRig.h"
 #include "FileBytes.h"
 #include "ParameterMap.h"
 #include "SelectorLink.h"
@@ -18,21 +18,18 @@ class CoinDataProgrammingTest : public QObject
     Q_OBJECT
 
     AppTestEnvironment environment;
-    FakeLinkClock clock;
-    FakeLinkPort* port = nullptr;
-    std::unique_ptr<FakeSelector> selector;
-    std::unique_ptr<ApplicationCore> core;
+    std::unique_ptr<FakeCoreRig> rig;
     QString file;
 
     std::optional<CoinDataProgramming::Outcome> run()
     {
-        CoinDataProgramming programming(*core);
+        CoinDataProgramming programming(rig->core);
         std::optional<CoinDataProgramming::Outcome> outcome;
         connect(&programming, &CoinDataProgramming::finished, this,
                 [&](CoinDataProgramming::Outcome o) { outcome = o; });
         if (!programming.start(file))
             return std::nullopt;
-        pumpUntil(clock, [&] { return outcome.has_value() && !core->link().isBusy(); });
+        pumpUntil(rig->clock, [&] { return outcome.has_value() && !rig->core.link().isBusy(); });
         return outcome;
     }
 
@@ -40,11 +37,8 @@ private slots:
     void init()
     {
         environment.reset();
-        auto fakePort = std::make_unique<FakeLinkPort>();
-        port = fakePort.get();
-        selector = std::make_unique<FakeSelector>(*port);
-        core = std::make_unique<ApplicationCore>(std::move(fakePort), clock);
-        core->startUp();
+        rig = std::make_unique<FakeCoreRig>();
+        rig->core.startUp();
 
         // A file taught on a selector whose record reads AB 7000, XY 50, BM 70; coin 3 has
         // AB 7000 and an M1 that the shift pushes out of range, coin 5 was never taught.
@@ -68,42 +62,38 @@ private slots:
         // This selector's record: AB 7300, XY 55, BM 80.
         const int own[] = {7300 % 256, 7300 / 256, 55, 80};
         for (int i = 0; i < 4; ++i)
-            selector->memory[std::size_t(PM::calibrationRecord(2) + i)] = quint8(own[i]);
+            rig->selector.memory[std::size_t(PM::calibrationRecord(2) + i)] = quint8(own[i]);
     }
-    void cleanup()
-    {
-        core.reset();
-        selector.reset();
-    }
+    void cleanup() { rig.reset(); }
 
     void programsTheShiftedFileAndKeepsTheSelectorsUpperMemory()
     {
-        const quint8 ownTable = selector->memory[150];
+        const quint8 ownTable = rig->selector.memory[150];
         QCOMPARE(run(), std::optional(CoinDataProgramming::Outcome::Programmed));
-        QCOMPARE(int(selector->memory[PM::eb(3)]), 7300 / 256);
-        QCOMPARE(int(selector->memory[PM::ea(3)]), 7300 % 256);
-        QCOMPARE(int(selector->memory[PM::mad(3)]), 85);
-        QVERIFY(selector->memory[PM::m1(3)] > 100);
-        QCOMPARE(int(selector->memory[PM::m1(5)]), 0);
-        QCOMPARE(int(selector->memory[PM::mad(5)]), 0);
-        QCOMPARE(selector->memory[150], ownTable);
-        QCOMPARE(core->strch(), QString(" Ch_3, "));
+        QCOMPARE(int(rig->selector.memory[PM::eb(3)]), 7300 / 256);
+        QCOMPARE(int(rig->selector.memory[PM::ea(3)]), 7300 % 256);
+        QCOMPARE(int(rig->selector.memory[PM::mad(3)]), 85);
+        QVERIFY(rig->selector.memory[PM::m1(3)] > 100);
+        QCOMPARE(int(rig->selector.memory[PM::m1(5)]), 0);
+        QCOMPARE(int(rig->selector.memory[PM::mad(5)]), 0);
+        QCOMPARE(rig->selector.memory[150], ownTable);
+        QCOMPARE(rig->core.strch(), QString(" Ch_3, "));
     }
 
     void stopsBeforeShiftingWhenTheSelectorCannotBeRead()
     {
         for (int request = 0; request < 5; ++request)
-            selector->setFault(request, FakeSelector::Fault::Silent);
+            rig->selector.setFault(request, FakeSelector::Fault::Silent);
         QCOMPARE(run(), std::optional(CoinDataProgramming::Outcome::ReadFailed));
-        QVERIFY(selector->writtenAddresses.isEmpty());
-        QCOMPARE(core->image().cell(PM::ea(3)), QString::number(7000 % 256));
+        QVERIFY(rig->selector.writtenAddresses.isEmpty());
+        QCOMPARE(rig->core.image().cell(PM::ea(3)), QString::number(7000 % 256));
     }
 
     void refusesAFileThatIsNotComplete()
     {
         QVERIFY(FileBytes::write(file, "\"1\"\r\n\"2\"\r\n"));
         QCOMPARE(run(), std::optional(CoinDataProgramming::Outcome::FileRefused));
-        QVERIFY(port->written.isEmpty());
+        QVERIFY(rig->port->written.isEmpty());
     }
 };
 

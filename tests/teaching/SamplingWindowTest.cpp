@@ -3,7 +3,7 @@
 #include "ApplicationCore.h"
 #include "CoinDataFile.h"
 #include "CoinReportBytes.h"
-#include "FakeSelector.h"
+#include "FakeCoreRig.h"
 #include "FileBytes.h"
 #include "ParameterMap.h"
 #include "SelectorLink.h"
@@ -19,17 +19,14 @@ class SamplingWindowTest : public QObject
     Q_OBJECT
 
     AppTestEnvironment environment;
-    FakeLinkClock clock;
-    FakeLinkPort* port = nullptr;
-    std::unique_ptr<FakeSelector> selector;
-    std::unique_ptr<ApplicationCore> core;
+    std::unique_ptr<FakeCoreRig> rig;
 
-    SelectorImage& image() { return core->image(); }
+    SelectorImage& image() { return rig->core.image(); }
     bool awaitingCoin()
     {
-        return pumpUntil(clock, [&] {
-            return core->link().isWaiting() &&
-                   core->link().receiveThreshold() == SelectorLink::ReportThreshold;
+        return pumpUntil(rig->clock, [&] {
+            return rig->core.link().isWaiting() &&
+                   rig->core.link().receiveThreshold() == SelectorLink::ReportThreshold;
         });
     }
     void setFactors(int multiplyA, int divideA, int multiplyB, int divideB)
@@ -49,19 +46,12 @@ class SamplingWindowTest : public QObject
     }
 
 private slots:
-    void cleanup()
-    {
-        core.reset();
-        selector.reset();
-    }
+    void cleanup() { rig.reset(); }
     void init()
     {
         environment.reset();
-        auto fakePort = std::make_unique<FakeLinkPort>();
-        port = fakePort.get();
-        selector = std::make_unique<FakeSelector>(*port);
-        core = std::make_unique<ApplicationCore>(std::move(fakePort), clock);
-        port->open("fake");
+        rig = std::make_unique<FakeCoreRig>();
+        rig->port->open("fake");
         for (int coin = 1; coin <= ParameterMap::CoinCount; ++coin)
             image().setNumber(ParameterMap::money(coin), 10 * coin);
     }
@@ -94,7 +84,7 @@ private slots:
         QFETCH(QString, coin7Shown);
         QFETCH(QString, coin1Written);
         setFactors(factors[0], factors[1], factors[2], factors[3]);
-        auto* window = new SamplingWindow(*core, 0);
+        auto* window = new SamplingWindow(rig->core, 0);
         QCOMPARE(money(*window, 0)->text(), coin1Shown);
         QCOMPARE(money(*window, 6)->text(), coin7Shown);
         money(*window, 0)->setText("5");
@@ -131,8 +121,8 @@ private slots:
         QFETCH(QString, title);
         QFETCH(QString, statusText);
         QFETCH(bool, channelsShown);
-        core->setStrch(strch);
-        SamplingWindow window(*core, operation);
+        rig->core.setStrch(strch);
+        SamplingWindow window(rig->core, operation);
         window.show();
         QCOMPARE(window.windowTitle(), title);
         QCOMPARE(status(window), statusText);
@@ -146,7 +136,7 @@ private slots:
 
     void insertTeachesOneChannelAndShowsTheRun()
     {
-        SamplingWindow window(*core, 0);
+        SamplingWindow window(rig->core, 0);
         window.show();
         auto* counters = window.findChild<QWidget*>("Label13");
         auto* accepted = window.findChild<QLineEdit*>("Text1");
@@ -161,7 +151,7 @@ private slots:
         for (int k = 1; k <= 12; ++k) {
             QCOMPARE(accepted->text(), QString::number(k - 1));
             QCOMPARE(window.findChild<QProgressBar*>("bar_6")->value(), k);
-            port->receive(coin);
+            rig->port->receive(coin);
             QVERIFY(k == 12 || awaitingCoin());
         }
         QCOMPARE(status(window), QString("Sampling ok :34 12 A 0 0 50 (0 81) (0 7F)"));
@@ -169,53 +159,53 @@ private slots:
         QVERIFY(!window.findChild<QWidget*>("interrept")->isVisible());
         QCOMPARE(image().cell(ParameterMap::ea(7)), QString("52"));
         QCOMPARE(image().cell(ParameterMap::m1(7)), QString("129"));
-        QVERIFY(port->written.endsWith(QByteArray::fromHex("840102038A")));
-        QVERIFY(pumpUntil(clock, [&] { return !core->link().isBusy(); }));
+        QVERIFY(rig->port->written.endsWith(QByteArray::fromHex("840102038A")));
+        QVERIFY(pumpUntil(rig->clock, [&] { return !rig->core.link().isBusy(); }));
         QVERIFY(window.findChild<QPushButton*>("insert_0")->isEnabled());
     }
 
     void cancelAndClosingEndTheRunWithTheStopFrame()
     {
         const SelectorImage before = image();
-        auto* window = new SamplingWindow(*core, 0);
+        auto* window = new SamplingWindow(rig->core, 0);
         window->show();
         window->findChild<QPushButton*>("insert_2")->click();
         QVERIFY(awaitingCoin());
-        port->receive(coinReportBytes(0x90, 0x12, 0x34, 5, 0x50, 0x80, 0x7E));
+        rig->port->receive(coinReportBytes(0x90, 0x12, 0x34, 5, 0x50, 0x80, 0x7E));
         window->findChild<QPushButton*>("interrept")->click();
-        QVERIFY(pumpUntil(clock, [&] { return !core->link().isBusy(); }));
+        QVERIFY(pumpUntil(rig->clock, [&] { return !rig->core.link().isBusy(); }));
         QCOMPARE(status(*window), QString("User terminate Insert !"));
         QCOMPARE(image(), before);
-        QCOMPARE(port->written.count(QByteArray::fromHex("840102038A")), 1);
+        QCOMPARE(rig->port->written.count(QByteArray::fromHex("840102038A")), 1);
 
         window->findChild<QPushButton*>("insert_2")->click();
         QVERIFY(awaitingCoin());
         window->close(); // deleted on close, its run with it
-        QVERIFY(pumpUntil(clock, [&] { return !core->link().isBusy(); }));
-        QCOMPARE(port->written.count(QByteArray::fromHex("840102038A")), 2);
+        QVERIFY(pumpUntil(rig->clock, [&] { return !rig->core.link().isBusy(); }));
+        QCOMPARE(rig->port->written.count(QByteArray::fromHex("840102038A")), 2);
         QCOMPARE(image(), before);
     }
 
     void saveAsSavesTheImageAndSaysItsOwnFailure()
     {
         setFactors(1, 1, 1, 1);
-        SamplingWindow window(*core, 0);
+        SamplingWindow window(rig->core, 0);
         money(window, 0)->setText("99");
         const QString target = environment.path("taught.cdt");
         QString chosen = target;
         window.setSaveFileChooser(
             [&](const QString& title) { return title == "save file" ? chosen : QString(); });
         window.findChild<QPushButton*>("Command1")->click();
-        QCOMPARE(core->currentFileName(), target);
+        QCOMPARE(rig->core.currentFileName(), target);
         SelectorImage saved;
         QCOMPARE(CoinDataFile::load(target, saved), CoinDataFile::LoadResult::Loaded);
         QCOMPARE(saved.cell(ParameterMap::money(1)), QString("10"));
 
-        core->showStatus("main line", StatusColour::Blue);
+        rig->core.showStatus("main line", StatusColour::Blue);
         chosen = target + "/below-a-file.cdt";
         window.findChild<QPushButton*>("Command1")->click();
         QVERIFY(status(window).startsWith("Can not save file "));
-        QCOMPARE(core->statusText(), QString("main line"));
+        QCOMPARE(rig->core.statusText(), QString("main line"));
     }
 };
 
