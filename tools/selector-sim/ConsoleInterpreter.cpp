@@ -1,6 +1,7 @@
 #include "ConsoleInterpreter.h"
 
 #include "CoinFeeder.h"
+#include "SelectorEvents.h"
 #include "SelectorSimulator.h"
 
 #include <algorithm>
@@ -83,10 +84,25 @@ std::string quoted(std::string_view word)
     return "'" + std::string(word) + "'";
 }
 
+// The words as hexadecimal bytes; on failure, the first word that is not one.
+std::pair<std::vector<std::uint8_t>, std::optional<std::string_view>>
+hexBytes(const std::vector<std::string_view>& words)
+{
+    std::vector<std::uint8_t> bytes;
+    for (const std::string_view word : words) {
+        const auto value = parseNumber(word, 0, 255, 16);
+        if (!value)
+            return {{}, word};
+        bytes.push_back(static_cast<std::uint8_t>(*value));
+    }
+    return {bytes, std::nullopt};
+}
+
 } // namespace
 
-ConsoleInterpreter::ConsoleInterpreter(SelectorSimulator& simulator, CoinFeeder* coins)
-    : m_simulator(simulator), m_coins(coins)
+ConsoleInterpreter::ConsoleInterpreter(SelectorSimulator& simulator, CoinFeeder* coins,
+                                       SelectorEvents* events)
+    : m_simulator(simulator), m_coins(coins), m_events(events)
 {
 }
 
@@ -115,10 +131,13 @@ const std::vector<ConsoleInterpreter::Command>& ConsoleInterpreter::commands()
         {"silent", "on|off", "stop or resume answering", 1, 1, &ConsoleInterpreter::silent},
         {"send", "HEX HEX ...", "send unsolicited bytes", 1, 256, &ConsoleInterpreter::send},
         {"frames", "", "list the request frames received", 0, 0, &ConsoleInterpreter::frames},
-        {"drop", "COUNT [KIND]", "drop coins of kind 1..12 (default 1) while teaching", 1, 2,
+        {"drop", "COUNT [KIND]",
+         "drop coins of kind 1..12 (default 1) while teaching; in the demo, events", 1, 2,
          &ConsoleInterpreter::drop},
         {"auto", "on|off", "drop twelve coins after every teach start", 1, 1,
          &ConsoleInterpreter::automatic},
+        {"event", "CODE B1 B2 B3", "send an event message (code 91..96 or AA; hexadecimal)", 4, 4,
+         &ConsoleInterpreter::event},
         {"quit", "", "stop the simulator and exit", 0, 0, &ConsoleInterpreter::quit},
     };
     return table;
@@ -248,13 +267,9 @@ ConsoleInterpreter::Result ConsoleInterpreter::silent(const Arguments& arguments
 
 ConsoleInterpreter::Result ConsoleInterpreter::send(const Arguments& arguments)
 {
-    std::vector<std::uint8_t> bytes;
-    for (const std::string_view word : arguments) {
-        const auto value = parseNumber(word, 0, 255, 16);
-        if (!value)
-            return error("not a hexadecimal byte: " + quoted(word));
-        bytes.push_back(static_cast<std::uint8_t>(*value));
-    }
+    const auto [bytes, bad] = hexBytes(arguments);
+    if (bad)
+        return error("not a hexadecimal byte: " + quoted(*bad));
     m_simulator.sendBytes(bytes);
     return ok();
 }
@@ -292,6 +307,10 @@ ConsoleInterpreter::Result ConsoleInterpreter::drop(const Arguments& arguments)
                          quoted(arguments[1]));
         kind = *parsed;
     }
+    if (m_events && !m_coins->isMeasuring()) {
+        m_events->coinsPassed(*count, kind);
+        return ok();
+    }
     m_coins->dropKind(*count, kind);
     if (!m_coins->isMeasuring())
         return ok("the coins wait for a teach start\n");
@@ -305,6 +324,19 @@ ConsoleInterpreter::Result ConsoleInterpreter::automatic(const Arguments& argume
     if (arguments[0] != "on" && arguments[0] != "off")
         return error("auto takes on or off, not " + quoted(arguments[0]));
     m_coins->setAutomatic(arguments[0] == "on");
+    return ok();
+}
+
+ConsoleInterpreter::Result ConsoleInterpreter::event(const Arguments& arguments)
+{
+    const auto [bytes, bad] = hexBytes(arguments);
+    if (bad)
+        return error("not a hexadecimal byte: " + quoted(*bad));
+    const std::optional<Frame> message =
+        SelectorEvents::message(bytes[0], bytes[1], bytes[2], bytes[3]);
+    if (!message)
+        return error("not an event code: " + quoted(arguments[0]) + " (91..96 or AA)");
+    m_simulator.sendBytes({message->begin(), message->end()});
     return ok();
 }
 

@@ -7,6 +7,7 @@
 namespace selectorsim {
 
 class CoinFeeder;
+class SelectorEvents;
 class SelectorSimulator;
 
 // The command language of the selector-sim program: one command per line, words separated
@@ -26,8 +27,11 @@ public:
         std::string text; // lines to show, each ended by '\n'; for errors the message alone
     };
 
-    // Without a coin feeder the coin commands report that no coins can be dropped.
-    explicit ConsoleInterpreter(SelectorSimulator& simulator, CoinFeeder* coins = nullptr);
+    // Without a coin feeder the coin commands report that no coins can be dropped. With
+    // events (the demo), coins dropped while no teaching runs pass through as in normal
+    // operation and are reported by event messages.
+    explicit ConsoleInterpreter(SelectorSimulator& simulator, CoinFeeder* coins = nullptr,
+                                SelectorEvents* events = nullptr);
 
     // Runs one line; a blank line does nothing. Errors leave the simulator unchanged.
     Result execute(std::string_view line);
@@ -56,9 +60,11 @@ private:
     Result quit(const Arguments& arguments);
     Result drop(const Arguments& arguments);
     Result automatic(const Arguments& arguments);
+    Result event(const Arguments& arguments);
 
     SelectorSimulator& m_simulator;
     CoinFeeder* m_coins;
+    SelectorEvents* m_events;
 };
 
 } // namespace selectorsim

@@ -227,11 +227,16 @@ void SelectorSimulator::clearReceived()
 
 void SelectorSimulator::sendBytes(const std::vector<std::uint8_t>& bytes)
 {
+    sendBytesAt(bytes, Clock::now());
+}
+
+void SelectorSimulator::sendBytesAt(const std::vector<std::uint8_t>& bytes, Clock::time_point start)
+{
     {
         const std::lock_guard lock(m_mutex);
         if (!m_running || m_hungUp)
             return;
-        m_output.add(bytes, Clock::now());
+        m_output.add(bytes, start);
     }
     wake();
 }

@@ -113,6 +113,9 @@ public:
 
     // Unsolicited bytes (coin reports, events), paced like replies; dropped while not running.
     void sendBytes(const std::vector<std::uint8_t>& bytes);
+    // The same, starting no earlier than `start` (events spaced apart on the line).
+    void sendBytesAt(const std::vector<std::uint8_t>& bytes,
+                     std::chrono::steady_clock::time_point start);
 
     // Told of every request frame received, on the worker thread with the simulator locked:
     // it must not call back into the simulator. An empty function removes it.

@@ -2,6 +2,7 @@
 
 #include "CoinFeeder.h"
 #include "ConsoleInterpreter.h"
+#include "SelectorEvents.h"
 #include "SelectorSimulator.h"
 
 #include <array>
@@ -31,14 +32,17 @@ struct Arguments
     selectorsim::SimulatorOptions options;
     std::string link;
     bool autoCoins = false;
+    bool demoEvents = false;
 };
 
 void printUsage(std::ostream& out)
 {
     out << "usage: selector-sim [--no-pacing] [--latency-us N] [--link PATH] [--auto-coins]\n"
+           "                    [--demo-events]\n"
            "Prints the device path of a virtual coin selector, then reads commands on\n"
            "standard input (type help). Runs until quit, SIGINT or SIGTERM.\n"
-           "--auto-coins drops twelve coins after every teach start.\n";
+           "--auto-coins drops twelve coins after every teach start.\n"
+           "--demo-events: coins dropped while no teaching runs send event messages.\n";
 }
 
 std::optional<Arguments> parseArguments(int argc, char** argv)
@@ -61,6 +65,8 @@ std::optional<Arguments> parseArguments(int argc, char** argv)
             parsed.link = argv[++i];
         } else if (argument == "--auto-coins") {
             parsed.autoCoins = true;
+        } else if (argument == "--demo-events") {
+            parsed.demoEvents = true;
         } else {
             return std::nullopt;
         }
@@ -189,7 +195,8 @@ int main(int argc, char** argv)
 
     selectorsim::CoinFeeder coins(simulator);
     coins.setAutomatic(arguments->autoCoins);
-    ConsoleInterpreter interpreter(simulator, &coins);
+    selectorsim::SelectorEvents events(simulator);
+    ConsoleInterpreter interpreter(simulator, &coins, arguments->demoEvents ? &events : nullptr);
     serve(interpreter, signalFd);
 
     if (!arguments->link.empty())
