@@ -1,0 +1,282 @@
+#include "MemoryWindow.h"
+#include "AppPaths.h"
+#include "AppTestEnvironment.h"
+#include "ApplicationCore.h"
+#include "FakeSelector.h"
+#include "FileBytes.h"
+#include "SelectorLink.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+class MemoryWindowTest : public QObject
+{
+    Q_OBJECT
+
+    AppTestEnvironment environment;
+    FakeLinkClock clock;
+    FakeLinkPort* port = nullptr;
+    std::unique_ptr<FakeSelector> selector;
+    std::unique_ptr<ApplicationCore> core;
+
+    static QLineEdit* box(MemoryWindow& window, const QString& name)
+    {
+        return window.findChild<QLineEdit*>(name);
+    }
+    static QLineEdit* m(MemoryWindow& window, int address)
+    {
+        return box(window, QStringLiteral("m_%1").arg(address));
+    }
+    static QStringList row(MemoryWindow& window, int firstNumber)
+    {
+        QStringList texts;
+        for (int i = 0; i < 5; ++i)
+            texts << box(window, QStringLiteral("Text%1").arg(firstNumber + i))->text();
+        return texts;
+    }
+    static void click(MemoryWindow& window, const char* name)
+    {
+        window.findChild<QAbstractButton*>(name)->click();
+    }
+    bool linkIdle()
+    {
+        return pumpUntil(clock, [&] { return !core->link().isBusy(); });
+    }
+    QString logPath() const { return AppPaths::dataFile(AppPaths::EventLogFileName); }
+
+private slots:
+    void init()
+    {
+        environment.reset();
+        auto fakePort = std::make_unique<FakeLinkPort>();
+        port = fakePort.get();
+        selector = std::make_unique<FakeSelector>(*port);
+        core = std::make_unique<ApplicationCore>(std::move(fakePort), clock);
+        port->open("fake");
+        for (int a = 0; a < 190; ++a)
+            core->image().setNumber(a, (a * 5 + 1) % 256);
+    }
+    void cleanup()
+    {
+        core.reset();
+        selector.reset();
+    }
+
+    void loadFillsTheGridAndItsToolTips()
+    {
+        core->image().setCell(7, "300");
+        MemoryWindow window(*core);
+        for (int a = 0; a < 189; ++a)
+            QCOMPARE(m(window, a)->text(), core->image().cell(a));
+        QCOMPARE(m(window, 189)->text(), QString()); // filled by Read only
+        QCOMPARE(m(window, 7)->text(), QString("300"));
+        QCOMPARE(m(window, 0)->toolTip(), QString("0($0)"));
+        QCOMPARE(m(window, 26)->toolTip(), QString("26($1A)"));
+        QCOMPARE(m(window, 188)->toolTip(), QString("188($BC)"));
+        QCOMPARE(m(window, 189)->toolTip(), QString());
+        QVERIFY(window.findChild<QRadioButton*>("op10")->isChecked());
+        QVERIFY(window.abc());
+    }
+
+    void theOptionsConvertEveryBox_data()
+    {
+        QTest::addColumn<bool>("typedInHex");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("converted");
+        QTest::addColumn<QString>("back");
+        QTest::newRow("170") << false << "170"
+                             << "AA"
+                             << "170";
+        QTest::newRow("5") << false << "5"
+                           << "5"
+                           << "5";
+        QTest::newRow("a lone 7 in hexadecimal") << true << "7"
+                                                 << "7"
+                                                 << "7";
+        QTest::newRow("lower-case hexadecimal") << true << "aa"
+                                                << "170"
+                                                << "AA";
+    }
+    void theOptionsConvertEveryBox()
+    {
+        QFETCH(bool, typedInHex);
+        QFETCH(QString, typed);
+        QFETCH(QString, converted);
+        QFETCH(QString, back);
+        MemoryWindow window(*core);
+        const char* first = typedInHex ? "op16" : "op10";
+        const char* second = typedInHex ? "op10" : "op16";
+        click(window, first);
+        for (int a : {0, 100, 189})
+            m(window, a)->setText(typed);
+        click(window, second);
+        QCOMPARE(window.abc(), typedInHex);
+        for (int a : {0, 100, 189})
+            QCOMPARE(m(window, a)->text(), converted);
+        click(window, first);
+        QCOMPARE(m(window, 189)->text(), back);
+        // The other boxes come back as they were.
+        const int value50 = (50 * 5 + 1) % 256;
+        QCOMPARE(m(window, 50)->text(), QString::number(value50, typedInHex ? 16 : 10).toUpper());
+    }
+
+    void programWritesEveryByteAndShowsTheModeAgain_data()
+    {
+        QTest::addColumn<bool>("hex");
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("decimal") << false << "77";
+        QTest::newRow("hexadecimal") << true << "4d";
+    }
+    void programWritesEveryByteAndShowsTheModeAgain()
+    {
+        QFETCH(bool, hex);
+        QFETCH(QString, typed);
+        MemoryWindow window(*core);
+        if (hex)
+            click(window, "op16");
+        m(window, 10)->setText(typed);
+        const QString shown10 = hex ? QString("4D") : typed;
+        const QString shown120 = m(window, 120)->text();
+
+        click(window, "Command1");
+        for (const char* command : {"Command1", "Command3", "Command4"})
+            QVERIFY2(!window.findChild<QPushButton*>(command)->isEnabled(), command);
+        QCOMPARE(m(window, 10)->text(), shown10);
+        QVERIFY(linkIdle());
+        QVERIFY(window.findChild<QPushButton*>("Command1")->isEnabled());
+
+        QCOMPARE(selector->writtenAddresses.size(), 189);
+        QCOMPARE(
+            QSet<int>(selector->writtenAddresses.begin(), selector->writtenAddresses.end()).size(),
+            189);
+        const std::array<quint8, 4> fixed{4, 52, 107, 61};
+        for (int a = 0; a < 189; ++a) {
+            const quint8 expected = a >= 120 && a <= 123 ? fixed[std::size_t(a - 120)]
+                                    : a == 10            ? quint8(77)
+                                                         : quint8((a * 5 + 1) % 256);
+            QCOMPARE(selector->memory[std::size_t(a)], expected);
+        }
+        QCOMPARE(window.abc(), !hex);
+        QCOMPARE(m(window, 10)->text(), shown10);
+        QCOMPARE(m(window, 120)->text(), shown120); // the grid keeps what it showed
+    }
+
+    void aReadRefillsTheGridOnlyInDecimalMode_data()
+    {
+        QTest::addColumn<bool>("hex");
+        QTest::newRow("decimal") << false;
+        QTest::newRow("hexadecimal") << true;
+    }
+    void aReadRefillsTheGridOnlyInDecimalMode()
+    {
+        QFETCH(bool, hex);
+        core->image().setNumber(5, 17);
+        MemoryWindow window(*core);
+        if (hex)
+            click(window, "op16");
+        click(window, "Command3");
+        QVERIFY(linkIdle());
+        QCOMPARE(core->image().cell(5), QString::number(selector->memory[5]));
+        QCOMPARE(m(window, 5)->text(), hex ? QString("11") : core->image().cell(5));
+        QCOMPARE(m(window, 189)->text(), hex ? QString("0") : core->image().cell(189));
+
+        // Listening again: the last message in the mode shown.
+        port->receive(QByteArray::fromHex("AA0CC80381"));
+        const QStringList shown = hex ? QStringList{"AA", "C", "C8", "3", "81"}
+                                      : QStringList{"170", "12", "200", "3", "129"};
+        QCOMPARE(row(window, 1), shown);
+    }
+
+    void exitCopiesTheGridAndWritesTheLog_data()
+    {
+        QTest::addColumn<bool>("hex");
+        QTest::addColumn<int>("sensorEvents");
+        QTest::addColumn<bool>("closeBox");
+        QTest::addColumn<bool>("logBlocked");
+        QTest::newRow("three events") << false << 3 << false << false;
+        QTest::newRow("three events, hexadecimal") << true << 3 << false << false;
+        QTest::newRow("no sensor event") << false << 0 << false << false;
+        QTest::newRow("close box") << false << 3 << true << false;
+        QTest::newRow("log cannot be written") << false << 1 << false << true;
+    }
+    void exitCopiesTheGridAndWritesTheLog()
+    {
+        QFETCH(bool, hex);
+        QFETCH(int, sensorEvents);
+        QFETCH(bool, closeBox);
+        QFETCH(bool, logBlocked);
+        if (logBlocked)
+            QVERIFY(QDir().mkpath(logPath()));
+        const QString before = core->image().cell(3);
+        QPointer<MemoryWindow> window = new MemoryWindow(*core);
+        window->show();
+        port->receive(QByteArray::fromHex("942C0105C6"));
+        for (int i = 0; i < sensorEvents; ++i)
+            port->receive(LinkFrame::build(0xAA, quint8(12 + i), 200, 3).toByteArray());
+        if (hex)
+            click(*window, "op16");
+        m(*window, 3)->setText(hex ? "4D" : "77");
+
+        if (closeBox)
+            window->close();
+        else
+            click(*window, "Command2");
+        QTRY_VERIFY(window.isNull());
+
+        QCOMPARE(core->image().cell(3), closeBox ? before : QString("77"));
+        const bool written = sensorEvents > 0 && !closeBox && !logBlocked;
+        QCOMPARE(QFileInfo(logPath()).isFile(), written);
+        if (written)
+            QCOMPARE(FileBytes::read(logPath()),
+                     QByteArray("cntah,time1,time2\r\n12,200,3\r\n13,200,3\r\n14,200,3\r\n"));
+        if (logBlocked) {
+            QVERIFY(core->statusText().startsWith("Can not write file " + logPath()));
+            QCOMPARE(core->statusColour(), StatusColour::Red);
+        }
+    }
+
+    void queriesSendTheirFramesAndTheAnswersFillTheirRows_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QByteArray>("frame");  // hexadecimal
+        QTest::addColumn<QByteArray>("answer"); // hexadecimal
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<int>("firstBox");
+        QTest::addColumn<QString>("clear");
+        QTest::newRow("ID") << "Command4" << QByteArray("9A010203A0") << QByteArray("9A53494D8F")
+                            << QStringList{"9A", "53", "49", "4D", "8F"} << 6 << "Command5";
+        QTest::newRow("CHP") << "Command6" << QByteArray("436850746F") << QByteArray("001027C3FA")
+                             << QStringList{"0", "10", "27", "C3", "FA"} << 16 << "Command7";
+        QTest::newRow("CPR") << "Command8" << QByteArray("4370527479") << QByteArray("0727C70F04")
+                             << QStringList{"7", "27", "C7", "F", "4"} << 26 << "Command9";
+    }
+    void queriesSendTheirFramesAndTheAnswersFillTheirRows()
+    {
+        QFETCH(QString, button);
+        QFETCH(QByteArray, frame);
+        QFETCH(QByteArray, answer);
+        QFETCH(QStringList, shown);
+        QFETCH(int, firstBox);
+        QFETCH(QString, clear);
+        port->responder = [&](FakeLinkPort&, const QByteArray&) {
+            QMetaObject::invokeMethod(
+                port, [&] { port->receive(QByteArray::fromHex(answer)); }, Qt::QueuedConnection);
+        };
+        MemoryWindow window(*core);
+        click(window, button.toLatin1());
+        QCOMPARE(port->written, QList<QByteArray>{QByteArray::fromHex(frame)});
+        QTRY_COMPARE(row(window, firstBox), shown);
+        for (int other : {6, 16, 26})
+            if (other != firstBox)
+                QCOMPARE(row(window, other), QStringList(5, QString()));
+        click(window, clear.toLatin1());
+        QCOMPARE(row(window, firstBox), QStringList(5, "0"));
+    }
+};
+
+QTEST_MAIN(MemoryWindowTest)
+#include "MemoryWindowTest.moc"
