@@ -356,7 +356,7 @@ void MemoryWindow::exitWithCopy()
     copyGridToImage();
     if (!m_monitor.log().isEmpty()) {
         AppPaths::ensureDataFolder();
-        const QString path = AppPaths::dataFile(QString::fromLatin1(AppPaths::EventLogFileName));
+        const QString path = AppPaths::dataFile(AppPaths::EventLogFileName);
         QString error;
         if (!m_monitor.writeLog(path, &error)) {
             // The window goes away; the main window's status line keeps the failure in view.
