@@ -1,7 +1,6 @@
 #include "DisplayWindow.h"
 #include "AppTestEnvironment.h"
-#include "ApplicationCore.h"
-#include "FakeSelector.h"
+#include "FakeCoreRig.h"
 #include "LinkCommands.h"
 #include "SelectorLink.h"
 #include "StatusColours.h"
@@ -15,9 +14,7 @@ class DisplayWindowTest : public QObject
     Q_OBJECT
 
     AppTestEnvironment environment;
-    FakeLinkClock clock;
-    FakeLinkPort* port = nullptr;
-    std::unique_ptr<ApplicationCore> core;
+    std::unique_ptr<FakeCoreRig> rig;
 
     static QLabel* status(DisplayWindow& window) { return window.findChild<QLabel*>("labelStats"); }
     static QString box(DisplayWindow& window, int index)
@@ -29,12 +26,10 @@ private slots:
     void init()
     {
         environment.reset();
-        auto fakePort = std::make_unique<FakeLinkPort>();
-        port = fakePort.get();
-        core = std::make_unique<ApplicationCore>(std::move(fakePort), clock);
-        port->open("fake");
+        rig = std::make_unique<FakeCoreRig>();
+        rig->port->open("fake");
     }
-    void cleanup() { core.reset(); }
+    void cleanup() { rig.reset(); }
 
     void showsEachReadInTheStatusLineAndTheBoxes_data()
     {
@@ -65,29 +60,30 @@ private slots:
         QFETCH(QString, status);
         QFETCH(QColor, colour);
         QFETCH(QStringList, boxes);
-        core->link().setReceiveThreshold(threshold);
-        DisplayWindow window(*core);
+        rig->core.link().setReceiveThreshold(threshold);
+        DisplayWindow window(rig->core);
         for (const QByteArray& read : reads)
-            port->receive(QByteArray::fromHex(read));
+            rig->port->receive(QByteArray::fromHex(read));
         QCOMPARE(this->status(window)->text(), status);
         QCOMPARE(this->status(window)->palette().color(QPalette::WindowText), colour);
         for (int i = 0; i < boxes.size(); ++i)
             QCOMPARE(box(window, i), boxes[i]);
-        QVERIFY(!core->link().receiveFlag());
-        QVERIFY(port->written.isEmpty()); // it sends nothing
+        QVERIFY(!rig->core.link().receiveFlag());
+        QVERIFY(rig->port->written.isEmpty()); // it sends nothing
     }
 
     void anExchangeThatWaitsKeepsItsReply()
     {
         // A reply that came before its exchange started is taken by the exchange, not by a
         // display opened just then.
+        rig->port->responder = nullptr;
         const QByteArray early = QByteArray::fromHex("942C0105C6");
-        port->receive(early);
+        rig->port->receive(early);
         std::optional<SelectorLink::AttemptResult> result;
-        core->link().startAttempt(LinkCommands::idQuery(),
-                                  [&](const SelectorLink::AttemptResult& r) { result = r; });
-        DisplayWindow window(*core);
-        QVERIFY(pumpUntil(clock, [&] { return result.has_value(); }));
+        rig->core.link().startAttempt(LinkCommands::idQuery(),
+                                      [&](const SelectorLink::AttemptResult& r) { result = r; });
+        DisplayWindow window(rig->core);
+        QVERIFY(pumpUntil(rig->clock, [&] { return result.has_value(); }));
         QCOMPARE(result->outcome, SelectorLink::Outcome::Replied);
         QCOMPARE(result->reply, early);
         QCOMPARE(status(window)->text(), QString("00.00"));

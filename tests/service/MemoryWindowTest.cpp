@@ -1,8 +1,7 @@
 #include "MemoryWindow.h"
 #include "AppPaths.h"
 #include "AppTestEnvironment.h"
-#include "ApplicationCore.h"
-#include "FakeSelector.h"
+#include "FakeCoreRig.h"
 #include "FileBytes.h"
 #include "SelectorLink.h"
 
@@ -18,10 +17,7 @@ class MemoryWindowTest : public QObject
     Q_OBJECT
 
     AppTestEnvironment environment;
-    FakeLinkClock clock;
-    FakeLinkPort* port = nullptr;
-    std::unique_ptr<FakeSelector> selector;
-    std::unique_ptr<ApplicationCore> core;
+    std::unique_ptr<FakeCoreRig> rig;
 
     static QLineEdit* box(MemoryWindow& window, const QString& name)
     {
@@ -42,36 +38,25 @@ class MemoryWindowTest : public QObject
     {
         window.findChild<QAbstractButton*>(name)->click();
     }
-    bool linkIdle()
-    {
-        return pumpUntil(clock, [&] { return !core->link().isBusy(); });
-    }
     QString logPath() const { return AppPaths::dataFile(AppPaths::EventLogFileName); }
 
 private slots:
     void init()
     {
         environment.reset();
-        auto fakePort = std::make_unique<FakeLinkPort>();
-        port = fakePort.get();
-        selector = std::make_unique<FakeSelector>(*port);
-        core = std::make_unique<ApplicationCore>(std::move(fakePort), clock);
-        port->open("fake");
+        rig = std::make_unique<FakeCoreRig>();
+        rig->port->open("fake");
         for (int a = 0; a < 190; ++a)
-            core->image().setNumber(a, (a * 5 + 1) % 256);
+            rig->core.image().setNumber(a, (a * 5 + 1) % 256);
     }
-    void cleanup()
-    {
-        core.reset();
-        selector.reset();
-    }
+    void cleanup() { rig.reset(); }
 
     void loadFillsTheGridAndItsToolTips()
     {
-        core->image().setCell(7, "300");
-        MemoryWindow window(*core);
+        rig->core.image().setCell(7, "300");
+        MemoryWindow window(rig->core);
         for (int a = 0; a < 189; ++a)
-            QCOMPARE(m(window, a)->text(), core->image().cell(a));
+            QCOMPARE(m(window, a)->text(), rig->core.image().cell(a));
         QCOMPARE(m(window, 189)->text(), QString()); // filled by Read only
         QCOMPARE(m(window, 7)->text(), QString("300"));
         QCOMPARE(m(window, 0)->toolTip(), QString("0($0)"));
@@ -107,7 +92,7 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QString, converted);
         QFETCH(QString, back);
-        MemoryWindow window(*core);
+        MemoryWindow window(rig->core);
         const char* first = typedInHex ? "op16" : "op10";
         const char* second = typedInHex ? "op10" : "op16";
         click(window, first);
@@ -135,7 +120,7 @@ private slots:
     {
         QFETCH(bool, hex);
         QFETCH(QString, typed);
-        MemoryWindow window(*core);
+        MemoryWindow window(rig->core);
         if (hex)
             click(window, "op16");
         m(window, 10)->setText(typed);
@@ -146,19 +131,20 @@ private slots:
         for (const char* command : {"Command1", "Command3", "Command4"})
             QVERIFY2(!window.findChild<QPushButton*>(command)->isEnabled(), command);
         QCOMPARE(m(window, 10)->text(), shown10);
-        QVERIFY(linkIdle());
+        QVERIFY(rig->runLinkUntilIdle());
         QVERIFY(window.findChild<QPushButton*>("Command1")->isEnabled());
 
-        QCOMPARE(selector->writtenAddresses.size(), 189);
+        QCOMPARE(rig->selector.writtenAddresses.size(), 189);
         QCOMPARE(
-            QSet<int>(selector->writtenAddresses.begin(), selector->writtenAddresses.end()).size(),
+            QSet<int>(rig->selector.writtenAddresses.begin(), rig->selector.writtenAddresses.end())
+                .size(),
             189);
         const std::array<quint8, 4> fixed{4, 52, 107, 61};
         for (int a = 0; a < 189; ++a) {
             const quint8 expected = a >= 120 && a <= 123 ? fixed[std::size_t(a - 120)]
                                     : a == 10            ? quint8(77)
                                                          : quint8((a * 5 + 1) % 256);
-            QCOMPARE(selector->memory[std::size_t(a)], expected);
+            QCOMPARE(rig->selector.memory[std::size_t(a)], expected);
         }
         QCOMPARE(window.abc(), !hex);
         QCOMPARE(m(window, 10)->text(), shown10);
@@ -174,18 +160,18 @@ private slots:
     void aReadRefillsTheGridOnlyInDecimalMode()
     {
         QFETCH(bool, hex);
-        core->image().setNumber(5, 17);
-        MemoryWindow window(*core);
+        rig->core.image().setNumber(5, 17);
+        MemoryWindow window(rig->core);
         if (hex)
             click(window, "op16");
         click(window, "Command3");
-        QVERIFY(linkIdle());
-        QCOMPARE(core->image().cell(5), QString::number(selector->memory[5]));
-        QCOMPARE(m(window, 5)->text(), hex ? QString("11") : core->image().cell(5));
-        QCOMPARE(m(window, 189)->text(), hex ? QString("0") : core->image().cell(189));
+        QVERIFY(rig->runLinkUntilIdle());
+        QCOMPARE(rig->core.image().cell(5), QString::number(rig->selector.memory[5]));
+        QCOMPARE(m(window, 5)->text(), hex ? QString("11") : rig->core.image().cell(5));
+        QCOMPARE(m(window, 189)->text(), hex ? QString("0") : rig->core.image().cell(189));
 
         // Listening again: the last message in the mode shown.
-        port->receive(QByteArray::fromHex("AA0CC80381"));
+        rig->port->receive(QByteArray::fromHex("AA0CC80381"));
         const QStringList shown = hex ? QStringList{"AA", "C", "C8", "3", "81"}
                                       : QStringList{"170", "12", "200", "3", "129"};
         QCOMPARE(row(window, 1), shown);
@@ -211,12 +197,12 @@ private slots:
         QFETCH(bool, logBlocked);
         if (logBlocked)
             QVERIFY(QDir().mkpath(logPath()));
-        const QString before = core->image().cell(3);
-        QPointer<MemoryWindow> window = new MemoryWindow(*core);
+        const QString before = rig->core.image().cell(3);
+        QPointer<MemoryWindow> window = new MemoryWindow(rig->core);
         window->show();
-        port->receive(QByteArray::fromHex("942C0105C6"));
+        rig->port->receive(QByteArray::fromHex("942C0105C6"));
         for (int i = 0; i < sensorEvents; ++i)
-            port->receive(LinkFrame::build(0xAA, quint8(12 + i), 200, 3).toByteArray());
+            rig->port->receive(LinkFrame::build(0xAA, quint8(12 + i), 200, 3).toByteArray());
         if (hex)
             click(*window, "op16");
         m(*window, 3)->setText(hex ? "4D" : "77");
@@ -227,15 +213,15 @@ private slots:
             click(*window, "Command2");
         QTRY_VERIFY(window.isNull());
 
-        QCOMPARE(core->image().cell(3), closeBox ? before : QString("77"));
+        QCOMPARE(rig->core.image().cell(3), closeBox ? before : QString("77"));
         const bool written = sensorEvents > 0 && !closeBox && !logBlocked;
         QCOMPARE(QFileInfo(logPath()).isFile(), written);
         if (written)
             QCOMPARE(FileBytes::read(logPath()),
                      QByteArray("cntah,time1,time2\r\n12,200,3\r\n13,200,3\r\n14,200,3\r\n"));
         if (logBlocked) {
-            QVERIFY(core->statusText().startsWith("Can not write file " + logPath()));
-            QCOMPARE(core->statusColour(), StatusColour::Red);
+            QVERIFY(rig->core.statusText().startsWith("Can not write file " + logPath()));
+            QCOMPARE(rig->core.statusColour(), StatusColour::Red);
         }
     }
 
@@ -262,13 +248,13 @@ private slots:
         QFETCH(QStringList, shown);
         QFETCH(int, firstBox);
         QFETCH(QString, clear);
-        port->responder = [&](FakeLinkPort&, const QByteArray&) {
+        rig->port->responder = [&](FakeLinkPort& port, const QByteArray&) {
             QMetaObject::invokeMethod(
-                port, [&] { port->receive(QByteArray::fromHex(answer)); }, Qt::QueuedConnection);
+                &port, [&] { port.receive(QByteArray::fromHex(answer)); }, Qt::QueuedConnection);
         };
-        MemoryWindow window(*core);
+        MemoryWindow window(rig->core);
         click(window, button.toLatin1());
-        QCOMPARE(port->written, QList<QByteArray>{QByteArray::fromHex(frame)});
+        QCOMPARE(rig->port->written, QList<QByteArray>{QByteArray::fromHex(frame)});
         QTRY_COMPARE(row(window, firstBox), shown);
         for (int other : {6, 16, 26})
             if (other != firstBox)
