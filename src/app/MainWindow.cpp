@@ -123,9 +123,12 @@ void MainWindow::buildMenus()
     separator(system, "mnubar3");
     // The service windows behind these items come with their own commands; the items already
     // set the state those windows read.
-    addAction(system, "mnuPar", QStringLiteral("Parameters(&p)"), false,
-              [&core] { core.setOpened(false); });
-    addAction(system, "mnuDisplay", QStringLiteral("Display"), false, nullptr);
+    addAction(system, "mnuPar", QStringLiteral("Parameters(&p)"), false, [this] {
+        m_core.setOpened(false);
+        showServiceWindow(m_memory);
+    });
+    addAction(system, "mnuDisplay", QStringLiteral("Display"), false,
+              [this] { showServiceWindow(m_display); });
     for (int token : {1, 2})
         addAction(system, token == 1 ? "mnuTK1" : "mnuTK2", QStringLiteral("TK%1").arg(token),
                   false, [&core, token] { core.setToken(token); });
@@ -393,6 +396,17 @@ SamplingWindow* MainWindow::openSamplingWindow(int operation)
     m_sampling->raise();
     m_sampling->activateWindow();
     return m_sampling;
+}
+
+template <typename Window> void MainWindow::showServiceWindow(QPointer<Window>& window)
+{
+    if (!window) {
+        window = new Window(m_core, this);
+        trackWindow(window);
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void MainWindow::onLoadDefaultRequested()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DisplayWindow.h"
+#include "MemoryWindow.h"
 #include "SamplingWindow.h"
 #include "SettingWindow.h"
 #include "WindowPlacement.h"
@@ -79,6 +81,8 @@ private:
     void onLoadDefaultRequested();
     void readThenOpenEditor(EditorMode mode);
     void checkSelectorThenOpenEditor();
+    // The service windows, built on first use and brought to the front afterwards.
+    template <typename Window> void showServiceWindow(QPointer<Window>& window);
     // Builds the sampling window without showing it; a window that exists is kept as it is.
     SamplingWindow* buildSamplingWindow(int operation);
 
@@ -86,6 +90,8 @@ private:
     std::unique_ptr<StatusWindowDisplay> m_statusDisplay;
     QPointer<SettingWindow> m_editor;
     QPointer<SamplingWindow> m_sampling;
+    QPointer<DisplayWindow> m_display;
+    QPointer<MemoryWindow> m_memory;
     QList<QPointer<QWidget>> m_openWindows;
     // The placement as restored, so a window that was not moved or resized stores exactly
     // what it was given instead of a value rounded through pixels.

@@ -142,6 +142,22 @@ private slots:
         QCOMPARE(core->token(), 2);
     }
 
+    void theHiddenServiceItemsOpenTheirWindowsOnce()
+    {
+        window->startUp();
+        QVERIFY(core->mnuReadSelector_Click());
+        QVERIFY(runLinkUntil([&] { return !core->link().isBusy(); }));
+        QVERIFY(core->opened());
+        for (const char* item : {"mnuPar", "mnuDisplay", "mnuPar", "mnuDisplay"})
+            find<QAction>(item)->trigger();
+        QVERIFY(!core->opened());
+        for (const char* name : {"memory", "display"}) {
+            const auto windows = window->findChildren<QWidget*>(name);
+            QCOMPARE(windows.size(), 1);
+            QVERIFY(windows.first()->isVisible());
+        }
+    }
+
     void aFirstStartUsesComOneAndTheDefaultNames()
     {
         core->image().setCell(150, "x");
