@@ -1,171 +1,69 @@
 #include "SamplingRun.h"
 
-#include "CoinReport.h"
-#include "LinkClock.h"
 #include "LinkCommands.h"
 
-#include <QPointer>
+#include <algorithm>
 
 namespace {
 
-const QString SelectorErrorText = QStringLiteral("Coin Selector error");
-const QString CancelledText = QStringLiteral("User terminate Insert !");
+CoinReportSession::Protocol teachingProtocol()
+{
+    return {.startFrame = LinkCommands::teachStart(),
+            .startReplyLead = LinkCommands::TeachStartLead,
+            .sampleCount = SamplingRun::SampleCount,
+            .accepts = [](const CoinReport& report) { return report.isAcceptedForTeaching(); },
+            .startText = QStringLiteral("Insert %1 Coins !!").arg(SamplingRun::SampleCount)};
+}
 
 } // namespace
 
 SamplingRun::SamplingRun(int channel, bool keepTolerance, SelectorLink& link, SelectorImage& image,
                          QObject* parent)
-    : QObject(parent), m_channel(channel), m_keepTolerance(keepTolerance), m_link(link),
-      m_image(image)
+    : QObject(parent), m_channel(channel), m_keepTolerance(keepTolerance), m_image(image),
+      m_session(teachingProtocol(), link)
 {
-}
-
-SamplingRun::~SamplingRun()
-{
-    if (m_state == State::Idle)
-        return;
-    m_link.abandonWait();
-    stopTeaching({});
+    connect(&m_session, &CoinReportSession::statusChanged, this, &SamplingRun::statusChanged);
+    connect(&m_session, &CoinReportSession::progressChanged, this, &SamplingRun::progressChanged);
+    connect(&m_session, &CoinReportSession::ended, this, &SamplingRun::onEnded);
 }
 
 bool SamplingRun::start()
 {
-    if (m_state != State::Idle || !m_link.beginOperation())
-        return false;
-    m_state = State::Handshaking;
-    m_budget = RetryBudget();
-    m_cancelRequested = false;
-    m_accepted = 0;
-    emit statusChanged(QStringLiteral("Insert %1 Coins !!").arg(SampleCount), StatusColour::Blue);
-    emit progressChanged(0, 0);
-    m_link.setReceiveThreshold(SelectorLink::ReplyThreshold);
-    m_link.flushInput();
-    sendStart();
-    return true;
+    return m_session.start();
 }
 
 void SamplingRun::cancel()
 {
-    if (m_state == State::Idle)
-        return;
-    m_cancelRequested = true;
-    // A handshake runs to its end; a coin wait ends now.
-    if (m_state == State::Collecting)
-        m_link.cancelWait();
+    m_session.cancel();
 }
 
-void SamplingRun::sendStart()
+void SamplingRun::onEnded(CoinReportSession::Ending ending)
 {
-    m_link.startAttempt(
-        LinkCommands::teachStart(),
-        [this](const SelectorLink::AttemptResult& result) { onStartReply(result); });
-}
-
-void SamplingRun::onStartReply(const SelectorLink::AttemptResult& result)
-{
-    switch (result.outcome) {
-    case SelectorLink::Outcome::PortFailed:
-    case SelectorLink::Outcome::Cancelled:
-        endWith(SelectorErrorText, Outcome::SelectorError);
+    switch (ending) {
+    case CoinReportSession::Ending::Cancelled:
+        windUp(Outcome::Cancelled);
         return;
-    case SelectorLink::Outcome::TimedOut:
-        emit statusChanged(QStringLiteral("communication time out !"), StatusColour::Red);
-        onFailedStart();
+    case CoinReportSession::Ending::NoStartReply:
+    case CoinReportSession::Ending::SelectorLost:
+        windUp(Outcome::SelectorError);
         return;
-    case SelectorLink::Outcome::Replied:
+    case CoinReportSession::Ending::Collected:
         break;
     }
-    if (LinkCommands::isValidStartReply(result.reply, LinkCommands::TeachStartLead))
-        beginCollecting();
-    else
-        onFailedStart();
-}
-
-void SamplingRun::onFailedStart()
-{
-    if (m_budget.recordFailure())
-        endWith(SelectorErrorText, Outcome::SelectorError);
-    else
-        sendStart();
-}
-
-void SamplingRun::beginCollecting()
-{
-    m_state = State::Collecting;
-    // One receive event per complete coin report.
-    m_link.setReceiveThreshold(SelectorLink::ReportThreshold);
-    showProgress();
-    awaitCoin();
-}
-
-void SamplingRun::showProgress()
-{
-    emit progressChanged(m_accepted, m_accepted + 1);
-}
-
-void SamplingRun::awaitCoin()
-{
-    // Cancel may have come during the handshake, or from a slot of the signals just emitted.
-    if (m_cancelRequested) {
-        endWith(CancelledText, Outcome::Cancelled);
-        return;
-    }
-    m_link.waitForData([this](const SelectorLink::AttemptResult& result) { onCoin(result); });
-}
-
-void SamplingRun::onCoin(const SelectorLink::AttemptResult& result)
-{
-    switch (result.outcome) {
-    case SelectorLink::Outcome::Cancelled:
-        endWith(CancelledText, Outcome::Cancelled);
-        return;
-    case SelectorLink::Outcome::PortFailed:
-    case SelectorLink::Outcome::TimedOut: // a coin wait has no deadline
-        endWith(SelectorErrorText, Outcome::SelectorError);
-        return;
-    case SelectorLink::Outcome::Replied:
-        break;
-    }
-    // Only the first ten bytes are the report; a shorter read is no report at all.
-    const auto report = CoinReport::fromBytes(result.reply);
-    if (report && report->isSpeedStrange())
-        emit statusChanged(report->speedWarningText(), StatusColour::Red);
-    if (!report || !report->isAcceptedForTeaching()) {
-        awaitCoin();
-        return;
-    }
-    m_samples[static_cast<std::size_t>(m_accepted)] = {report->ab(), report->x(), report->y(),
-                                                       report->dH()};
-    if (++m_accepted < SampleCount) {
-        showProgress();
-        awaitCoin();
-        return;
-    }
-    const SamplingStatistics statistics(m_samples);
+    SamplingStatistics::Samples samples{};
+    std::transform(m_session.reports().begin(), m_session.reports().end(), samples.begin(),
+                   [](const CoinReport& report) {
+                       return CoinSample{report.ab(), report.x(), report.y(), report.dH()};
+                   });
+    const SamplingStatistics statistics(samples);
     statistics.writeTo(m_image, m_channel, m_keepTolerance);
     emit statusChanged(statistics.summaryText(), StatusColour::Green);
     windUp(Outcome::Sampled);
 }
 
-void SamplingRun::endWith(const QString& text, Outcome outcome)
-{
-    emit statusChanged(text, StatusColour::Red);
-    windUp(outcome);
-}
-
 void SamplingRun::windUp(Outcome outcome)
 {
-    m_state = State::Idle;
-    QPointer<SamplingRun> self(this);
-    stopTeaching([self, outcome] {
-        if (self)
-            emit self->finished(outcome);
-    });
+    // The session goes with the run, and with it this call.
+    m_session.stop([this, outcome] { emit finished(outcome); });
     emit completed(outcome);
-}
-
-void SamplingRun::stopTeaching(std::function<void()> afterPause)
-{
-    m_link.sendFrame(LinkCommands::stopMeasuring());
-    m_link.endOperationAfterPause(static_cast<float>(m_link.clock().now()), std::move(afterPause));
 }

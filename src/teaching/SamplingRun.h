@@ -1,21 +1,21 @@
 #pragma once
 
-#include "RetryBudget.h"
+#include "CoinReportSession.h"
 #include "SamplingStatistics.h"
-#include "SelectorLink.h"
 #include "TransferDisplay.h"
 
 #include <QObject>
 #include <QString>
 
-#include <functional>
-
 class SelectorImage;
+class SelectorLink;
 
 // Teaches one coin channel: starts teaching on the selector, collects twelve coin reports,
 // writes the channel's references into the image and stops teaching again. It holds the link
 // as one operation from start() until the settling pause after its stop frame, runs on the
-// link's events and reports through signals; it never touches widgets.
+// link's events and reports through signals; it never touches widgets. Destroyed mid-run (its
+// window closed), it stops teaching on the selector and leaves the link free after the
+// settling pause, without calling back.
 class SamplingRun : public QObject
 {
     Q_OBJECT
@@ -34,9 +34,6 @@ public:
     // coin data file was programmed, the tolerance comes from the file).
     SamplingRun(int channel, bool keepTolerance, SelectorLink& link, SelectorImage& image,
                 QObject* parent = nullptr);
-    // Destroyed mid-run (its window closed), it stops teaching on the selector and leaves the
-    // link free after the settling pause, without calling back.
-    ~SamplingRun() override;
 
     // False when another link operation holds the link: nothing is sent then.
     bool start();
@@ -45,7 +42,6 @@ public:
     void cancel();
 
     int channel() const { return m_channel; }
-    bool isRunning() const { return m_state != State::Idle; }
 
 signals:
     void statusChanged(const QString& text, StatusColour colour);
@@ -57,32 +53,11 @@ signals:
     void finished(SamplingRun::Outcome outcome);
 
 private:
-    enum class State
-    {
-        Idle,
-        Handshaking,
-        Collecting
-    };
-
-    void sendStart();
-    void onStartReply(const SelectorLink::AttemptResult& result);
-    void onFailedStart();
-    void beginCollecting();
-    void showProgress();
-    void awaitCoin();
-    void onCoin(const SelectorLink::AttemptResult& result);
-    void endWith(const QString& text, Outcome outcome);
+    void onEnded(CoinReportSession::Ending ending);
     void windUp(Outcome outcome);
-    // Sends the stop frame and keeps the link quiet for the settling pause after it.
-    void stopTeaching(std::function<void()> afterPause);
 
     int m_channel;
     bool m_keepTolerance;
-    SelectorLink& m_link;
     SelectorImage& m_image;
-    State m_state = State::Idle;
-    RetryBudget m_budget;
-    bool m_cancelRequested = false;
-    SamplingStatistics::Samples m_samples{};
-    int m_accepted = 0;
+    CoinReportSession m_session;
 };

@@ -1,71 +1,22 @@
 #include "SamplingStatistics.h"
 
-#include "FieldValue.h"
 #include "ParameterMap.h"
 #include "SelectorImage.h"
+#include "TrimmedSamples.h"
 
 #include <algorithm>
-#include <cmath>
-#include <functional>
-#include <numeric>
-#include <span>
+#include <vector>
 
 namespace {
 
-constexpr int N = SamplingStatistics::SampleCount;
-constexpr int Trimmed = 2; // dropped at each end of the sorted list
-constexpr int KeptCount = N - 2 * Trimmed;
-// The smallest kept value counts once more in the spread, with this weight.
-constexpr double SmallestKeptWeight = 4.8;
 constexpr int MaxByte = 255;
 
-using Values = std::array<int, N>;
-
-Values sortedDescending(const SamplingStatistics::Samples& samples, int CoinSample::*field)
+TrimmedSamples measurement(const SamplingStatistics::Samples& samples, int CoinSample::*field)
 {
-    Values values{};
+    std::vector<int> values(samples.size());
     std::transform(samples.begin(), samples.end(), values.begin(),
                    [field](const CoinSample& sample) { return sample.*field; });
-    std::sort(values.begin(), values.end(), std::greater<>());
-    return values;
-}
-
-std::span<const int> kept(const Values& sorted)
-{
-    return std::span<const int>(sorted).subspan(Trimmed, KeptCount);
-}
-
-int keptSum(const Values& sorted)
-{
-    const auto values = kept(sorted);
-    return std::accumulate(values.begin(), values.end(), 0);
-}
-
-int flooredMean(const Values& sorted)
-{
-    return keptSum(sorted) / KeptCount;
-}
-
-// One above the floor of the mean when its fraction is at most a half, else two above.
-int oddlyRoundedMean(const Values& sorted)
-{
-    const int sum = keptSum(sorted);
-    const bool fractionAtMostHalf = 2 * (sum % KeptCount) <= KeptCount;
-    return sum / KeptCount + (fractionAtMostHalf ? 1 : 2);
-}
-
-// The sum of squares is rounded, ties to even, after every term. The mean is a multiple of
-// 1/8, so every square is exact in a double and a tie is a real tie.
-int spread(const Values& sorted)
-{
-    const double mean = static_cast<double>(keptSum(sorted)) / KeptCount;
-    auto square = [mean](int value) { return (value - mean) * (value - mean); };
-    qint64 sum = 0;
-    for (const int value : kept(sorted))
-        sum = FieldValue::roundHalfEven(static_cast<double>(sum) + square(value));
-    sum = FieldValue::roundHalfEven(static_cast<double>(sum) +
-                                    SmallestKeptWeight * square(kept(sorted).back()));
-    return static_cast<int>(std::floor(std::sqrt(static_cast<double>(sum) / (N - 1))));
+    return TrimmedSamples(std::move(values));
 }
 
 QString hex(int value)
@@ -77,16 +28,14 @@ QString hex(int value)
 
 SamplingStatistics::SamplingStatistics(const Samples& samples)
 {
-    const Values ab = sortedDescending(samples, &CoinSample::ab);
-    const Values x = sortedDescending(samples, &CoinSample::x);
-    const Values y = sortedDescending(samples, &CoinSample::y);
-    const Values dH = sortedDescending(samples, &CoinSample::dH);
-    m_abReference = flooredMean(ab);
-    m_xReference = flooredMean(x);
-    m_yReference = oddlyRoundedMean(y);
-    m_dHReference = oddlyRoundedMean(dH);
-    m_ySpread = spread(y);
-    m_dHSpread = spread(dH);
+    const TrimmedSamples y = measurement(samples, &CoinSample::y);
+    const TrimmedSamples dH = measurement(samples, &CoinSample::dH);
+    m_abReference = measurement(samples, &CoinSample::ab).flooredMean();
+    m_xReference = measurement(samples, &CoinSample::x).flooredMean();
+    m_yReference = TrimmedSamples::roundedAbove(y.mean());
+    m_dHReference = TrimmedSamples::roundedAbove(dH.mean());
+    m_ySpread = y.flooredSpread();
+    m_dHSpread = dH.flooredSpread();
 }
 
 int SamplingStatistics::storedY() const

@@ -1,0 +1,174 @@
+#include "CoinReportSession.h"
+
+#include "LinkClock.h"
+#include "LinkCommands.h"
+
+#include <QPointer>
+
+namespace {
+
+const QString SelectorErrorText = QStringLiteral("Coin Selector error");
+const QString CancelledText = QStringLiteral("User terminate Insert !");
+
+} // namespace
+
+CoinReportSession::CoinReportSession(Protocol protocol, SelectorLink& link, QObject* parent)
+    : QObject(parent), m_protocol(std::move(protocol)), m_link(link)
+{
+}
+
+CoinReportSession::~CoinReportSession()
+{
+    if (m_state == State::Idle)
+        return;
+    m_link.abandonWait();
+    m_link.sendFrame(LinkCommands::stopMeasuring());
+    m_link.endOperationAfterPause(static_cast<float>(m_link.clock().now()), {});
+}
+
+bool CoinReportSession::start()
+{
+    if (m_state != State::Idle || !m_link.beginOperation())
+        return false;
+    m_state = State::Handshaking;
+    m_budget = RetryBudget();
+    m_cancelRequested = false;
+    m_reports.clear();
+    emit statusChanged(m_protocol.startText, StatusColour::Blue);
+    emit progressChanged(0, 0);
+    m_link.setReceiveThreshold(SelectorLink::ReplyThreshold);
+    m_link.flushInput();
+    sendStart();
+    return true;
+}
+
+void CoinReportSession::cancel()
+{
+    if (m_state != State::Handshaking && m_state != State::Collecting)
+        return;
+    m_cancelRequested = true;
+    // A handshake runs to its end; a coin wait ends now.
+    if (m_state == State::Collecting)
+        m_link.cancelWait();
+}
+
+void CoinReportSession::sendStart()
+{
+    m_link.startAttempt(m_protocol.startFrame, [this](const SelectorLink::AttemptResult& result) {
+        onStartReply(result);
+    });
+}
+
+void CoinReportSession::onStartReply(const SelectorLink::AttemptResult& result)
+{
+    switch (result.outcome) {
+    case SelectorLink::Outcome::PortFailed:
+    case SelectorLink::Outcome::Cancelled:
+        end(Ending::SelectorLost);
+        return;
+    case SelectorLink::Outcome::TimedOut:
+        emit statusChanged(QStringLiteral("communication time out !"), StatusColour::Red);
+        onFailedStart();
+        return;
+    case SelectorLink::Outcome::Replied:
+        break;
+    }
+    if (LinkCommands::isValidStartReply(result.reply, m_protocol.startReplyLead))
+        beginCollecting();
+    else
+        onFailedStart();
+}
+
+void CoinReportSession::onFailedStart()
+{
+    if (m_budget.recordFailure())
+        end(Ending::NoStartReply);
+    else
+        sendStart();
+}
+
+void CoinReportSession::beginCollecting()
+{
+    m_state = State::Collecting;
+    // One receive event per complete coin report.
+    m_link.setReceiveThreshold(SelectorLink::ReportThreshold);
+    showProgress();
+    awaitCoin();
+}
+
+void CoinReportSession::showProgress()
+{
+    const auto accepted = static_cast<int>(m_reports.size());
+    emit progressChanged(accepted, accepted + 1);
+}
+
+void CoinReportSession::awaitCoin()
+{
+    // Cancel may have come during the handshake, or from a slot of the signals just emitted.
+    if (m_cancelRequested) {
+        end(Ending::Cancelled);
+        return;
+    }
+    m_link.waitForData([this](const SelectorLink::AttemptResult& result) { onCoin(result); });
+}
+
+void CoinReportSession::onCoin(const SelectorLink::AttemptResult& result)
+{
+    switch (result.outcome) {
+    case SelectorLink::Outcome::Cancelled:
+        end(Ending::Cancelled);
+        return;
+    case SelectorLink::Outcome::PortFailed:
+    case SelectorLink::Outcome::TimedOut: // a coin wait has no deadline
+        end(Ending::SelectorLost);
+        return;
+    case SelectorLink::Outcome::Replied:
+        break;
+    }
+    // Only the first ten bytes are the report; a shorter read is no report at all.
+    const auto report = CoinReport::fromBytes(result.reply);
+    if (report && report->isSpeedStrange())
+        emit statusChanged(report->speedWarningText(), StatusColour::Red);
+    if (!report || !m_protocol.accepts(*report)) {
+        awaitCoin();
+        return;
+    }
+    m_reports.append(*report);
+    emit reportAccepted(*report);
+    if (m_reports.size() < m_protocol.sampleCount) {
+        showProgress();
+        awaitCoin();
+        return;
+    }
+    end(Ending::Collected);
+}
+
+void CoinReportSession::end(Ending ending)
+{
+    m_state = State::Ended;
+    if (ending == Ending::Cancelled)
+        emit statusChanged(CancelledText, StatusColour::Red);
+    else if (ending != Ending::Collected)
+        emit statusChanged(SelectorErrorText, StatusColour::Red);
+    emit ended(ending);
+}
+
+void CoinReportSession::stop(std::function<void()> afterPause)
+{
+    Q_ASSERT(m_state == State::Ended);
+    m_state = State::Idle;
+    m_link.sendFrame(LinkCommands::stopMeasuring());
+    QPointer<CoinReportSession> self(this);
+    m_link.endOperationAfterPause(static_cast<float>(m_link.clock().now()),
+                                  [self, afterPause = std::move(afterPause)] {
+                                      if (self && afterPause)
+                                          afterPause();
+                                  });
+}
+
+void CoinReportSession::release()
+{
+    Q_ASSERT(m_state == State::Ended);
+    m_state = State::Idle;
+    m_link.endOperation();
+}

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "CoinReport.h"
+#include "LinkFrame.h"
+#include "RetryBudget.h"
+#include "SelectorLink.h"
+#include "TransferDisplay.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+// The selector's side of teaching and calibration: the start handshake (five attempts), then
+// coin reports with no time-out until enough are accepted or the user cancels. It holds the
+// link as one operation from start() until its owner ends it with stop() or release(); it runs
+// on the link's events and never touches widgets.
+class CoinReportSession : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Ending
+    {
+        Collected,    // sampleCount reports accepted
+        Cancelled,    // cancel() while coins were awaited
+        NoStartReply, // no valid start reply in five attempts
+        SelectorLost, // the port failed
+    };
+    Q_ENUM(Ending)
+
+    struct Protocol
+    {
+        LinkFrame startFrame;
+        quint8 startReplyLead;
+        int sampleCount;
+        // Which reports are measurements; the others are ignored like noise.
+        std::function<bool(const CoinReport&)> accepts;
+        QString startText; // the status line while the run waits for the selector and coins
+    };
+
+    CoinReportSession(Protocol protocol, SelectorLink& link, QObject* parent = nullptr);
+    // Destroyed while it holds the link (its window closed), it stops measuring on the selector
+    // and leaves the link free after the settling pause, without calling back.
+    ~CoinReportSession() override;
+
+    // False when another link operation holds the link: nothing is sent then.
+    bool start();
+    // The user's Cancel. Takes effect while coins are awaited; during the start handshake it
+    // takes effect once the handshake has succeeded.
+    void cancel();
+
+    // After ended(): sends the stop frame and frees the link after the settling pause, then
+    // calls afterPause (not when the session is gone by then).
+    void stop(std::function<void()> afterPause);
+    // After ended(): frees the link at once, sending nothing.
+    void release();
+
+    // The accepted reports in order of arrival; complete once ended(Collected) is emitted.
+    const QList<CoinReport>& reports() const { return m_reports; }
+
+signals:
+    void statusChanged(const QString& text, StatusColour colour);
+    // accepted: reports taken so far; awaited: the coin now awaited (1..N), 0 before the first.
+    void progressChanged(int accepted, int awaited);
+    void reportAccepted(const CoinReport& report);
+    // Every session that started ends exactly once; the link is still held then.
+    void ended(CoinReportSession::Ending ending);
+
+private:
+    enum class State
+    {
+        Idle,
+        Handshaking,
+        Collecting,
+        Ended // waiting for stop() or release()
+    };
+
+    void sendStart();
+    void onStartReply(const SelectorLink::AttemptResult& result);
+    void onFailedStart();
+    void beginCollecting();
+    void showProgress();
+    void awaitCoin();
+    void onCoin(const SelectorLink::AttemptResult& result);
+    void end(Ending ending);
+
+    Protocol m_protocol;
+    SelectorLink& m_link;
+    State m_state = State::Idle;
+    RetryBudget m_budget;
+    bool m_cancelRequested = false;
+    QList<CoinReport> m_reports;
+};
