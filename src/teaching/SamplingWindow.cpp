@@ -1,6 +1,7 @@
 #include "SamplingWindow.h"
 
 #include "ApplicationCore.h"
+#include "RunCounters.h"
 #include "SamplingRun.h"
 #include "SelectorImage.h"
 #include "SelectorLink.h"
@@ -20,7 +21,6 @@ namespace {
 
 constexpr std::size_t RowsPerFrame = 6;
 const QString DesignMoneyText = QStringLiteral("255");
-const QString Label13Text = QStringLiteral("Insert:      xx    of       80");
 
 // The row labels: the left frame counts down from Label1, the right one from Label12.
 QString rowLabelName(std::size_t channel)
@@ -87,7 +87,9 @@ SamplingWindow::SamplingWindow(ApplicationCore& core, int operation, QWidget* pa
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(frames);
-    layout->addWidget(createRunCounters());
+    m_runCounters = new RunCounters(this);
+    m_runCounters->hide();
+    layout->addWidget(m_runCounters);
     layout->addWidget(m_interrept, 0, Qt::AlignLeft);
     layout->addLayout(commands);
     layout->addLayout(statusRow);
@@ -133,35 +135,6 @@ QWidget* SamplingWindow::createFrame(std::size_t firstChannel)
     return frame;
 }
 
-QWidget* SamplingWindow::createRunCounters()
-{
-    // The two counters sit over the "xx" and "80" of the caption, as on the original form.
-    m_runCounters = new QWidget(this);
-    auto* label13 = new QLabel(Label13Text, m_runCounters);
-    label13->setObjectName(QStringLiteral("Label13"));
-    m_text1 = new QLineEdit(m_runCounters);
-    m_text1->setObjectName(QStringLiteral("Text1"));
-    m_text1->setAccessibleName(QStringLiteral("Coins accepted"));
-    m_text2 = new QLineEdit(m_runCounters);
-    m_text2->setObjectName(QStringLiteral("Text2"));
-    m_text2->setAccessibleName(QStringLiteral("Coins of the run"));
-    const QFontMetrics metrics = label13->fontMetrics();
-    const int fieldWidth = metrics.horizontalAdvance(QStringLiteral("000")) + 12;
-    const QString firstField = QStringLiteral("Insert:      ");
-    const QString secondField = QStringLiteral("Insert:      xx    of       ");
-    for (auto [field, prefix] : {std::pair{m_text1, firstField}, std::pair{m_text2, secondField}}) {
-        field->setReadOnly(true);
-        field->setAlignment(Qt::AlignCenter);
-        field->setGeometry(metrics.horizontalAdvance(prefix) - 4, 0, fieldWidth,
-                           label13->sizeHint().height() + 6);
-    }
-    label13->move(0, 3);
-    m_runCounters->setMinimumSize(metrics.horizontalAdvance(Label13Text) + fieldWidth,
-                                  label13->sizeHint().height() + 8);
-    m_runCounters->hide();
-    return m_runCounters;
-}
-
 void SamplingWindow::insert(std::size_t channel)
 {
     if (m_run || m_core.link().isBusy())
@@ -171,7 +144,7 @@ void SamplingWindow::insert(std::size_t channel)
     QProgressBar* bar = m_channels[channel].bar;
     connect(run, &SamplingRun::statusChanged, this, &SamplingWindow::showStatus);
     connect(run, &SamplingRun::progressChanged, this, [this, bar](int accepted, int awaited) {
-        m_text1->setText(QString::number(accepted));
+        m_runCounters->setAccepted(accepted);
         bar->setValue(awaited);
     });
     connect(run, &SamplingRun::completed, this, [this] { showRunControls(false); });
@@ -181,7 +154,7 @@ void SamplingWindow::insert(std::size_t channel)
     });
     bar->setMaximum(SamplingRun::SampleCount);
     bar->setValue(0);
-    m_text2->setText(QString::number(SamplingRun::SampleCount));
+    m_runCounters->setCount(SamplingRun::SampleCount);
     showRunControls(true);
     m_run = run;
     if (!run->start()) {

@@ -14,6 +14,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class RunCounters;
 class SamplingRun;
 
 // The sampling window: twelve coin channels, each with its money amount, an "Insert" button
@@ -48,7 +49,6 @@ private:
     };
 
     QWidget* createFrame(std::size_t firstChannel);
-    QWidget* createRunCounters();
     // Teaches one channel; refused while the link is busy (another run included).
     void insert(std::size_t channel);
     void showRunControls(bool shown);
@@ -65,9 +65,7 @@ private:
     bool m_amountsShown = false;
 
     SamplingRun* m_run = nullptr; // a child: it goes with the window
-    QWidget* m_runCounters = nullptr;
-    QLineEdit* m_text1 = nullptr;
-    QLineEdit* m_text2 = nullptr;
+    RunCounters* m_runCounters = nullptr;
     QPushButton* m_interrept = nullptr;
     QPushButton* m_command1 = nullptr;
     QPushButton* m_command2 = nullptr;
