@@ -18,6 +18,11 @@ constexpr int MaxAb = 32767;
 constexpr int MaxByte = 255;
 // C is measured as well, but nothing on the PC side uses it.
 constexpr int TypicalC = 40;
+// The reference coin's means on a well-made selector.
+constexpr int ReferenceAb = 7200;
+constexpr int ReferenceX = 107;
+constexpr int ReferenceY = 128;
+constexpr int ReferenceDH = 69;
 
 int scattered(double mean, double deviation, int max, std::mt19937& random)
 {
@@ -28,6 +33,20 @@ int scattered(double mean, double deviation, int max, std::mt19937& random)
 std::uint8_t byte(int value)
 {
     return static_cast<std::uint8_t>(value & 0xFF);
+}
+
+// A coin whose measurements scatter around the given means.
+CoinDrop measured(int ab, int x, int y, int dH, std::mt19937& random)
+{
+    CoinDrop drop;
+    const int measuredAb = scattered(ab, AbRelativeSpread * ab, MaxAb, random);
+    drop.a = byte(measuredAb >> 8);
+    drop.b = byte(measuredAb);
+    drop.c = byte(scattered(TypicalC, ByteSpread, MaxByte, random));
+    drop.x = byte(scattered(x, ByteSpread, MaxByte, random));
+    drop.y = byte(scattered(y, ByteSpread, MaxByte, random));
+    drop.dH = byte(scattered(dH, ByteSpread, MaxByte, random));
+    return drop;
 }
 
 } // namespace
@@ -56,16 +75,12 @@ CoinDrop CoinDrop::ofKind(int kind, std::mt19937& random)
     // Teaching puts Y and dH references one above the mean.
     const int y = at(96 + 2 * (coin - 1)) - 1;
     const int dH = at(97 + 2 * (coin - 1)) - 1;
+    return measured(ab, at(record + 5), y, dH, random);
+}
 
-    CoinDrop drop;
-    const int measuredAb = scattered(ab, AbRelativeSpread * ab, MaxAb, random);
-    drop.a = byte(measuredAb >> 8);
-    drop.b = byte(measuredAb);
-    drop.c = byte(scattered(TypicalC, ByteSpread, MaxByte, random));
-    drop.x = byte(scattered(at(record + 5), ByteSpread, MaxByte, random));
-    drop.y = byte(scattered(y, ByteSpread, MaxByte, random));
-    drop.dH = byte(scattered(dH, ByteSpread, MaxByte, random));
-    return drop;
+CoinDrop CoinDrop::reference(std::mt19937& random)
+{
+    return measured(ReferenceAb, ReferenceX, ReferenceY, ReferenceDH, random);
 }
 
 } // namespace selectorsim

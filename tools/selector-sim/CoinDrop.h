@@ -31,6 +31,9 @@ struct CoinDrop
     // A coin of kind 1..12 (out of range: 1) measured with a realistic spread. Its means sit
     // where teaching gives back coin `kind`'s references of the initial memory.
     static CoinDrop ofKind(int kind, std::mt19937& random);
+    // The reference coin of a calibration, measured with a realistic spread by a selector that
+    // passes calibration: AB about 7200 (high byte 28), X about 107, dH about 69 (BM 70).
+    static CoinDrop reference(std::mt19937& random);
 };
 
 } // namespace selectorsim

@@ -41,12 +41,27 @@ void CoinFeeder::drop(const std::vector<CoinDrop>& coins)
 
 void CoinFeeder::dropKind(int count, int kind)
 {
+    dropMeasured(count, [kind](std::mt19937& random) { return CoinDrop::ofKind(kind, random); });
+}
+
+void CoinFeeder::dropReference(int count)
+{
+    dropMeasured(count, &CoinDrop::reference);
+}
+
+void CoinFeeder::dropMeasured(int count, const Measure& measure)
+{
     {
         const std::lock_guard lock(m_mutex);
-        for (int i = 0; i < count; ++i)
-            m_waiting.push_back(CoinDrop::ofKind(kind, m_random));
+        appendMeasuredLocked(count, measure);
     }
     m_changed.notify_all();
+}
+
+void CoinFeeder::appendMeasuredLocked(int count, const Measure& measure)
+{
+    for (int i = 0; i < count; ++i)
+        m_waiting.push_back(measure(m_random));
 }
 
 void CoinFeeder::setAutomatic(bool automatic)
@@ -75,10 +90,13 @@ void CoinFeeder::onRequest(const Frame& request)
         if (lead == TeachStartLead || lead == CalibrationStartLead) {
             // A repeated start (its reply was lost) keeps the coins of the session it repeats.
             if (!m_measuring && m_automatic && lead == TeachStartLead) {
-                for (int i = 0; i < AutomaticCoins; ++i)
-                    m_waiting.push_back(CoinDrop::ofKind(m_nextAutomaticKind, m_random));
+                appendMeasuredLocked(AutomaticCoins, [kind = m_nextAutomaticKind](auto& random) {
+                    return CoinDrop::ofKind(kind, random);
+                });
                 m_nextAutomaticKind = m_nextAutomaticKind % CoinDrop::KindCount + 1;
             }
+            if (!m_measuring && m_automatic && lead == CalibrationStartLead)
+                appendMeasuredLocked(AutomaticCalibrationCoins, &CoinDrop::reference);
             m_measuring = true;
             m_nextReport = Clock::now() + m_interval;
         } else if (lead == StopLead) {

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <random>
 #include <thread>
@@ -21,7 +22,8 @@ class SelectorSimulator;
 // session one report goes out per dropped coin, `interval` apart (the first one `interval`
 // after the start, well after its reply). Coins dropped outside a session wait for the next
 // one; the stop frame discards those not yet sent. In automatic mode a teach start that opens a
-// session drops twelve coins, of kinds 1, 2, 3 ... in turn from session to session.
+// session drops twelve coins, of kinds 1, 2, 3 ... in turn from session to session, and a
+// calibration start that opens one drops forty reference coins.
 //
 // Construct after the simulator and destroy before it; every member may be called from any
 // thread.
@@ -30,6 +32,7 @@ class CoinFeeder
 public:
     static constexpr std::chrono::milliseconds DefaultInterval{300};
     static constexpr int AutomaticCoins = 12;
+    static constexpr int AutomaticCalibrationCoins = 40;
 
     explicit CoinFeeder(SelectorSimulator& simulator,
                         std::chrono::milliseconds interval = DefaultInterval);
@@ -41,6 +44,8 @@ public:
     void drop(const std::vector<CoinDrop>& coins);
     // `count` coins of kind 1..12 with a realistic spread (CoinDrop::ofKind).
     void dropKind(int count, int kind);
+    // `count` reference coins for a calibration (CoinDrop::reference).
+    void dropReference(int count);
     void setAutomatic(bool automatic);
 
     bool isMeasuring() const;
@@ -49,7 +54,10 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
+    using Measure = std::function<CoinDrop(std::mt19937&)>;
 
+    void dropMeasured(int count, const Measure& measure);
+    void appendMeasuredLocked(int count, const Measure& measure);
     void onRequest(const Frame& request);
     void run();
 

@@ -131,11 +131,14 @@ const std::vector<ConsoleInterpreter::Command>& ConsoleInterpreter::commands()
         {"silent", "on|off", "stop or resume answering", 1, 1, &ConsoleInterpreter::silent},
         {"send", "HEX HEX ...", "send unsolicited bytes", 1, 256, &ConsoleInterpreter::send},
         {"frames", "", "list the request frames received", 0, 0, &ConsoleInterpreter::frames},
-        {"drop", "COUNT [KIND]",
-         "drop coins of kind 1..12 (default 1) while teaching; in the demo, events", 1, 2,
-         &ConsoleInterpreter::drop},
-        {"auto", "on|off", "drop twelve coins after every teach start", 1, 1,
-         &ConsoleInterpreter::automatic},
+        {"drop", "COUNT [KIND|ref]",
+         "drop coins of kind 1..12 (default 1) while teaching, in the demo events; or reference "
+         "coins (ref) while calibrating",
+         1, 2, &ConsoleInterpreter::drop},
+        {"auto", "on|off",
+         "drop twelve coins after every teach start, forty reference coins after every "
+         "calibration start",
+         1, 1, &ConsoleInterpreter::automatic},
         {"event", "CODE B1 B2 B3", "send an event message (code 91..96 or AA; hexadecimal)", 4, 4,
          &ConsoleInterpreter::event},
         {"quit", "", "stop the simulator and exit", 0, 0, &ConsoleInterpreter::quit},
@@ -299,12 +302,18 @@ ConsoleInterpreter::Result ConsoleInterpreter::drop(const Arguments& arguments)
     if (!count)
         return error("count must be 1.." + std::to_string(MaxCoinsPerDrop) + ", not " +
                      quoted(arguments[0]));
+    if (arguments.size() == 2 && arguments[1] == "ref") {
+        m_coins->dropReference(*count);
+        if (!m_coins->isMeasuring())
+            return ok("the coins wait for a calibration start\n");
+        return ok();
+    }
     int kind = 1;
     if (arguments.size() == 2) {
         const auto parsed = parseNumber(arguments[1], 1, CoinDrop::KindCount);
         if (!parsed)
-            return error("kind must be 1.." + std::to_string(CoinDrop::KindCount) + ", not " +
-                         quoted(arguments[1]));
+            return error("kind must be 1.." + std::to_string(CoinDrop::KindCount) +
+                         " or ref, not " + quoted(arguments[1]));
         kind = *parsed;
     }
     if (m_events && !m_coins->isMeasuring()) {

@@ -41,7 +41,8 @@ void printUsage(std::ostream& out)
            "                    [--demo-events]\n"
            "Prints the device path of a virtual coin selector, then reads commands on\n"
            "standard input (type help). Runs until quit, SIGINT or SIGTERM.\n"
-           "--auto-coins drops twelve coins after every teach start.\n"
+           "--auto-coins drops twelve coins after every teach start and forty reference\n"
+           "coins after every calibration start.\n"
            "--demo-events: coins dropped while no teaching runs send event messages.\n";
 }
 
