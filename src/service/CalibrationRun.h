@@ -1,0 +1,61 @@
+#pragma once
+
+#include "CalibrationStatistics.h"
+#include "CoinReportSession.h"
+#include "TransferDisplay.h"
+
+#include <QObject>
+#include <QString>
+
+class ApplicationCore;
+
+// Calibrates the selector on one reference coin: starts calibration measuring, collects forty
+// coin reports, stores the calibration record of the core's TOKEN into the image, stops
+// measuring and programs the record's four addresses into the selector. It holds the link as
+// one operation from start() until the settling pause after its stop frame, then hands it to
+// the program transfer; it reports through signals and never touches widgets. Destroyed midway
+// (its window closed), it stops measuring on the selector without calling back; a program
+// transfer already started runs to its end.
+class CalibrationRun : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Outcome
+    {
+        Programmed,    // the record is stored and in the selector
+        ProgramFailed, // the record is stored; its program transfer failed
+        Measured,      // TOKEN names no record: the results are shown, nothing is stored
+        Cancelled,     // cancel() while coins were awaited; nothing stored or programmed
+        SelectorError, // no valid start reply in five attempts, or the port failed
+    };
+    Q_ENUM(Outcome)
+
+    static constexpr int SampleCount = CalibrationStatistics::SampleCount;
+
+    explicit CalibrationRun(ApplicationCore& core, QObject* parent = nullptr);
+
+    // False when another link operation holds the link: nothing is sent then.
+    bool start();
+    // The user's Cancel. Takes effect while coins are awaited; during the start handshake it
+    // takes effect once the handshake has succeeded.
+    void cancel();
+
+signals:
+    void statusChanged(const QString& text, StatusColour colour);
+    // accepted: coins taken so far; awaited: the coin now awaited (1..40), 0 before the first.
+    void progressChanged(int accepted, int awaited);
+    // The selector failed a check of its record; the record is stored and programmed all the
+    // same.
+    void rejected(const QString& text);
+    // Emitted once at the end: after the program transfer, after the settling pause that
+    // follows the stop frame, or at once when the selector never answered the start.
+    void finished(CalibrationRun::Outcome outcome);
+
+private:
+    void onEnded(CoinReportSession::Ending ending);
+    void storeAndProgram();
+    void program(int first);
+
+    ApplicationCore& m_core;
+    CoinReportSession m_session;
+};

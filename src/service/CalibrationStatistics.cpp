@@ -1,0 +1,79 @@
+#include "CalibrationStatistics.h"
+
+#include "FieldValue.h"
+#include "ParameterMap.h"
+#include "SelectorImage.h"
+#include "TrimmedSamples.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+constexpr int MaxByte = 255;
+const QString RejectText = QStringLiteral(" 請剔出本台投幣器 !! ");
+
+TrimmedSamples measurement(const QList<CalibrationSample>& samples, int CalibrationSample::*field)
+{
+    std::vector<int> values(static_cast<std::size_t>(samples.size()));
+    std::transform(samples.begin(), samples.end(), values.begin(),
+                   [field](const CalibrationSample& sample) { return sample.*field; });
+    return TrimmedSamples(std::move(values));
+}
+
+QString hex(int value)
+{
+    return QString::number(value, 16).toUpper();
+}
+
+} // namespace
+
+CalibrationStatistics::CalibrationStatistics(const QList<CalibrationSample>& samples)
+{
+    const TrimmedSamples ab = measurement(samples, &CalibrationSample::ab);
+    m_abMean = ab.flooredMean();
+    // AB spreads around its floored mean and is rounded; dH around its exact mean, floored.
+    m_abSpread = static_cast<int>(FieldValue::roundHalfEven(ab.spreadRoot(m_abMean)));
+    m_xyMean = measurement(samples, &CalibrationSample::xy).flooredMean();
+    const TrimmedSamples dH = measurement(samples, &CalibrationSample::dH);
+    m_dHMean = dH.mean();
+    m_dHSpread = dH.flooredSpread();
+    m_bm = TrimmedSamples::roundedAbove(m_dHMean);
+}
+
+std::array<int, 4> CalibrationStatistics::record() const
+{
+    return {abLow(), abHigh(), xyHigh(), std::min(m_bm, MaxByte)};
+}
+
+bool CalibrationStatistics::writeTo(SelectorImage& image, int token) const
+{
+    if (token != 1 && token != 2)
+        return false;
+    const int first = ParameterMap::calibrationRecord(token);
+    const std::array<int, 4> bytes = record();
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        image.setNumber(first + static_cast<int>(i), bytes[i]);
+    return true;
+}
+
+QString CalibrationStatistics::summaryText() const
+{
+    return QStringLiteral("Sampling ok :%1 %2 %3 %3 %4 %5 %6 %7")
+        .arg(hex(abLow()), hex(abHigh()), hex(m_abSpread), hex(xyLow()), hex(xyHigh()),
+             hex(m_dHSpread), hex(m_bm));
+}
+
+QString CalibrationStatistics::rejectText() const
+{
+    if (abHigh() != ExpectedAbHigh)
+        return RejectText + QStringLiteral(" (BD = %1)").arg(abHigh());
+    if (m_bm < LowestBm || m_bm > HighestBm)
+        return RejectText + QStringLiteral(" (BM = %1)").arg(m_bm);
+    return QString();
+}
+
+QString CalibrationStatistics::sampleText(const CalibrationSample& sample)
+{
+    return QStringLiteral("  ") + hex(sample.ab) + hex(sample.xy) + hex(sample.dH);
+}
