@@ -1,0 +1,163 @@
+#include "CalibrationWindow.h"
+#include "ApplicationCore.h"
+#include "FakeSelector.h"
+#include "LinkFrame.h"
+#include "SelectorLink.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+const QByteArray Stop = QByteArray::fromHex("840102038A");
+
+} // namespace
+
+class CalibrationWindowTest : public QObject
+{
+    Q_OBJECT
+
+    FakeLinkClock clock;
+    FakeLinkPort* port = nullptr;
+    std::unique_ptr<FakeSelector> selector;
+    std::unique_ptr<ApplicationCore> core;
+
+    bool awaitingCoin()
+    {
+        return pumpUntil(clock, [&] {
+            return core->link().isWaiting() &&
+                   core->link().receiveThreshold() == SelectorLink::ReportThreshold;
+        });
+    }
+    bool linkFree()
+    {
+        return pumpUntil(clock, [&] { return !core->link().isBusy(); });
+    }
+    template <typename T> static T* child(QWidget& window, const char* name)
+    {
+        return window.findChild<T*>(name);
+    }
+    static bool runControlsShown(QWidget& window)
+    {
+        return child<QWidget>(window, "Label13")->isVisible() &&
+               child<QWidget>(window, "Text1")->isVisible() &&
+               child<QWidget>(window, "Text2")->isVisible();
+    }
+
+private slots:
+    void init()
+    {
+        auto fakePort = std::make_unique<FakeLinkPort>();
+        port = fakePort.get();
+        selector = std::make_unique<FakeSelector>(*port);
+        core = std::make_unique<ApplicationCore>(std::move(fakePort), clock);
+        port->open("fake");
+        core->setToken(2);
+    }
+    void cleanup()
+    {
+        core.reset();
+        selector.reset();
+    }
+
+    void insertCalibratesAndShowsTheRun()
+    {
+        CalibrationWindow window(*core);
+        window.show();
+        QCOMPARE(window.windowTitle(), QString("Global Calibration"));
+        QCOMPARE(child<QLabel>(window, "labelStats")->text(), QString("press  \"insert\"  !!"));
+        QVERIFY(!runControlsShown(window));
+        QVERIFY(!child<QWidget>(window, "interrept")->isVisible());
+
+        auto* insert = child<QPushButton>(window, "insert_0");
+        insert->click();
+        QVERIFY(runControlsShown(window));
+        QCOMPARE(child<QLineEdit>(window, "Text2")->text(), QString("40"));
+        QVERIFY(awaitingCoin());
+        QVERIFY(!insert->isEnabled()); // the run holds the link
+        insert->click();
+        QCOMPARE(port->written.size(), 1); // no second run
+
+        // AB 0x1D00: high byte 29, which the check refuses.
+        const QByteArray coin = LinkFrame::build(0x90, 0x1D, 0x00, 5).toByteArray() +
+                                LinkFrame::build(0, 0x6B, 0x20, 69).toByteArray();
+        auto* bar = child<QProgressBar>(window, "bar");
+        for (int n = 1; n <= 40; ++n) {
+            QCOMPARE(child<QLineEdit>(window, "Text1")->text(), QString::number(n - 1));
+            QCOMPARE(bar->value(), n);
+            port->receive(coin);
+            QVERIFY(n == 40 || awaitingCoin());
+        }
+        QCOMPARE(bar->maximum(), 40);
+        auto* pickOut = child<QLabel>(window, "LabelPickOut");
+        QVERIFY(pickOut->isVisible());
+        QCOMPARE(pickOut->text(), QStringLiteral(" 請剔出本台投幣器 !!  (BD = 29)"));
+        QCOMPARE(child<QLabel>(window, "labelStats")->text(),
+                 QString("Sampling ok :0 1D 0 0 20 6B 0 46"));
+        QVERIFY(runControlsShown(window)); // until the record is programmed
+        QVERIFY(linkFree());
+        QCOMPARE(selector->writtenAddresses, (QList<int>{124, 125, 126, 127}));
+        QVERIFY(!runControlsShown(window));
+        QVERIFY(!child<QWidget>(window, "interrept")->isVisible());
+        QVERIFY(insert->isEnabled());
+    }
+
+    void aRunThatEndsEarlyLeavesItsCountersUp_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<int>("stops");
+        QTest::newRow("Cancel") << "Cancel"
+                                << "User terminate Insert !" << 1;
+        QTest::newRow("no start reply") << "silent"
+                                        << "Coin Selector error" << 0;
+    }
+    void aRunThatEndsEarlyLeavesItsCountersUp()
+    {
+        QFETCH(QString, ending);
+        QFETCH(QString, status);
+        QFETCH(int, stops);
+        const SelectorImage before = core->image();
+        if (ending == "silent")
+            for (int request = 0; request < 5; ++request)
+                selector->setFault(request, FakeSelector::Fault::Silent);
+        CalibrationWindow window(*core);
+        window.show();
+        child<QPushButton>(window, "insert_0")->click();
+        if (ending == "Cancel") {
+            QVERIFY(awaitingCoin());
+            child<QPushButton>(window, "interrept")->click();
+            QVERIFY(!child<QWidget>(window, "interrept")->isVisible());
+        }
+        QVERIFY(linkFree());
+        QCOMPARE(child<QLabel>(window, "labelStats")->text(), status);
+        QVERIFY(runControlsShown(window));
+        QCOMPARE(child<QWidget>(window, "interrept")->isVisible(), ending == "silent");
+        QCOMPARE(port->written.count(Stop), stops);
+        QCOMPARE(core->image(), before);
+        QVERIFY(child<QPushButton>(window, "insert_0")->isEnabled());
+    }
+
+    void exitDuringARunStopsItAndClosesTheWindow()
+    {
+        const SelectorImage before = core->image();
+        QPointer<CalibrationWindow> window = new CalibrationWindow(*core);
+        window->show();
+        child<QPushButton>(*window, "insert_0")->click();
+        QVERIFY(awaitingCoin());
+        port->receive(LinkFrame::build(0x90, 0x1C, 0x20, 5).toByteArray() +
+                      LinkFrame::build(0, 0x6B, 0x20, 69).toByteArray());
+        child<QPushButton>(*window, "Command3")->click();
+        QTRY_VERIFY(window.isNull());
+        QCOMPARE(port->written.count(Stop), 1);
+        QVERIFY(linkFree());
+        QCOMPARE(core->image(), before);
+    }
+};
+
+QTEST_MAIN(CalibrationWindowTest)
+#include "CalibrationWindowTest.moc"
