@@ -6,20 +6,11 @@
 #include "TrimmedSamples.h"
 
 #include <algorithm>
-#include <vector>
 
 namespace {
 
 constexpr int MaxByte = 255;
 const QString RejectText = QStringLiteral(" 請剔出本台投幣器 !! ");
-
-TrimmedSamples measurement(const QList<CalibrationSample>& samples, int CalibrationSample::*field)
-{
-    std::vector<int> values(static_cast<std::size_t>(samples.size()));
-    std::transform(samples.begin(), samples.end(), values.begin(),
-                   [field](const CalibrationSample& sample) { return sample.*field; });
-    return TrimmedSamples(std::move(values));
-}
 
 QString hex(int value)
 {
@@ -30,12 +21,12 @@ QString hex(int value)
 
 CalibrationStatistics::CalibrationStatistics(const QList<CalibrationSample>& samples)
 {
-    const TrimmedSamples ab = measurement(samples, &CalibrationSample::ab);
+    const TrimmedSamples ab = TrimmedSamples::of(samples, &CalibrationSample::ab);
     m_abMean = ab.flooredMean();
     // AB spreads around its floored mean and is rounded; dH around its exact mean, floored.
     m_abSpread = static_cast<int>(FieldValue::roundHalfEven(ab.spreadRoot(m_abMean)));
-    m_xyMean = measurement(samples, &CalibrationSample::xy).flooredMean();
-    const TrimmedSamples dH = measurement(samples, &CalibrationSample::dH);
+    m_xyMean = TrimmedSamples::of(samples, &CalibrationSample::xy).flooredMean();
+    const TrimmedSamples dH = TrimmedSamples::of(samples, &CalibrationSample::dH);
     m_dHMean = dH.mean();
     m_dHSpread = dH.flooredSpread();
     m_bm = TrimmedSamples::roundedAbove(m_dHMean);

@@ -5,19 +5,10 @@
 #include "TrimmedSamples.h"
 
 #include <algorithm>
-#include <vector>
 
 namespace {
 
 constexpr int MaxByte = 255;
-
-TrimmedSamples measurement(const SamplingStatistics::Samples& samples, int CoinSample::*field)
-{
-    std::vector<int> values(samples.size());
-    std::transform(samples.begin(), samples.end(), values.begin(),
-                   [field](const CoinSample& sample) { return sample.*field; });
-    return TrimmedSamples(std::move(values));
-}
 
 QString hex(int value)
 {
@@ -28,10 +19,10 @@ QString hex(int value)
 
 SamplingStatistics::SamplingStatistics(const Samples& samples)
 {
-    const TrimmedSamples y = measurement(samples, &CoinSample::y);
-    const TrimmedSamples dH = measurement(samples, &CoinSample::dH);
-    m_abReference = measurement(samples, &CoinSample::ab).flooredMean();
-    m_xReference = measurement(samples, &CoinSample::x).flooredMean();
+    const TrimmedSamples y = TrimmedSamples::of(samples, &CoinSample::y);
+    const TrimmedSamples dH = TrimmedSamples::of(samples, &CoinSample::dH);
+    m_abReference = TrimmedSamples::of(samples, &CoinSample::ab).flooredMean();
+    m_xReference = TrimmedSamples::of(samples, &CoinSample::x).flooredMean();
     m_yReference = TrimmedSamples::roundedAbove(y.mean());
     m_dHReference = TrimmedSamples::roundedAbove(dH.mean());
     m_ySpread = y.flooredSpread();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <span>
+#include <utility>
 #include <vector>
 
 // One measurement over the coins of a run, sorted in descending order and trimmed of its two
@@ -14,6 +15,15 @@ public:
 
     // At least MinimumCount values.
     explicit TrimmedSamples(std::vector<int> values);
+    // The values of one field of every sample.
+    template <typename Samples, typename Sample>
+    static TrimmedSamples of(const Samples& samples, int Sample::*field)
+    {
+        std::vector<int> values;
+        for (const Sample& sample : samples)
+            values.push_back(sample.*field);
+        return TrimmedSamples(std::move(values));
+    }
 
     int count() const { return static_cast<int>(m_sorted.size()); }
     int keptCount() const { return count() - 2 * TrimmedAtEachEnd; }
