@@ -1,8 +1,6 @@
 #include "CalibrationRun.h"
-#include "ApplicationCore.h"
-#include "FakeSelector.h"
-#include "LinkFrame.h"
-#include "SelectorLink.h"
+#include "CalibrationBench.h"
+#include "CoinReportBytes.h"
 
 #include <QTest>
 
@@ -16,8 +14,7 @@ const QString Reject = QStringLiteral(" 請剔出本台投幣器 !! ");
 
 QByteArray report(quint8 a, quint8 b, quint8 x, quint8 y, quint8 dH)
 {
-    return LinkFrame::build(0x90, a, b, 5).toByteArray() +
-           LinkFrame::build(0, x, y, dH).toByteArray();
+    return coinReportBytes(0x90, a, b, 5, x, y, dH);
 }
 
 // AB 7200, XY 0x6B20, dH 69: the record 32, 28, 107, 70.
@@ -32,10 +29,7 @@ class CalibrationRunTest : public QObject
 {
     Q_OBJECT
 
-    FakeLinkClock clock;
-    FakeLinkPort* port = nullptr;
-    std::unique_ptr<FakeSelector> selector;
-    std::unique_ptr<ApplicationCore> core;
+    std::unique_ptr<CalibrationBench> bench;
     std::unique_ptr<CalibrationRun> run;
     QStringList statuses;
     QList<Progress> progress;
@@ -44,8 +38,8 @@ class CalibrationRunTest : public QObject
 
     void start(int token = 2)
     {
-        core->setToken(token);
-        run = std::make_unique<CalibrationRun>(*core);
+        bench->core->setToken(token);
+        run = std::make_unique<CalibrationRun>(*bench->core);
         connect(run.get(), &CalibrationRun::statusChanged,
                 [this](const QString& text, StatusColour) { statuses.append(text); });
         connect(run.get(), &CalibrationRun::progressChanged, [this](int accepted, int awaited) {
@@ -56,32 +50,22 @@ class CalibrationRunTest : public QObject
         connect(run.get(), &CalibrationRun::finished, [this](Outcome o) { finished = o; });
         QVERIFY(run->start());
     }
-    bool awaitingCoin()
-    {
-        return pumpUntil(clock, [&] {
-            return core->link().isWaiting() &&
-                   core->link().receiveThreshold() == SelectorLink::ReportThreshold;
-        });
-    }
+    bool awaitingCoin() { return bench->awaitingCoin(); }
     void drop(int count, const QByteArray& bytes = ReferenceCoin)
     {
         for (int i = 0; i < count; ++i)
-            port->receive(bytes);
+            bench->port->receive(bytes);
     }
     bool runToEnd()
     {
-        return pumpUntil(clock, [&] { return finished.has_value() && !core->link().isBusy(); });
+        return pumpUntil(bench->clock,
+                         [&] { return finished.has_value() && !bench->core->link().isBusy(); });
     }
-    qsizetype indexOfSent(const QByteArray& frame) const { return port->written.indexOf(frame); }
 
 private slots:
     void init()
     {
-        auto fakePort = std::make_unique<FakeLinkPort>();
-        port = fakePort.get();
-        selector = std::make_unique<FakeSelector>(*port);
-        core = std::make_unique<ApplicationCore>(std::move(fakePort), clock);
-        port->open("fake");
+        bench = std::make_unique<CalibrationBench>();
         statuses.clear();
         progress.clear();
         rejects.clear();
@@ -90,8 +74,7 @@ private slots:
     void cleanup()
     {
         run.reset();
-        core.reset();
-        selector.reset();
+        bench.reset();
     }
 
     void fortyCoinsStoreAndProgramTheRecordOfTheToken_data()
@@ -114,9 +97,9 @@ private slots:
         QFETCH(int, dH);
         QFETCH(QList<int>, inSelector);
         QFETCH(QStringList, rejected);
-        const auto memoryBefore = selector->memory;
+        const auto memoryBefore = bench->selector->memory;
         start(token);
-        QCOMPARE(port->written.first(), CalibrationStart);
+        QCOMPARE(bench->port->written.first(), CalibrationStart);
         QVERIFY(awaitingCoin());
         const QByteArray coin = report(0x1C, 0x20, 0x6B, 0x20, quint8(dH));
         drop(39, coin);
@@ -135,22 +118,19 @@ private slots:
             expectedProgress.append({n - 1, n});
         QCOMPARE(progress, expectedProgress);
 
-        // Stopped before anything is programmed, and exactly the record programmed.
-        QCOMPARE(port->written.count(Stop), 1);
+        // Stopped right after the start's frame, before anything is programmed; then exactly
+        // the record programmed.
+        QCOMPARE(bench->port->written.count(Stop), 1);
+        QCOMPARE(bench->port->written.indexOf(Stop), 1);
         const QList<int> addresses = inSelector.mid(0, inSelector.size() / 2);
-        QCOMPARE(selector->writtenAddresses, addresses);
+        QCOMPARE(bench->selector->writtenAddresses, addresses);
         auto expectedMemory = memoryBefore;
         for (qsizetype i = 0; i < addresses.size(); ++i) {
             expectedMemory[std::size_t(addresses[i])] = quint8(inSelector[i + addresses.size()]);
-            QCOMPARE(core->image().cell(addresses[i]),
+            QCOMPARE(bench->core->image().cell(addresses[i]),
                      QString::number(inSelector[i + addresses.size()]));
         }
-        QCOMPARE(selector->memory, expectedMemory);
-        if (!addresses.isEmpty())
-            QVERIFY(indexOfSent(Stop) <
-                    port->written.indexOf(LinkFrame::build(0xE2, quint8(addresses[0]), 0x55,
-                                                           quint8(inSelector[addresses.size()]))
-                                              .toByteArray()));
+        QCOMPARE(bench->selector->memory, expectedMemory);
         QCOMPARE(*finished, addresses.isEmpty() ? Outcome::Measured : Outcome::Programmed);
     }
 
@@ -171,29 +151,29 @@ private slots:
         drop(1);
         QVERIFY(runToEnd());
         QCOMPARE(*finished, Outcome::Programmed);
-        QCOMPARE(core->image().cell(124), QString("32"));
+        QCOMPARE(bench->core->image().cell(124), QString("32"));
     }
 
     void cancelBeforeTheFirstCoinStopsAndLeavesEverything()
     {
-        const SelectorImage before = core->image();
+        const SelectorImage before = bench->core->image();
         start();
         QVERIFY(awaitingCoin());
         run->cancel();
         QVERIFY(runToEnd());
         QCOMPARE(statuses.last(), QString("User terminate Insert !"));
-        QCOMPARE(port->written, (QList<QByteArray>{CalibrationStart, Stop}));
-        QCOMPARE(core->image(), before);
+        QCOMPARE(bench->port->written, (QList<QByteArray>{CalibrationStart, Stop}));
+        QCOMPARE(bench->core->image(), before);
         QCOMPARE(*finished, Outcome::Cancelled);
     }
 
     void aSelectorThatNeverAnswersIsNotStopped()
     {
         for (int request = 0; request < 5; ++request)
-            selector->setFault(request, FakeSelector::Fault::Silent);
+            bench->selector->setFault(request, FakeSelector::Fault::Silent);
         start();
         QVERIFY(runToEnd());
-        QCOMPARE(port->written, QList<QByteArray>(5, CalibrationStart));
+        QCOMPARE(bench->port->written, QList<QByteArray>(5, CalibrationStart));
         QCOMPARE(statuses.count("communication time out !"), 5);
         QCOMPARE(statuses.last(), QString("Coin Selector error"));
         QCOMPARE(*finished, Outcome::SelectorError);
@@ -208,23 +188,24 @@ private slots:
     void aRunDestroyedMidwayLeavesNoCallbacks()
     {
         QFETCH(bool, collected);
-        const SelectorImage before = core->image();
+        const SelectorImage before = bench->core->image();
         start();
         QVERIFY(awaitingCoin());
         drop(collected ? 40 : 3);
         if (collected)
-            QVERIFY(pumpUntil(clock, [&] { return !selector->writtenAddresses.isEmpty(); }));
+            QVERIFY(pumpUntil(bench->clock,
+                              [&] { return !bench->selector->writtenAddresses.isEmpty(); }));
         run.reset();
-        QVERIFY(pumpUntil(clock, [&] { return !core->link().isBusy(); }));
-        clock.advance(100);
+        QVERIFY(bench->linkFree());
+        bench->clock.advance(100);
         drop(40);
         QCoreApplication::processEvents();
-        QCOMPARE(port->written.count(Stop), 1);
+        QCOMPARE(bench->port->written.count(Stop), 1);
         QVERIFY(!finished);
         // A transfer already under way is finished; an unfinished collection stores nothing.
-        QCOMPARE(selector->writtenAddresses.size(), collected ? 4 : 0);
+        QCOMPARE(bench->selector->writtenAddresses.size(), collected ? 4 : 0);
         if (!collected)
-            QCOMPARE(core->image(), before);
+            QCOMPARE(bench->core->image(), before);
     }
 };
 

@@ -1,8 +1,6 @@
 #include "CalibrationWindow.h"
-#include "ApplicationCore.h"
-#include "FakeSelector.h"
-#include "LinkFrame.h"
-#include "SelectorLink.h"
+#include "CalibrationBench.h"
+#include "CoinReportBytes.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -21,22 +19,10 @@ class CalibrationWindowTest : public QObject
 {
     Q_OBJECT
 
-    FakeLinkClock clock;
-    FakeLinkPort* port = nullptr;
-    std::unique_ptr<FakeSelector> selector;
-    std::unique_ptr<ApplicationCore> core;
+    std::unique_ptr<CalibrationBench> bench;
 
-    bool awaitingCoin()
-    {
-        return pumpUntil(clock, [&] {
-            return core->link().isWaiting() &&
-                   core->link().receiveThreshold() == SelectorLink::ReportThreshold;
-        });
-    }
-    bool linkFree()
-    {
-        return pumpUntil(clock, [&] { return !core->link().isBusy(); });
-    }
+    bool awaitingCoin() { return bench->awaitingCoin(); }
+    bool linkFree() { return bench->linkFree(); }
     template <typename T> static T* child(QWidget& window, const char* name)
     {
         return window.findChild<T*>(name);
@@ -51,22 +37,14 @@ class CalibrationWindowTest : public QObject
 private slots:
     void init()
     {
-        auto fakePort = std::make_unique<FakeLinkPort>();
-        port = fakePort.get();
-        selector = std::make_unique<FakeSelector>(*port);
-        core = std::make_unique<ApplicationCore>(std::move(fakePort), clock);
-        port->open("fake");
-        core->setToken(2);
+        bench = std::make_unique<CalibrationBench>();
+        bench->core->setToken(2);
     }
-    void cleanup()
-    {
-        core.reset();
-        selector.reset();
-    }
+    void cleanup() { bench.reset(); }
 
     void insertCalibratesAndShowsTheRun()
     {
-        CalibrationWindow window(*core);
+        CalibrationWindow window(*bench->core);
         window.show();
         QCOMPARE(window.windowTitle(), QString("Global Calibration"));
         QCOMPARE(child<QLabel>(window, "labelStats")->text(), QString("press  \"insert\"  !!"));
@@ -80,16 +58,15 @@ private slots:
         QVERIFY(awaitingCoin());
         QVERIFY(!insert->isEnabled()); // the run holds the link
         insert->click();
-        QCOMPARE(port->written.size(), 1); // no second run
+        QCOMPARE(bench->port->written.size(), 1); // no second run
 
         // AB 0x1D00: high byte 29, which the check refuses.
-        const QByteArray coin = LinkFrame::build(0x90, 0x1D, 0x00, 5).toByteArray() +
-                                LinkFrame::build(0, 0x6B, 0x20, 69).toByteArray();
+        const QByteArray coin = coinReportBytes(0x90, 0x1D, 0x00, 5, 0x6B, 0x20, 69);
         auto* bar = child<QProgressBar>(window, "bar");
         for (int n = 1; n <= 40; ++n) {
             QCOMPARE(child<QLineEdit>(window, "Text1")->text(), QString::number(n - 1));
             QCOMPARE(bar->value(), n);
-            port->receive(coin);
+            bench->port->receive(coin);
             QVERIFY(n == 40 || awaitingCoin());
         }
         QCOMPARE(bar->maximum(), 40);
@@ -100,7 +77,7 @@ private slots:
                  QString("Sampling ok :0 1D 0 0 20 6B 0 46"));
         QVERIFY(runControlsShown(window)); // until the record is programmed
         QVERIFY(linkFree());
-        QCOMPARE(selector->writtenAddresses, (QList<int>{124, 125, 126, 127}));
+        QCOMPARE(bench->selector->writtenAddresses, (QList<int>{124, 125, 126, 127}));
         QVERIFY(!runControlsShown(window));
         QVERIFY(!child<QWidget>(window, "interrept")->isVisible());
         QVERIFY(insert->isEnabled());
@@ -121,11 +98,11 @@ private slots:
         QFETCH(QString, ending);
         QFETCH(QString, status);
         QFETCH(int, stops);
-        const SelectorImage before = core->image();
+        const SelectorImage before = bench->core->image();
         if (ending == "silent")
             for (int request = 0; request < 5; ++request)
-                selector->setFault(request, FakeSelector::Fault::Silent);
-        CalibrationWindow window(*core);
+                bench->selector->setFault(request, FakeSelector::Fault::Silent);
+        CalibrationWindow window(*bench->core);
         window.show();
         child<QPushButton>(window, "insert_0")->click();
         if (ending == "Cancel") {
@@ -137,25 +114,24 @@ private slots:
         QCOMPARE(child<QLabel>(window, "labelStats")->text(), status);
         QVERIFY(runControlsShown(window));
         QCOMPARE(child<QWidget>(window, "interrept")->isVisible(), ending == "silent");
-        QCOMPARE(port->written.count(Stop), stops);
-        QCOMPARE(core->image(), before);
+        QCOMPARE(bench->port->written.count(Stop), stops);
+        QCOMPARE(bench->core->image(), before);
         QVERIFY(child<QPushButton>(window, "insert_0")->isEnabled());
     }
 
     void exitDuringARunStopsItAndClosesTheWindow()
     {
-        const SelectorImage before = core->image();
-        QPointer<CalibrationWindow> window = new CalibrationWindow(*core);
+        const SelectorImage before = bench->core->image();
+        QPointer<CalibrationWindow> window = new CalibrationWindow(*bench->core);
         window->show();
         child<QPushButton>(*window, "insert_0")->click();
         QVERIFY(awaitingCoin());
-        port->receive(LinkFrame::build(0x90, 0x1C, 0x20, 5).toByteArray() +
-                      LinkFrame::build(0, 0x6B, 0x20, 69).toByteArray());
+        bench->port->receive(coinReportBytes(0x90, 0x1C, 0x20, 5, 0x6B, 0x20, 69));
         child<QPushButton>(*window, "Command3")->click();
         QTRY_VERIFY(window.isNull());
-        QCOMPARE(port->written.count(Stop), 1);
+        QCOMPARE(bench->port->written.count(Stop), 1);
         QVERIFY(linkFree());
-        QCOMPARE(core->image(), before);
+        QCOMPARE(bench->core->image(), before);
     }
 };
 
