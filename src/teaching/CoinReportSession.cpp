@@ -68,7 +68,7 @@ void CoinReportSession::onStartReply(const SelectorLink::AttemptResult& result)
         return;
     case SelectorLink::Outcome::TimedOut:
         emit statusChanged(QStringLiteral("communication time out !"), StatusColour::Red);
-        onFailedStart();
+        onFailedStart(result.outcome);
         return;
     case SelectorLink::Outcome::Replied:
         break;
@@ -76,15 +76,16 @@ void CoinReportSession::onStartReply(const SelectorLink::AttemptResult& result)
     if (LinkCommands::isValidStartReply(result.reply, m_protocol.startReplyLead))
         beginCollecting();
     else
-        onFailedStart();
+        onFailedStart(result.outcome);
 }
 
-void CoinReportSession::onFailedStart()
+void CoinReportSession::onFailedStart(SelectorLink::Outcome failure)
 {
     if (m_budget.recordFailure())
         end(Ending::NoStartReply);
     else
-        sendStart();
+        // The repeat's reply, and the coin reports after it, then start on a frame boundary.
+        m_link.prepareRepeat(failure, [this] { sendStart(); });
 }
 
 void CoinReportSession::beginCollecting()

@@ -78,7 +78,7 @@ private:
 
     void sendStart();
     void onStartReply(const SelectorLink::AttemptResult& result);
-    void onFailedStart();
+    void onFailedStart(SelectorLink::Outcome failure);
     void beginCollecting();
     void showProgress();
     void awaitCoin();

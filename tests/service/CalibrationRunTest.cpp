@@ -179,6 +179,20 @@ private slots:
         QCOMPARE(*finished, Outcome::SelectorError);
     }
 
+    void aBrokenStartReplyIsClearedBeforeTheRepeat()
+    {
+        // A stray byte ahead of the first reply, which comes a byte at a time: its last byte
+        // is left over, and kept it would misalign every reply after it.
+        bench->selector->byteByByte = true;
+        bench->selector->beforeAnswer = [this](int number, const LinkFrame&) {
+            if (number == 0)
+                bench->port->receive(QByteArray(1, '\x55'));
+        };
+        start();
+        QVERIFY(awaitingCoin());
+        QCOMPARE(bench->port->written, QList<QByteArray>(2, CalibrationStart));
+    }
+
     void aRunDestroyedMidwayLeavesNoCallbacks_data()
     {
         QTest::addColumn<bool>("collected");
