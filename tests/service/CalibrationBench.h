@@ -1,38 +1,17 @@
 #pragma once
 
-#include "ApplicationCore.h"
-#include "FakeSelector.h"
-#include "SelectorLink.h"
+#include "FakeCoreRig.h"
 
-#include <memory>
-
-// An application core whose link runs on a fake port, answered by a fake selector, on fake
-// time: what a calibration runs on in the tests.
-struct CalibrationBench
+// The fake core with its port open, and the wait for the run to ask for the next coin.
+struct CalibrationBench : FakeCoreRig
 {
-    CalibrationBench()
-    {
-        auto fakePort = std::make_unique<FakeLinkPort>();
-        port = fakePort.get();
-        selector = std::make_unique<FakeSelector>(*port);
-        core = std::make_unique<ApplicationCore>(std::move(fakePort), clock);
-        port->open(QStringLiteral("fake"));
-    }
+    CalibrationBench() { port->open(QStringLiteral("fake")); }
 
     bool awaitingCoin()
     {
         return pumpUntil(clock, [this] {
-            return core->link().isWaiting() &&
-                   core->link().receiveThreshold() == SelectorLink::ReportThreshold;
+            return core.link().isWaiting() &&
+                   core.link().receiveThreshold() == SelectorLink::ReportThreshold;
         });
     }
-    bool linkFree()
-    {
-        return pumpUntil(clock, [this] { return !core->link().isBusy(); });
-    }
-
-    FakeLinkClock clock;
-    FakeLinkPort* port = nullptr; // owned by the core's link
-    std::unique_ptr<FakeSelector> selector;
-    std::unique_ptr<ApplicationCore> core; // last: goes first, before what its link uses
 };

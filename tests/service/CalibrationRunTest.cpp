@@ -38,8 +38,8 @@ class CalibrationRunTest : public QObject
 
     void start(int token = 2)
     {
-        bench->core->setToken(token);
-        run = std::make_unique<CalibrationRun>(*bench->core);
+        bench->core.setToken(token);
+        run = std::make_unique<CalibrationRun>(bench->core);
         connect(run.get(), &CalibrationRun::statusChanged,
                 [this](const QString& text, StatusColour) { statuses.append(text); });
         connect(run.get(), &CalibrationRun::progressChanged, [this](int accepted, int awaited) {
@@ -59,7 +59,7 @@ class CalibrationRunTest : public QObject
     bool runToEnd()
     {
         return pumpUntil(bench->clock,
-                         [&] { return finished.has_value() && !bench->core->link().isBusy(); });
+                         [&] { return finished.has_value() && !bench->core.link().isBusy(); });
     }
 
 private slots:
@@ -97,7 +97,7 @@ private slots:
         QFETCH(int, dH);
         QFETCH(QList<int>, inSelector);
         QFETCH(QStringList, rejected);
-        const auto memoryBefore = bench->selector->memory;
+        const auto memoryBefore = bench->selector.memory;
         start(token);
         QCOMPARE(bench->port->written.first(), CalibrationStart);
         QVERIFY(awaitingCoin());
@@ -123,14 +123,14 @@ private slots:
         QCOMPARE(bench->port->written.count(Stop), 1);
         QCOMPARE(bench->port->written.indexOf(Stop), 1);
         const QList<int> addresses = inSelector.mid(0, inSelector.size() / 2);
-        QCOMPARE(bench->selector->writtenAddresses, addresses);
+        QCOMPARE(bench->selector.writtenAddresses, addresses);
         auto expectedMemory = memoryBefore;
         for (qsizetype i = 0; i < addresses.size(); ++i) {
             expectedMemory[std::size_t(addresses[i])] = quint8(inSelector[i + addresses.size()]);
-            QCOMPARE(bench->core->image().cell(addresses[i]),
+            QCOMPARE(bench->core.image().cell(addresses[i]),
                      QString::number(inSelector[i + addresses.size()]));
         }
-        QCOMPARE(bench->selector->memory, expectedMemory);
+        QCOMPARE(bench->selector.memory, expectedMemory);
         QCOMPARE(*finished, addresses.isEmpty() ? Outcome::Measured : Outcome::Programmed);
     }
 
@@ -151,26 +151,26 @@ private slots:
         drop(1);
         QVERIFY(runToEnd());
         QCOMPARE(*finished, Outcome::Programmed);
-        QCOMPARE(bench->core->image().cell(124), QString("32"));
+        QCOMPARE(bench->core.image().cell(124), QString("32"));
     }
 
     void cancelBeforeTheFirstCoinStopsAndLeavesEverything()
     {
-        const SelectorImage before = bench->core->image();
+        const SelectorImage before = bench->core.image();
         start();
         QVERIFY(awaitingCoin());
         run->cancel();
         QVERIFY(runToEnd());
         QCOMPARE(statuses.last(), QString("User terminate Insert !"));
         QCOMPARE(bench->port->written, (QList<QByteArray>{CalibrationStart, Stop}));
-        QCOMPARE(bench->core->image(), before);
+        QCOMPARE(bench->core.image(), before);
         QCOMPARE(*finished, Outcome::Cancelled);
     }
 
     void aSelectorThatNeverAnswersIsNotStopped()
     {
         for (int request = 0; request < 5; ++request)
-            bench->selector->setFault(request, FakeSelector::Fault::Silent);
+            bench->selector.setFault(request, FakeSelector::Fault::Silent);
         start();
         QVERIFY(runToEnd());
         QCOMPARE(bench->port->written, QList<QByteArray>(5, CalibrationStart));
@@ -183,8 +183,8 @@ private slots:
     {
         // A stray byte ahead of the first reply, which comes a byte at a time: its last byte
         // is left over, and kept it would misalign every reply after it.
-        bench->selector->byteByByte = true;
-        bench->selector->beforeAnswer = [this](int number, const LinkFrame&) {
+        bench->selector.byteByByte = true;
+        bench->selector.beforeAnswer = [this](int number, const LinkFrame&) {
             if (number == 0)
                 bench->port->receive(QByteArray(1, '\x55'));
         };
@@ -202,24 +202,24 @@ private slots:
     void aRunDestroyedMidwayLeavesNoCallbacks()
     {
         QFETCH(bool, collected);
-        const SelectorImage before = bench->core->image();
+        const SelectorImage before = bench->core.image();
         start();
         QVERIFY(awaitingCoin());
         drop(collected ? 40 : 3);
         if (collected)
             QVERIFY(pumpUntil(bench->clock,
-                              [&] { return !bench->selector->writtenAddresses.isEmpty(); }));
+                              [&] { return !bench->selector.writtenAddresses.isEmpty(); }));
         run.reset();
-        QVERIFY(bench->linkFree());
+        QVERIFY(bench->runLinkUntilIdle());
         bench->clock.advance(100);
         drop(40);
         QCoreApplication::processEvents();
         QCOMPARE(bench->port->written.count(Stop), 1);
         QVERIFY(!finished);
         // A transfer already under way is finished; an unfinished collection stores nothing.
-        QCOMPARE(bench->selector->writtenAddresses.size(), collected ? 4 : 0);
+        QCOMPARE(bench->selector.writtenAddresses.size(), collected ? 4 : 0);
         if (!collected)
-            QCOMPARE(bench->core->image(), before);
+            QCOMPARE(bench->core.image(), before);
     }
 };
 

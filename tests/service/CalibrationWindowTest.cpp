@@ -22,7 +22,6 @@ class CalibrationWindowTest : public QObject
     std::unique_ptr<CalibrationBench> bench;
 
     bool awaitingCoin() { return bench->awaitingCoin(); }
-    bool linkFree() { return bench->linkFree(); }
     template <typename T> static T* child(QWidget& window, const char* name)
     {
         return window.findChild<T*>(name);
@@ -38,13 +37,13 @@ private slots:
     void init()
     {
         bench = std::make_unique<CalibrationBench>();
-        bench->core->setToken(2);
+        bench->core.setToken(2);
     }
     void cleanup() { bench.reset(); }
 
     void insertCalibratesAndShowsTheRun()
     {
-        CalibrationWindow window(*bench->core);
+        CalibrationWindow window(bench->core);
         window.show();
         QCOMPARE(window.windowTitle(), QString("Global Calibration"));
         QCOMPARE(child<QLabel>(window, "labelStats")->text(), QString("press  \"insert\"  !!"));
@@ -76,8 +75,8 @@ private slots:
         QCOMPARE(child<QLabel>(window, "labelStats")->text(),
                  QString("Sampling ok :0 1D 0 0 20 6B 0 46"));
         QVERIFY(runControlsShown(window)); // until the record is programmed
-        QVERIFY(linkFree());
-        QCOMPARE(bench->selector->writtenAddresses, (QList<int>{124, 125, 126, 127}));
+        QVERIFY(bench->runLinkUntilIdle());
+        QCOMPARE(bench->selector.writtenAddresses, (QList<int>{124, 125, 126, 127}));
         QVERIFY(!runControlsShown(window));
         QVERIFY(!child<QWidget>(window, "interrept")->isVisible());
         QVERIFY(insert->isEnabled());
@@ -98,11 +97,11 @@ private slots:
         QFETCH(QString, ending);
         QFETCH(QString, status);
         QFETCH(int, stops);
-        const SelectorImage before = bench->core->image();
+        const SelectorImage before = bench->core.image();
         if (ending == "silent")
             for (int request = 0; request < 5; ++request)
-                bench->selector->setFault(request, FakeSelector::Fault::Silent);
-        CalibrationWindow window(*bench->core);
+                bench->selector.setFault(request, FakeSelector::Fault::Silent);
+        CalibrationWindow window(bench->core);
         window.show();
         child<QPushButton>(window, "insert_0")->click();
         if (ending == "Cancel") {
@@ -110,19 +109,19 @@ private slots:
             child<QPushButton>(window, "interrept")->click();
             QVERIFY(!child<QWidget>(window, "interrept")->isVisible());
         }
-        QVERIFY(linkFree());
+        QVERIFY(bench->runLinkUntilIdle());
         QCOMPARE(child<QLabel>(window, "labelStats")->text(), status);
         QVERIFY(runControlsShown(window));
         QCOMPARE(child<QWidget>(window, "interrept")->isVisible(), ending == "silent");
         QCOMPARE(bench->port->written.count(Stop), stops);
-        QCOMPARE(bench->core->image(), before);
+        QCOMPARE(bench->core.image(), before);
         QVERIFY(child<QPushButton>(window, "insert_0")->isEnabled());
     }
 
     void exitDuringARunStopsItAndClosesTheWindow()
     {
-        const SelectorImage before = bench->core->image();
-        QPointer<CalibrationWindow> window = new CalibrationWindow(*bench->core);
+        const SelectorImage before = bench->core.image();
+        QPointer<CalibrationWindow> window = new CalibrationWindow(bench->core);
         window->show();
         child<QPushButton>(*window, "insert_0")->click();
         QVERIFY(awaitingCoin());
@@ -130,8 +129,8 @@ private slots:
         child<QPushButton>(*window, "Command3")->click();
         QTRY_VERIFY(window.isNull());
         QCOMPARE(bench->port->written.count(Stop), 1);
-        QVERIFY(linkFree());
-        QCOMPARE(bench->core->image(), before);
+        QVERIFY(bench->runLinkUntilIdle());
+        QCOMPARE(bench->core.image(), before);
     }
 };
 
