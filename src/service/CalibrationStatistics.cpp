@@ -27,9 +27,8 @@ CalibrationStatistics::CalibrationStatistics(const QList<CalibrationSample>& sam
     m_abSpread = static_cast<int>(FieldValue::roundHalfEven(ab.spreadRoot(m_abMean)));
     m_xyMean = TrimmedSamples::of(samples, &CalibrationSample::xy).flooredMean();
     const TrimmedSamples dH = TrimmedSamples::of(samples, &CalibrationSample::dH);
-    m_dHMean = dH.mean();
     m_dHSpread = dH.flooredSpread();
-    m_bm = TrimmedSamples::roundedAbove(m_dHMean);
+    m_bm = TrimmedSamples::roundedAbove(dH.mean());
 }
 
 std::array<int, 4> CalibrationStatistics::record() const

@@ -32,14 +32,11 @@ public:
     // At least five samples (forty in a run).
     explicit CalibrationStatistics(const QList<CalibrationSample>& samples);
 
-    int abMean() const { return m_abMean; }
     int abLow() const { return m_abMean % 256; }
     int abHigh() const { return m_abMean / 256; }
-    int abSpread() const { return m_abSpread; }
     int xyLow() const { return m_xyMean % 256; }
     int xyHigh() const { return m_xyMean / 256; }
-    float dHMean() const { return m_dHMean; }
-    int dHSpread() const { return m_dHSpread; }
+    // The dH mean rounded with halves going down, plus one.
     int bm() const { return m_bm; }
 
     // The record's four bytes in address order: AB low, AB high, XY high, BM. A BM above 255
@@ -63,7 +60,6 @@ private:
     int m_abMean;
     int m_abSpread;
     int m_xyMean;
-    float m_dHMean;
     int m_dHSpread;
     int m_bm;
 };

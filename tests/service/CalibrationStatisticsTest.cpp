@@ -31,39 +31,27 @@ class CalibrationStatisticsTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void fortyEqualReferenceCoins()
+    void theSummaryShowsTheRecordAndTheSpreads()
     {
-        const QList<CalibrationSample> samples = fortyOf(7200, 0x6B20, 69);
-        const CalibrationStatistics statistics(samples);
-        QCOMPARE(statistics.abMean(), 7200);
-        QCOMPARE(statistics.abHigh(), 28);
-        QCOMPARE(statistics.abLow(), 32);
-        QCOMPARE(statistics.abSpread(), 0);
-        QCOMPARE(statistics.dHSpread(), 0);
-        QCOMPARE(statistics.bm(), 70);
-        QCOMPARE(statistics.rejectText(), QString());
-        QCOMPARE(statistics.summaryText(), QString("Sampling ok :20 1C 0 0 20 6B 0 46"));
-        QCOMPARE(CalibrationStatistics::sampleText(samples.first()), QString("  1C206B2045"));
-    }
+        // Forty equal reference coins: AB 7200 = 0x1C20, both spreads 0, BM 69 + 1 = 0x46.
+        const QList<CalibrationSample> equal = fortyOf(7200, 0x6B20, 69);
+        QCOMPARE(CalibrationStatistics(equal).summaryText(),
+                 QString("Sampling ok :20 1C 0 0 20 6B 0 46"));
+        QCOMPARE(CalibrationStatistics::sampleText(equal.first()), QString("  1C206B2045"));
 
-    void variedCoinsAreSortedTrimmedAndSpread()
-    {
         // Kept: AB 7202 and 7180 x 35, mean 7180.61, floored 7180 (0x1C0C). The AB spread is
         // taken around the floored mean and rounded: V = 22^2 = 484, sqrt(484 / 39) = 3.52
         // gives 4 (around the exact mean, or floored, it would be 3). dH kept: 80 and 69 x 35,
         // mean 69.31: V = 117, sqrt(117 / 39) = 1.73 floored to 1. XY kept: 27460 and
         // 27447 x 35, floored mean 27447 = 0x6B37.
-        QList<CalibrationSample> samples = fortyOf(7180, 27447, 69);
-        samples[9] = {7202, 27460, 80};
-        samples[5] = {30000, 32767, 255};
-        samples[17] = {29000, 32000, 200};
-        samples[23] = {0, 0, 0};
-        samples[31] = {100, 5, 1};
-        const CalibrationStatistics statistics(samples);
-        QCOMPARE(statistics.abMean(), 7180);
-        QCOMPARE(statistics.abSpread(), 4);
-        QCOMPARE(statistics.dHSpread(), 1);
-        QCOMPARE(statistics.summaryText(), QString("Sampling ok :C 1C 4 4 37 6B 1 46"));
+        QList<CalibrationSample> varied = fortyOf(7180, 27447, 69);
+        varied[9] = {7202, 27460, 80};
+        varied[5] = {30000, 32767, 255};
+        varied[17] = {29000, 32000, 200};
+        varied[23] = {0, 0, 0};
+        varied[31] = {100, 5, 1};
+        QCOMPARE(CalibrationStatistics(varied).summaryText(),
+                 QString("Sampling ok :C 1C 4 4 37 6B 1 46"));
     }
 
     void bmIsTheDHMeanRoundedHalfDownPlusOne_data()
