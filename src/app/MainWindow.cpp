@@ -121,17 +121,19 @@ void MainWindow::buildMenus()
         m_portActions[i] = action;
     }
     separator(system, "mnubar3");
-    // The service windows behind these items come with their own commands; the items already
-    // set the state those windows read.
     addAction(system, "mnuPar", QStringLiteral("Parameters(&p)"), false, [this] {
         m_core.setOpened(false);
         showServiceWindow(m_memory);
     });
     addAction(system, "mnuDisplay", QStringLiteral("Display"), false,
               [this] { showServiceWindow(m_display); });
+    // An open calibration window only changes its record slot and comes to the front.
     for (int token : {1, 2})
         addAction(system, token == 1 ? "mnuTK1" : "mnuTK2", QStringLiteral("TK%1").arg(token),
-                  false, [&core, token] { core.setToken(token); });
+                  false, [this, token] {
+                      m_core.setToken(token);
+                      showServiceWindow(m_calibration);
+                  });
 
     m_linkActions = {read, openProgram, program, editSelector};
     for (QAction* action : m_portActions)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CalibrationWindow.h"
 #include "DisplayWindow.h"
 #include "MemoryWindow.h"
 #include "SamplingWindow.h"
@@ -92,6 +93,7 @@ private:
     QPointer<SamplingWindow> m_sampling;
     QPointer<DisplayWindow> m_display;
     QPointer<MemoryWindow> m_memory;
+    QPointer<CalibrationWindow> m_calibration;
     QList<QPointer<QWidget>> m_openWindows;
     // The placement as restored, so a window that was not moved or resized stores exactly
     // what it was given instead of a value rounded through pixels.

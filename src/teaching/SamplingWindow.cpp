@@ -156,11 +156,12 @@ void SamplingWindow::insert(std::size_t channel)
     bar->setValue(0);
     m_runCounters->setCount(SamplingRun::SampleCount);
     showRunControls(true);
-    m_run = run;
     if (!run->start()) {
         showRunControls(false);
         delete run;
+        return;
     }
+    m_run = run;
 }
 
 void SamplingWindow::showRunControls(bool shown)

@@ -148,10 +148,12 @@ private slots:
         QVERIFY(core->mnuReadSelector_Click());
         QVERIFY(runLinkUntil([&] { return !core->link().isBusy(); }));
         QVERIFY(core->opened());
-        for (const char* item : {"mnuPar", "mnuDisplay", "mnuPar", "mnuDisplay"})
+        for (const char* item :
+             {"mnuPar", "mnuDisplay", "mnuTK2", "mnuPar", "mnuDisplay", "mnuTK1"})
             find<QAction>(item)->trigger();
         QVERIFY(!core->opened());
-        for (const char* name : {"memory", "display"}) {
+        QCOMPARE(core->token(), 1);
+        for (const char* name : {"memory", "display", "calibration"}) {
             const auto windows = window->findChildren<QWidget*>(name);
             QCOMPARE(windows.size(), 1);
             QVERIFY(windows.first()->isVisible());
