@@ -1,6 +1,5 @@
 #include "MainWindow.h"
 
-#include "AppPaths.h"
 #include "ApplicationCore.h"
 #include "CoinDataProgramming.h"
 #include "SamplingWindow.h"
