@@ -1,5 +1,6 @@
 #include "AppTestEnvironment.h"
 #include "ApplicationCore.h"
+#include "CoinDataFile.h"
 #include "CoinFeeder.h"
 #include "LinkCommands.h"
 #include "MainWindow.h"
@@ -119,6 +120,41 @@ private slots:
                       ParameterMap::mad(4), ParameterMap::m1(4), ParameterMap::m2(4)})
             QCOMPARE(simulator->memoryAt(a), core->image().selectorByte(a));
         QCOMPARE(simulator->memoryAt(ParameterMap::cgma(4)), std::uint8_t{10});
+    }
+
+    void programmingFromCoinDataShiftsTheFileForThisSelector()
+    {
+        // The file was taught on a selector whose record reads AB 7000, XY 50, BM 70; this one
+        // reads AB 7300, XY 55, BM 70: AB moves by +300, MAD by +5, M1 stays.
+        SelectorImage taught;
+        for (int a = 0; a < 256; ++a)
+            taught.setNumber(a, 0);
+        const int fileRecord[] = {7000 % 256, 7000 / 256, 50, 70};
+        const int ownRecord[] = {7300 % 256, 7300 / 256, 55, 70};
+        for (int i = 0; i < 4; ++i) {
+            taught.setNumber(ParameterMap::calibrationRecord(2) + i, fileRecord[i]);
+            simulator->setMemoryAt(ParameterMap::calibrationRecord(2) + i,
+                                   std::uint8_t(ownRecord[i]));
+        }
+        taught.setNumber(ParameterMap::ea(2), 7000 % 256);
+        taught.setNumber(ParameterMap::eb(2), 7000 / 256);
+        taught.setNumber(ParameterMap::mad(2), 80);
+        taught.setNumber(ParameterMap::m1(2), 30); // too low: teach again
+        const QString file = environment.path("taught.cdt");
+        QVERIFY(CoinDataFile::save(file, taught));
+        simulator->setMemoryAt(150, 77); // this selector's own upper memory stays
+
+        window->setFileChooser([&](const QString&) { return file; }, {});
+        window->findChild<QPushButton*>("ComProgame")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(window->samplingWindow() != nullptr, Patience);
+        waitForLinkIdle();
+        QCOMPARE(simulator->memoryAt(ParameterMap::eb(2)), std::uint8_t{7300 / 256});
+        QCOMPARE(simulator->memoryAt(ParameterMap::ea(2)), std::uint8_t{7300 % 256});
+        QCOMPARE(simulator->memoryAt(ParameterMap::mad(2)), std::uint8_t{85});
+        QCOMPARE(simulator->memoryAt(ParameterMap::m1(2)), std::uint8_t{30});
+        QCOMPARE(simulator->memoryAt(150), std::uint8_t{77});
+        QCOMPARE(core->strch(), QString(" Ch_2, "));
+        QCOMPARE(window->samplingWindow()->windowTitle(), QString("Calibration"));
     }
 
     void theStandardProgrammingMirrorsTheImage()

@@ -94,6 +94,8 @@ private slots:
         QTRY_VERIFY(guard.isNull());
         QCOMPARE(image().cell(ParameterMap::money(1)), coin1Written);
         QCOMPARE(image().cell(ParameterMap::money(2)), QString("20"));
+        QCOMPARE(image().cell(ParameterMap::money(3)),
+                 QString("30")); // an untouched box: 7.5 and back
     }
 
     void theModeSetsCaptionAndStatusLine_data()
