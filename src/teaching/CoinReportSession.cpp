@@ -110,6 +110,12 @@ void CoinReportSession::awaitCoin()
         end(Ending::Cancelled);
         return;
     }
+    // The port may have failed while the line was resynchronised, when no wait was there to
+    // be told; a wait on a closed port would never end.
+    if (!m_link.isPortOpen()) {
+        end(Ending::SelectorLost);
+        return;
+    }
     m_link.waitForData([this](const SelectorLink::AttemptResult& result) { onCoin(result); });
 }
 
@@ -130,7 +136,16 @@ void CoinReportSession::onCoin(const SelectorLink::AttemptResult& result)
     const auto report = CoinReport::fromBytes(result.reply);
     if (report && report->isSpeedStrange())
         emit statusChanged(report->speedWarningText(), StatusColour::Red);
-    if (!report || !m_protocol.accepts(*report)) {
+    if (!report || !report->hasValidChecksums() ||
+        LinkCommands::isValidStartReply(result.reply, m_protocol.startReplyLead)) {
+        // No clean report: noise on the line, or the answer to a start that timed out, which
+        // came after the repeat's own answer, got in first. What follows is out of step: every
+        // later report would fail its checks or, five bytes out of step, pass them with the
+        // wrong fields. Let the rest in, drop it all and wait for the next coin.
+        m_link.prepareRepeat(SelectorLink::Outcome::Replied, [this] { awaitCoin(); });
+        return;
+    }
+    if (!m_protocol.accepts(*report)) {
         awaitCoin();
         return;
     }

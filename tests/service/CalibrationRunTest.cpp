@@ -144,6 +144,7 @@ private slots:
         for (const QByteArray& ignored :
              {badFirst, report(0x80, 0, 0x6B, 0, 69), report(0x1C, 0x20, 0x80, 0, 69)}) {
             drop(1, ignored);
+            QVERIFY(awaitingCoin()); // once the line has settled
             QCOMPARE(progress.last(), Progress(2, 3));
         }
         drop(37);
