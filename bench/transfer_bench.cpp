@@ -1,9 +1,12 @@
 // Times the full read and the standard programming against the virtual selector at 19200-baud
-// pacing and compares them with the time the wire itself needs.
+// pacing and compares them with the time the wire itself needs: first as the windows run them
+// (in this process), then as the command-line program does (one process per run, start-up
+// included).
 //
 // usage: transfer_bench [runs]   (default 5)
 
 #include "BlockSequence.h"
+#include "CoinDataFile.h"
 #include "ImageTransfer.h"
 #include "SelectorImage.h"
 #include "SelectorLink.h"
@@ -15,11 +18,14 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <functional>
+#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -47,6 +53,17 @@ double threadCpuMs()
     return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
 }
 
+// CPU time of the children this process has waited for.
+double childrenCpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    const auto ms = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3;
+    };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
 struct Run
 {
     double wallMs;
@@ -55,12 +72,13 @@ struct Run
 };
 
 // Runs one operation to its end on the event loop: start(done) must call done(ok) once.
-Run measure(const std::function<bool(std::function<void(bool)>)>& start)
+Run measure(const std::function<bool(std::function<void(bool)>)>& start,
+            double (*cpuMs)() = threadCpuMs)
 {
     QEventLoop loop; // the benchmark's own top-level loop, not nested in any handler
     bool succeeded = false;
     QElapsedTimer wall;
-    const double cpuBefore = threadCpuMs();
+    const double cpuBefore = cpuMs();
     wall.start();
     if (!start([&](bool ok) {
             succeeded = ok;
@@ -68,7 +86,25 @@ Run measure(const std::function<bool(std::function<void(bool)>)>& start)
         }))
         return {0, 0, false};
     loop.exec();
-    return {static_cast<double>(wall.nsecsElapsed()) / 1e6, threadCpuMs() - cpuBefore, succeeded};
+    return {static_cast<double>(wall.nsecsElapsed()) / 1e6, cpuMs() - cpuBefore, succeeded};
+}
+
+// One run of the command-line program, measured by its own CPU time.
+Run measureCli(const QStringList& arguments, const QProcessEnvironment& environment)
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    return measure(
+        [&](std::function<void(bool)> done) {
+            QObject::connect(&process, &QProcess::finished, &process,
+                             [done](int exitCode, QProcess::ExitStatus status) {
+                                 done(status == QProcess::NormalExit && exitCode == 0);
+                             });
+            process.start(QStringLiteral(TARNVELLO_CLI), arguments);
+            return true;
+        },
+        childrenCpuMs);
 }
 
 void report(const char* name, std::vector<Run> runs, double wireMs)
@@ -143,7 +179,26 @@ int main(int argc, char* argv[])
     for (const auto& block : BlockSequence::standardBlocks())
         programWire += (block.total - block.begin + 1) * ExchangeMs + 5 * ByteMs + PauseMs;
 
+    // The command-line program opens the same device: this process lets go of it meanwhile.
+    link.closePort();
+    QTemporaryDir scratch;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), scratch.filePath(QStringLiteral("data")));
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                       scratch.filePath(QStringLiteral("config")));
+    const QString device = QString::fromStdString(simulator.devicePath());
+    const QString file = scratch.filePath(QStringLiteral("bench.cdt"));
+    CoinDataFile::save(file, image);
+    std::vector<Run> cliReads;
+    std::vector<Run> cliProgrammings;
+    for (int i = 0; i < runs; ++i) {
+        cliReads.push_back(measureCli({"read", "--port", device, "-o", "-"}, environment));
+        cliProgrammings.push_back(measureCli({"program", file, "--port", device}, environment));
+    }
+
     report("full read", reads, readWire);
     report("standard programming", programmings, programWire);
+    report("cli read", cliReads, readWire);
+    report("cli program", cliProgrammings, programWire);
     return 0;
 }

@@ -10,6 +10,7 @@ constexpr const char* StartupFileName = "cmose.sys";
 constexpr const char* CurrentFileName = "coin.syn";
 constexpr const char* PreviousFileName = "aaa.syn";
 constexpr const char* EventLogFileName = "cntah.bbb";
+constexpr const char* JournalFolderName = "journal";
 
 // Full native path of a file in the data folder.
 QString dataFile(const QString& name);

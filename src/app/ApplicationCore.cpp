@@ -6,6 +6,7 @@
 #include "PortMap.h"
 #include "SelectorLink.h"
 
+#include <QDebug>
 #include <QSettings>
 
 namespace {
@@ -27,6 +28,7 @@ QString openWarning(int portNumber)
 
 ApplicationCore::ApplicationCore(std::unique_ptr<LinkPort> port, LinkClock& clock, QObject* parent)
     : QObject(parent), m_link(new SelectorLink(std::move(port), clock, this)),
+      m_journal(AppPaths::dataFile(AppPaths::JournalFolderName)),
       m_currentFile(AppPaths::dataFile(AppPaths::CurrentFileName)),
       m_previousFile(AppPaths::dataFile(AppPaths::PreviousFileName))
 {
@@ -165,8 +167,11 @@ bool ApplicationCore::runRead(ImageTransfer::Kind kind, Continuation then)
         return false;
     m_opened = false;
     auto* transfer = ImageTransfer::read(kind, *m_link, m_image, m_display, this);
-    connect(transfer, &ImageTransfer::completed, this,
-            [this](bool succeeded) { m_opened = succeeded; });
+    connect(transfer, &ImageTransfer::completed, this, [this, kind](bool succeeded) {
+        m_opened = succeeded;
+        if (succeeded && kind == ImageTransfer::Kind::FullRead)
+            keepInJournal(QStringLiteral("read"));
+    });
     connect(transfer, &ImageTransfer::finished, this, [transfer, then](bool succeeded) {
         transfer->deleteLater();
         if (then)
@@ -177,26 +182,39 @@ bool ApplicationCore::runRead(ImageTransfer::Kind kind, Continuation then)
 
 bool ApplicationCore::program_to_selector(Continuation then)
 {
-    return runBlocks({{m_begin, m_total}}, std::move(then));
+    return runBlocks({{m_begin, m_total}},
+                     QStringLiteral("program-%1-%2").arg(m_begin).arg(m_total), std::move(then));
 }
 
 bool ApplicationCore::mnuProgram_Click(Continuation then)
 {
-    return runBlocks(BlockSequence::standardBlocks(), std::move(then));
+    return runBlocks(BlockSequence::standardBlocks(), QStringLiteral("program"), std::move(then));
 }
 
-bool ApplicationCore::runBlocks(const QList<BlockSequence::Block>& blocks, Continuation then)
+bool ApplicationCore::runBlocks(const QList<BlockSequence::Block>& blocks, const QString& operation,
+                                Continuation then)
 {
     auto* sequence = new BlockSequence(blocks, *m_link, m_image, m_display, this);
-    connect(sequence, &BlockSequence::finished, this, [sequence, then](bool succeeded) {
-        sequence->deleteLater();
-        if (then)
-            then(succeeded);
-    });
+    connect(sequence, &BlockSequence::finished, this,
+            [this, sequence, operation, then](bool succeeded) {
+                sequence->deleteLater();
+                if (succeeded)
+                    keepInJournal(operation);
+                if (then)
+                    then(succeeded);
+            });
     if (sequence->start())
         return true;
     delete sequence;
     return false;
+}
+
+void ApplicationCore::keepInJournal(const QString& operation)
+{
+    // The operation itself went through: a journal that cannot be written is only said.
+    const QString failure = m_journal.record(m_image, operation);
+    if (!failure.isEmpty())
+        qWarning().noquote() << failure;
 }
 
 void ApplicationCore::setFileNames(QString current, QString previous)

@@ -4,6 +4,7 @@
 #include "CoinDataFile.h"
 #include "ForwardingTransferDisplay.h"
 #include "ImageTransfer.h"
+#include "Journal.h"
 #include "SelectorImage.h"
 #include "StartupFile.h"
 #include "TransferDisplay.h"
@@ -46,6 +47,8 @@ public:
     SelectorImage& image() { return m_image; }
     const SelectorImage& image() const { return m_image; }
     SelectorLink& link() { return *m_link; }
+    // Every successful full read and programming leaves its image here.
+    const Journal& journal() const { return m_journal; }
 
     bool opened() const { return m_opened; }
     void setOpened(bool opened) { m_opened = opened; }
@@ -119,7 +122,9 @@ signals:
 
 private:
     bool runRead(ImageTransfer::Kind kind, Continuation then);
-    bool runBlocks(const QList<BlockSequence::Block>& blocks, Continuation then);
+    bool runBlocks(const QList<BlockSequence::Block>& blocks, const QString& operation,
+                   Continuation then);
+    void keepInJournal(const QString& operation);
     bool reportSave(const QString& failure);
     using FileLoader = CoinDataFile::LoadResult (*)(const QString&, SelectorImage&);
     bool openWith(const QString& path, FileLoader load);
@@ -134,6 +139,7 @@ private:
     SelectorImage m_image;
     ForwardingTransferDisplay m_display;
     SelectorLink* m_link;
+    Journal m_journal;
 
     bool m_opened = false;
     int m_begin = 0;

@@ -2,6 +2,7 @@
 
 #include "LinkClock.h"
 #include "LinkPort.h"
+#include "LinkTrace.h"
 
 #include <QMetaObject>
 
@@ -30,11 +31,16 @@ SelectorLink::~SelectorLink()
 bool SelectorLink::openPort(const QString& deviceName)
 {
     closePort();
-    return m_port->open(deviceName);
+    const bool opened = m_port->open(deviceName);
+    LinkTrace::event((opened ? QStringLiteral("opened ") : QStringLiteral("cannot open ")) +
+                     deviceName);
+    return opened;
 }
 
 void SelectorLink::closePort()
 {
+    if (m_port->isOpen())
+        LinkTrace::event(QStringLiteral("closed"));
     m_port->close();
 }
 
@@ -55,11 +61,13 @@ void SelectorLink::flushInput()
 
 qsizetype SelectorLink::discardInput()
 {
-    const qsizetype dropped = m_waiting.size() + m_port->readAll().size();
+    const QByteArray dropped = m_waiting + m_port->readAll();
     m_port->clearInput();
     m_waiting.clear();
     m_receiveFlag = false;
-    return dropped;
+    if (!dropped.isEmpty())
+        LinkTrace::bytes("dropped", dropped);
+    return dropped.size();
 }
 
 QByteArray SelectorLink::readReply()
@@ -73,7 +81,9 @@ QByteArray SelectorLink::readReply()
 
 void SelectorLink::sendFrame(const LinkFrame& frame)
 {
-    m_port->write(frame.toByteArray());
+    const QByteArray bytes = frame.toByteArray();
+    LinkTrace::bytes("sent", bytes);
+    m_port->write(bytes);
 }
 
 void SelectorLink::startAttempt(const LinkFrame& request, AttemptCallback done)
@@ -127,11 +137,15 @@ void SelectorLink::abandonWait()
 void SelectorLink::prepareRepeat(Outcome failure, std::function<void()> then)
 {
     if (failure != Outcome::Replied) {
-        if (!m_receiveFlag)
+        LinkTrace::event(QStringLiteral("retry after no reply"));
+        if (!m_receiveFlag && !m_waiting.isEmpty()) {
+            LinkTrace::bytes("dropped", m_waiting);
             m_waiting.clear();
+        }
         then();
         return;
     }
+    LinkTrace::event(QStringLiteral("retry after a rejected reply"));
     m_resyncTimer->start(ResyncGapHundredths, [this, then = std::move(then)] {
         discardInput();
         then();
@@ -144,9 +158,10 @@ void SelectorLink::onAttemptDeadline()
         return;
     // The timer only wakes us up; the clock decides, by the same rule across midnight.
     const int elapsed = LinkClock::elapsedHundredths(m_t0, m_clock.now());
-    if (elapsed >= ReplyTimeoutHundredths)
+    if (elapsed >= ReplyTimeoutHundredths) {
+        LinkTrace::event(QStringLiteral("time-out"));
         complete(Outcome::TimedOut);
-    else
+    } else
         m_replyTimer->start(ReplyTimeoutHundredths - elapsed, [this] { onAttemptDeadline(); });
 }
 
@@ -166,6 +181,7 @@ void SelectorLink::onReadyRead()
 
 void SelectorLink::onPortFailed(const QString& reason)
 {
+    LinkTrace::event(QStringLiteral("port failed: ") + reason);
     m_waiting.clear();
     m_receiveFlag = false;
     if (m_pendingCallback)
@@ -177,8 +193,12 @@ void SelectorLink::complete(Outcome outcome)
 {
     m_replyTimer->stop();
     AttemptResult result{outcome, {}, m_t0};
-    if (outcome == Outcome::Replied)
+    if (outcome == Outcome::Replied) {
         result.reply = readReply();
+        LinkTrace::bytes("received", result.reply);
+    } else if (outcome == Outcome::Cancelled) {
+        LinkTrace::event(QStringLiteral("cancelled"));
+    }
     AttemptCallback callback;
     callback.swap(m_pendingCallback);
     callback(result);
@@ -205,6 +225,7 @@ void SelectorLink::pauseThen(float reference, std::function<void()> then)
 {
     const int remaining =
         SettlingPauseHundredths - LinkClock::elapsedHundredths(reference, m_clock.now());
+    LinkTrace::event(QStringLiteral("pause %1 ms").arg(qMax(0, remaining) * 10));
     if (remaining <= 0)
         QMetaObject::invokeMethod(this, std::move(then), Qt::QueuedConnection);
     else

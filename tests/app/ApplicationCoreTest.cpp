@@ -3,9 +3,11 @@
 #include "CoinDataFile.h"
 #include "FakeCoreRig.h"
 #include "FileBytes.h"
+#include "ParameterMap.h"
 #include "RecordingDisplay.h"
 #include "SelectorLink.h"
 
+#include <QDir>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -30,6 +32,11 @@ private slots:
         rig->core.startUp();
     }
     void cleanup() { rig.reset(); }
+
+    QStringList journalFiles() const
+    {
+        return QDir(rig->core.journal().folder()).entryList(QDir::Files, QDir::Name);
+    }
 
     void readsAndProgramsOneOperationAtATime()
     {
@@ -69,6 +76,31 @@ private slots:
         QCOMPARE(outcome, std::optional<bool>(false));
         QVERIFY(!rig->core.opened());
         QCOMPARE(display.status, QString("Read selector error"));
+        QVERIFY(journalFiles().isEmpty());
+    }
+
+    // The journal answers "what did this selector hold before" and "what did I put in".
+    void successfulReadsAndProgrammingsAreKeptInTheJournal()
+    {
+        QVERIFY(rig->core.mnuReadSelector_Click());
+        QVERIFY(rig->runLinkUntilIdle());
+        rig->core.image().setNumber(ParameterMap::money(1), 77);
+        QVERIFY(rig->core.mnuProgram_Click());
+        QVERIFY(rig->runLinkUntilIdle());
+        for (int request = 0; request < 10; ++request)
+            rig->selector.setFault(int(rig->selector.requests.size()) + request,
+                                   FakeSelector::Fault::Silent);
+        QVERIFY(rig->core.mnuProgram_Click());
+        QVERIFY(rig->runLinkUntilIdle());
+
+        const QStringList files = journalFiles();
+        QCOMPARE(files.size(), 2);
+        QVERIFY(files[0].endsWith("-read.cdt"));
+        QVERIFY(files[1].endsWith("-program.cdt"));
+        SelectorImage programmed;
+        QCOMPARE(CoinDataFile::load(rig->core.journal().folder() + '/' + files[1], programmed),
+                 CoinDataFile::LoadResult::Loaded);
+        QCOMPARE(programmed.cell(ParameterMap::money(1)), QString("77"));
     }
 
     void fileFailuresAreSaidInRedUntilAFileCommandSucceeds()

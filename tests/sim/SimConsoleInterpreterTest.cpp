@@ -66,7 +66,7 @@ private slots:
         ConsoleInterpreter interpreter(simulator);
         const QString help = QString::fromStdString(interpreter.execute("help").text);
         for (const char* name : {"good", "noreply", "checksum", "lead", "late", "noise", "hangup",
-                                 "ignore", "short", "address", "nofaults", "at ADDR", "after MS"})
+                                 "ignore", "short", "address", "corrupt", "nofaults", "at ADDR", "after MS"})
             QVERIFY2(help.contains(name), name);
     }
 

@@ -107,6 +107,7 @@ private slots:
         QTest::newRow("ignored") << Fault::IgnoreRequest << second;
         QTest::newRow("short") << Fault::ShortReply << first.left(3) + second;
         QTest::newRow("wrong address") << Fault::WrongAddress << readReply(2, 0x11) + second;
+        QTest::newRow("corrupt write, on a read") << Fault::CorruptWrite << first + second;
     }
     void aFaultSpoilsOnlyTheNextReply()
     {
@@ -137,6 +138,22 @@ private slots:
         QCOMPARE(line.receive(5), readReply(9, before));
         QCOMPARE(simulator.memoryAt(8), std::uint8_t{0x99}); // no reply, but carried out
         QCOMPARE(simulator.countReceived(0xE2), 2);          // both are on the record
+    }
+
+    void aCorruptWriteAnswersAsIfStored()
+    {
+        SelectorSimulator simulator({.paced = false});
+        RawTerminal line;
+        QVERIFY(startAndOpen(simulator, line));
+        simulator.queueFaultAt(8, Fault::CorruptWrite);
+        const QByteArray write = request(0xE2, 8, 0x55, 0x98);
+        QVERIFY(line.send(write + request(0xE2, 8, 0x55, 0x98)));
+        QCOMPARE(line.receive(10), write + write);
+        QCOMPARE(simulator.memoryAt(8), std::uint8_t{0x98}); // only the first write was spoilt
+        simulator.queueFault(Fault::CorruptWrite);
+        QVERIFY(line.send(write));
+        QCOMPARE(line.receive(5), write);
+        QCOMPARE(simulator.memoryAt(8), std::uint8_t{0x99});
     }
 
     void faultsCanAimAtOneAddressAndCarryTheirOwnDelay()

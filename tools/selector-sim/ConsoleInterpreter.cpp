@@ -24,7 +24,7 @@ constexpr int MaxFaultRepeat = 100000;
 constexpr int MaxCoinsPerDrop = 1000;
 constexpr int MaxFaultDelayMs = 10000;
 
-constexpr std::array<std::pair<std::string_view, Fault>, 10> FaultNames{{
+constexpr std::array<std::pair<std::string_view, Fault>, 11> FaultNames{{
     {"good", Fault::None},
     {"noreply", Fault::NoReply},
     {"checksum", Fault::WrongChecksum},
@@ -35,6 +35,7 @@ constexpr std::array<std::pair<std::string_view, Fault>, 10> FaultNames{{
     {"ignore", Fault::IgnoreRequest},
     {"short", Fault::ShortReply},
     {"address", Fault::WrongAddress},
+    {"corrupt", Fault::CorruptWrite},
 }};
 
 std::string faultNameList()
@@ -125,7 +126,8 @@ const std::vector<ConsoleInterpreter::Command>& ConsoleInterpreter::commands()
          "hangup    close the line\n"
          "ignore    request lost on the line: not carried out, no reply\n"
          "short     only the first three bytes of the reply\n"
-         "address   the address plus one, with a checksum that fits",
+         "address   the address plus one, with a checksum that fits\n"
+         "corrupt   a write stores its value with bit 0 flipped, answered as sent",
          1, 6, &ConsoleInterpreter::fault},
         {"nofaults", "", "forget every queued fault", 0, 0, &ConsoleInterpreter::noFaults},
         {"silent", "on|off", "stop or resume answering", 1, 1, &ConsoleInterpreter::silent},

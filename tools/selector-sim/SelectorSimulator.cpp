@@ -25,6 +25,8 @@ constexpr std::chrono::nanoseconds StaleFragment = 50ms;
 constexpr std::chrono::nanoseconds SleepWindow = 1ms;
 constexpr std::size_t ReadChunk = 256;
 constexpr std::size_t MaxReadPerWake = 4096;
+constexpr std::uint8_t ReadLead = 0xE1;
+constexpr std::uint8_t WriteLead = 0xE2;
 
 timespec toTimespec(std::chrono::nanoseconds duration)
 {
@@ -308,6 +310,8 @@ void SelectorSimulator::handleRequestLocked(const Frame& request, Clock::time_po
     if (m_requestListener)
         m_requestListener(request);
     const std::optional<Frame> reply = m_device.answer(request);
+    if (reply && fault && fault->fault == Fault::CorruptWrite && request[0] == WriteLead)
+        m_device.setMemoryAt(request[1], static_cast<std::uint8_t>(request[3] ^ 0x01));
     if (reply && !m_silent)
         scheduleReplyLocked(*reply, fault, now);
 }
@@ -315,8 +319,6 @@ void SelectorSimulator::handleRequestLocked(const Frame& request, Clock::time_po
 std::optional<SelectorSimulator::QueuedFault>
 SelectorSimulator::takeFaultLocked(const Frame& request)
 {
-    constexpr std::uint8_t ReadLead = 0xE1;
-    constexpr std::uint8_t WriteLead = 0xE2;
     std::deque<QueuedFault>* queue = &m_faults;
     auto entry = m_faults.begin();
     if (request[0] == ReadLead || request[0] == WriteLead) {
@@ -346,6 +348,7 @@ void SelectorSimulator::scheduleReplyLocked(Frame reply, const std::optional<Que
             start = now + *fault->delay;
         switch (fault->fault) {
         case Fault::None:
+        case Fault::CorruptWrite: // the reply is sound; the stored byte is not
             break;
         case Fault::NoReply:
         case Fault::IgnoreRequest: // not carried out either: handled before

@@ -29,7 +29,8 @@ class FrameAssembler;
 // IgnoreRequest neither carries the request out nor answers it, as if it had been lost on the
 // line (it is still listed among the received frames); ShortReply sends only the first
 // ShortReplyBytes of the reply; WrongAddress echoes the address plus one, with a checksum that
-// fits (a corrupt answer that passes the checksum).
+// fits (a corrupt answer that passes the checksum); CorruptWrite stores a write's value with
+// its lowest bit flipped yet answers as if it had stored it (a fault only a read-back finds).
 // None leaves the reply as it is: queued between faults, it spaces them apart.
 // A fault queued with a delay sends its reply (spoiled as it says) that long after the request.
 enum class Fault
@@ -43,7 +44,8 @@ enum class Fault
     HangUp,
     IgnoreRequest,
     ShortReply,
-    WrongAddress
+    WrongAddress,
+    CorruptWrite
 };
 
 struct SimulatorOptions

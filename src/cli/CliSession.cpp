@@ -1,0 +1,281 @@
+#include "CliSession.h"
+
+#include "ApplicationCore.h"
+#include "BlockSequence.h"
+#include "CliReport.h"
+#include "CoinDataFile.h"
+#include "SelectorLink.h"
+
+#include <QIODevice>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSettings>
+
+namespace {
+
+const QString StandardOutput = QStringLiteral("-");
+
+QString commandName(CliRequest::Command command)
+{
+    switch (command) {
+    case CliRequest::Command::Help:
+        break;
+    case CliRequest::Command::Read:
+        return QStringLiteral("read");
+    case CliRequest::Command::Program:
+        return QStringLiteral("program");
+    case CliRequest::Command::Diff:
+        return QStringLiteral("diff");
+    case CliRequest::Command::Show:
+        return QStringLiteral("show");
+    }
+    return QStringLiteral("help");
+}
+
+// The addresses the standard programming writes.
+QList<int> programmedAddresses()
+{
+    QList<int> addresses;
+    for (const BlockSequence::Block& block : BlockSequence::standardBlocks())
+        for (int address = block.begin; address <= block.total; ++address)
+            addresses.append(address);
+    return addresses;
+}
+
+} // namespace
+
+CliSession::CliSession(ApplicationCore& core, CliRequest request, QIODevice& out, QIODevice& err,
+                       bool showProgress, QObject* parent)
+    : QObject(parent), m_core(core), m_request(std::move(request)), m_out(out), m_err(err),
+      m_progress(err, showProgress)
+{
+    connect(&m_core.link(), &SelectorLink::portFailed, this, [this](const QString& reason) {
+        say(QStringLiteral("port %1 closed: %2").arg(m_device, reason));
+    });
+}
+
+void CliSession::start()
+{
+    m_core.setTransferDisplay(&m_progress);
+    switch (m_request.command) {
+    case CliRequest::Command::Help:
+        writeOut(CommandLine::helpText().toUtf8());
+        finish(ExitCode::Success);
+        break;
+    case CliRequest::Command::Read:
+        read();
+        break;
+    case CliRequest::Command::Program:
+        program();
+        break;
+    case CliRequest::Command::Diff:
+        diff();
+        break;
+    case CliRequest::Command::Show:
+        show();
+        break;
+    }
+}
+
+void CliSession::read()
+{
+    if (!openPort())
+        return;
+    readSelector([this] {
+        const SelectorImage& image = m_core.image();
+        const QString& output = m_request.output;
+        if (output == StandardOutput) {
+            writeOut(CoinDataFile::serialize(image));
+            finish(ExitCode::Success);
+            return;
+        }
+        if (!output.isEmpty()) {
+            QString error;
+            if (!CoinDataFile::save(output, image, &error)) {
+                fail(ExitCode::Usage,
+                     QStringLiteral("Can not save file %1: %2").arg(output, error));
+                return;
+            }
+        }
+        if (m_request.json) {
+            succeed({{QStringLiteral("port"), m_device},
+                     {QStringLiteral("file"), output},
+                     {QStringLiteral("parameters"), CliReport::parameterJson(image)}});
+            return;
+        }
+        if (output.isEmpty())
+            writeOut(CliReport::parameterTable(image).toUtf8());
+        else
+            say(QStringLiteral("Read the selector on %1 into %2").arg(m_device, output));
+        finish(ExitCode::Success);
+    });
+}
+
+void CliSession::program()
+{
+    const QString& file = m_request.files.constFirst();
+    if (!loadFile(file, m_core.image(), true) || !openPort())
+        return;
+    m_core.mnuProgram_Click([this, file](bool succeeded) {
+        m_progress.finishLine();
+        if (!succeeded) {
+            failTransfer(BlockSequence::failureText());
+            return;
+        }
+        if (m_request.verify) {
+            verify(m_core.image());
+            return;
+        }
+        say(QStringLiteral("Programmed %1 into the selector on %2").arg(file, m_device));
+        succeed({{QStringLiteral("port"), m_device}, {QStringLiteral("verified"), false}});
+    });
+}
+
+void CliSession::verify(const SelectorImage& programmed)
+{
+    readSelector([this, programmed] {
+        report(programmed, m_core.image(), programmedAddresses(),
+               QStringLiteral("The selector holds other bytes than were programmed "
+                              "(programmed -> read):"));
+    });
+}
+
+void CliSession::diff()
+{
+    SelectorImage first;
+    if (!loadFile(m_request.files.constFirst(), first, false))
+        return;
+    if (m_request.files.size() == 2) {
+        SelectorImage second;
+        if (loadFile(m_request.files.constLast(), second, false))
+            report(first, second, CliReport::selectorAddresses(), QString());
+        return;
+    }
+    if (!openPort())
+        return;
+    readSelector([this, first] {
+        report(first, m_core.image(), CliReport::selectorAddresses(), QString());
+    });
+}
+
+void CliSession::show()
+{
+    SelectorImage image;
+    if (!loadFile(m_request.files.constFirst(), image, false))
+        return;
+    if (m_request.json) {
+        succeed({{QStringLiteral("file"), m_request.files.constFirst()},
+                 {QStringLiteral("parameters"), CliReport::parameterJson(image)}});
+        return;
+    }
+    writeOut(CliReport::parameterTable(image).toUtf8());
+    finish(ExitCode::Success);
+}
+
+void CliSession::report(const SelectorImage& first, const SelectorImage& second,
+                        const QList<int>& addresses, const QString& heading)
+{
+    const QList<ByteDifference> found = CliReport::differences(first, second, addresses);
+    if (m_request.json) {
+        QJsonArray differences;
+        for (const ByteDifference& difference : found)
+            differences.append(CliReport::differenceJson(difference));
+        printJson({{QStringLiteral("command"), commandName(m_request.command)},
+                   {QStringLiteral("ok"), found.isEmpty()},
+                   {QStringLiteral("port"), m_device},
+                   {QStringLiteral("differences"), differences}});
+    } else {
+        if (!found.isEmpty() && !heading.isEmpty())
+            say(heading);
+        for (const ByteDifference& difference : found)
+            writeOut((CliReport::differenceLine(difference) + QLatin1Char('\n')).toUtf8());
+    }
+    finish(found.isEmpty() ? ExitCode::Success : ExitCode::Difference);
+}
+
+bool CliSession::openPort()
+{
+    m_device = CommandLine::portDevice(m_request.port, QSettings());
+    if (m_core.link().openPort(m_device))
+        return true;
+    fail(ExitCode::PortUnavailable, QStringLiteral("Can not open port %1").arg(m_device));
+    return false;
+}
+
+bool CliSession::loadFile(const QString& path, SelectorImage& image, bool completeOnly)
+{
+    const CoinDataFile::LoadResult result =
+        completeOnly ? CoinDataFile::loadComplete(path, image) : CoinDataFile::load(path, image);
+    if (result == CoinDataFile::LoadResult::Loaded)
+        return true;
+    fail(ExitCode::Usage, result == CoinDataFile::LoadResult::Unreadable
+                              ? QStringLiteral("Can not read file %1").arg(path)
+                              : QStringLiteral("Not a coin data file: %1").arg(path));
+    return false;
+}
+
+void CliSession::readSelector(std::function<void()> then)
+{
+    m_core.mnuReadSelector_Click([this, then = std::move(then)](bool succeeded) {
+        m_progress.finishLine();
+        if (succeeded)
+            then();
+        else
+            failTransfer(QStringLiteral("Read selector error"));
+    });
+}
+
+void CliSession::failTransfer(const QString& fallback)
+{
+    // The transfer's own red text says what went wrong, as the status window would.
+    fail(ExitCode::NoAnswer,
+         m_progress.lastColour() == StatusColour::Red ? m_progress.lastStatus() : fallback);
+}
+
+void CliSession::writeOut(const QByteArray& bytes)
+{
+    m_out.write(bytes);
+}
+
+void CliSession::say(const QString& text)
+{
+    m_progress.finishLine();
+    m_err.write((text + QLatin1Char('\n')).toUtf8());
+}
+
+void CliSession::printJson(const QJsonObject& object)
+{
+    writeOut(QJsonDocument(object).toJson(QJsonDocument::Indented));
+}
+
+void CliSession::succeed(const QJsonObject& json)
+{
+    if (m_request.json) {
+        QJsonObject object = json;
+        object.insert(QStringLiteral("command"), commandName(m_request.command));
+        object.insert(QStringLiteral("ok"), true);
+        printJson(object);
+    }
+    finish(ExitCode::Success);
+}
+
+void CliSession::fail(ExitCode code, const QString& text)
+{
+    say(QStringLiteral("tarnvello-cli: %1").arg(text));
+    if (m_request.json)
+        printJson({{QStringLiteral("command"), commandName(m_request.command)},
+                   {QStringLiteral("ok"), false},
+                   {QStringLiteral("exitCode"), static_cast<int>(code)},
+                   {QStringLiteral("error"), text}});
+    finish(code);
+}
+
+void CliSession::finish(ExitCode code)
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    m_core.setTransferDisplay(nullptr);
+    emit finished(static_cast<int>(code));
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "CommandLine.h"
+#include "SelectorImage.h"
+#include "TerminalProgress.h"
+
+#include <QJsonObject>
+#include <QObject>
+
+#include <functional>
+
+class ApplicationCore;
+class QIODevice;
+
+// One run of the command-line program: the request carried out on the application core, with
+// the same transfers, checks, retries and pauses as the windows. Ends with finished(), once.
+class CliSession : public QObject
+{
+    Q_OBJECT
+public:
+    // out takes results (a coin data file, a listing, JSON); err takes progress, failures and
+    // notes. Progress is drawn only when showProgress is set (err is a terminal).
+    CliSession(ApplicationCore& core, CliRequest request, QIODevice& out, QIODevice& err,
+               bool showProgress, QObject* parent = nullptr);
+
+    void start();
+
+signals:
+    void finished(int exitCode);
+
+private:
+    void read();
+    void program();
+    void verify(const SelectorImage& programmed);
+    void diff();
+    void show();
+    void report(const SelectorImage& first, const SelectorImage& second,
+                const QList<int>& addresses, const QString& heading);
+
+    bool openPort();
+    bool loadFile(const QString& path, SelectorImage& image, bool completeOnly);
+    // Reads the whole selector into the core's image, then runs then; fails the session when
+    // the selector does not answer.
+    void readSelector(std::function<void()> then);
+    void failTransfer(const QString& fallback);
+
+    void writeOut(const QByteArray& bytes);
+    void say(const QString& text);
+    void printJson(const QJsonObject& object);
+    void succeed(const QJsonObject& json = {});
+    void fail(ExitCode code, const QString& text);
+    void finish(ExitCode code);
+
+    ApplicationCore& m_core;
+    const CliRequest m_request;
+    QIODevice& m_out;
+    QIODevice& m_err;
+    TerminalProgress m_progress;
+    QString m_device;
+    bool m_finished = false;
+};

@@ -1,0 +1,155 @@
+#include "CommandLine.h"
+
+#include "PortMap.h"
+
+#include <QCommandLineParser>
+#include <QRegularExpression>
+#include <QSettings>
+
+namespace {
+
+struct CommandShape
+{
+    const char* name;
+    CliRequest::Command command;
+    int minFiles;
+    int maxFiles;
+};
+
+constexpr CommandShape Commands[] = {
+    {"read", CliRequest::Command::Read, 0, 0},
+    {"program", CliRequest::Command::Program, 1, 1},
+    {"diff", CliRequest::Command::Diff, 1, 2},
+    {"show", CliRequest::Command::Show, 1, 1},
+};
+
+// What a command takes beyond its files; the empty text when the request is sound.
+QString misuse(const CliRequest& request)
+{
+    using Command = CliRequest::Command;
+    const bool hasPort = !request.port.isEmpty();
+    switch (request.command) {
+    case Command::Help:
+        break;
+    case Command::Read:
+        if (!hasPort)
+            return QStringLiteral("read needs --port");
+        if (request.json && request.output == QLatin1String("-"))
+            return QStringLiteral("--json and -o - both want standard output");
+        break;
+    case Command::Program:
+        if (!hasPort)
+            return QStringLiteral("program needs --port");
+        break;
+    case Command::Diff:
+        if (request.files.size() + (hasPort ? 1 : 0) != 2)
+            return QStringLiteral("diff compares two files, or one file and --port");
+        break;
+    case Command::Show:
+        if (hasPort)
+            return QStringLiteral("show takes no --port");
+        break;
+    }
+    if (request.command != Command::Read && !request.output.isEmpty())
+        return QStringLiteral("only read takes -o");
+    if (request.command != Command::Program && request.verify)
+        return QStringLiteral("only program takes --verify");
+    return QString();
+}
+
+} // namespace
+
+namespace CommandLine {
+
+std::variant<CliRequest, QString> parse(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
+    const QCommandLineOption port(QStringLiteral("port"), QString(), QStringLiteral("P"));
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(),
+                                    QStringLiteral("FILE"));
+    const QCommandLineOption verify(QStringLiteral("verify"), QString());
+    const QCommandLineOption json(QStringLiteral("json"), QString());
+    const QCommandLineOption trace(QStringLiteral("trace"), QString());
+    parser.addOptions({help, port, output, verify, json, trace});
+    if (!parser.parse(QStringList{QStringLiteral("tarnvello-cli")} + arguments))
+        return parser.errorText();
+
+    CliRequest request;
+    if (parser.isSet(help))
+        return request;
+    QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty())
+        return QStringLiteral("no command given");
+    const QString name = positional.takeFirst();
+    const CommandShape* shape = nullptr;
+    for (const CommandShape& candidate : Commands)
+        if (name == QLatin1String(candidate.name))
+            shape = &candidate;
+    if (!shape)
+        return QStringLiteral("unknown command: %1").arg(name);
+    if (positional.size() < shape->minFiles || positional.size() > shape->maxFiles)
+        return QStringLiteral("%1 takes %2 file%3")
+            .arg(name)
+            .arg(shape->minFiles == shape->maxFiles
+                     ? QString::number(shape->minFiles)
+                     : QStringLiteral("%1 or %2").arg(shape->minFiles).arg(shape->maxFiles))
+            .arg(shape->maxFiles == 1 ? QString() : QStringLiteral("s"));
+
+    request.command = shape->command;
+    request.files = positional;
+    request.port = parser.value(port);
+    request.output = parser.value(output);
+    request.verify = parser.isSet(verify);
+    request.json = parser.isSet(json);
+    request.trace = parser.isSet(trace);
+    const QString problem = misuse(request);
+    if (!problem.isEmpty())
+        return problem;
+    return request;
+}
+
+QString helpText()
+{
+    return QStringLiteral(
+        "Usage: tarnvello-cli COMMAND [options]\n"
+        "\n"
+        "Commands:\n"
+        "  read --port P [-o FILE]        read the selector's whole memory; -o writes it as a\n"
+        "                                 coin data file (-o - to standard output), otherwise\n"
+        "                                 its parameters are listed\n"
+        "  program FILE --port P [--verify]\n"
+        "                                 program the coin data file with the standard blocks;\n"
+        "                                 --verify reads the selector back and compares every\n"
+        "                                 address that was written\n"
+        "  diff A B | diff A --port P     list the parameters in which two coin data files (or\n"
+        "                                 a file and the selector) differ\n"
+        "  show FILE                      list the parameters of a coin data file\n"
+        "\n"
+        "Options:\n"
+        "  --port P       a device path (/dev/ttyUSB0), or Com1..Com9 as mapped in the\n"
+        "                 program's settings ([Ports] section)\n"
+        "  --json         results as JSON on standard output\n"
+        "  --trace        every frame, time-out, retry and pause on standard error\n"
+        "  -h, --help     this text\n"
+        "\n"
+        "Progress goes to standard error when it is a terminal. Every successful read and\n"
+        "programming is also kept in the journal folder of the program's data folder.\n"
+        "\n"
+        "Exit codes:\n"
+        "  0  success, or no difference\n"
+        "  1  a difference, or --verify found bytes the selector does not hold\n"
+        "  2  bad usage, or a file that cannot be read or written\n"
+        "  3  the selector did not answer (read or programming failed)\n"
+        "  4  the port cannot be opened\n");
+}
+
+QString portDevice(const QString& port, const QSettings& settings)
+{
+    static const QRegularExpression comName(QStringLiteral("^com([1-9])$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = comName.match(port);
+    return match.hasMatch() ? PortMap::device(settings, match.captured(1).toInt()) : port;
+}
+
+} // namespace CommandLine

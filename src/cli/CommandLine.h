@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <variant>
+
+class QSettings;
+
+// What the command-line program ends with; scripts on a production bench act on it.
+enum class ExitCode : int
+{
+    Success = 0,
+    Difference = 1,      // diff found a difference, or --verify found bytes not held
+    Usage = 2,           // bad usage, or a file that cannot be read or written
+    NoAnswer = 3,        // the selector did not answer as it must; nothing was shown as success
+    PortUnavailable = 4, // the port cannot be opened
+};
+
+struct CliRequest
+{
+    enum class Command
+    {
+        Help,
+        Read,
+        Program,
+        Diff,
+        Show
+    };
+
+    Command command = Command::Help;
+    QStringList files;
+    QString port;   // as given: a device path or Com1..Com9
+    QString output; // read's -o; "-" is standard output
+    bool verify = false;
+    bool json = false;
+    bool trace = false;
+};
+
+namespace CommandLine {
+
+// The request the arguments (program name excluded) ask for, or the usage error to show.
+std::variant<CliRequest, QString> parse(const QStringList& arguments);
+
+QString helpText();
+
+// Com1..Com9 (any case) stand for the devices the program's port map gives them; anything else
+// is taken as a device path.
+QString portDevice(const QString& port, const QSettings& settings);
+
+} // namespace CommandLine

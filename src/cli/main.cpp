@@ -1,0 +1,46 @@
+#include "ApplicationCore.h"
+#include "CliSession.h"
+#include "CommandLine.h"
+#include "LinkTrace.h"
+#include "SerialLinkPort.h"
+#include "SystemLinkClock.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTimer>
+
+#include <cstdio>
+#include <unistd.h>
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication application(argc, argv);
+    // The same settings (port map) and data folder (journal) as the window program.
+    QCoreApplication::setOrganizationName(QStringLiteral("tarnvello"));
+    QCoreApplication::setApplicationName(QStringLiteral("tarnvello"));
+
+    QFile out;
+    QFile err;
+    if (!out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+        !err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return static_cast<int>(ExitCode::Usage);
+
+    const auto parsed = CommandLine::parse(QCoreApplication::arguments().mid(1));
+    if (const QString* problem = std::get_if<QString>(&parsed)) {
+        err.write(QStringLiteral("tarnvello-cli: %1\nTry 'tarnvello-cli --help'.\n")
+                      .arg(*problem)
+                      .toUtf8());
+        return static_cast<int>(ExitCode::Usage);
+    }
+    const CliRequest& request = std::get<CliRequest>(parsed);
+    if (request.trace)
+        LinkTrace::enable();
+
+    SystemLinkClock clock;
+    ApplicationCore core(std::make_unique<SerialLinkPort>(), clock);
+    CliSession session(core, request, out, err, isatty(fileno(stderr)) == 1);
+    QObject::connect(&session, &CliSession::finished, &application,
+                     [](int exitCode) { QCoreApplication::exit(exitCode); });
+    QTimer::singleShot(0, &session, &CliSession::start);
+    return QCoreApplication::exec();
+}
