@@ -291,23 +291,13 @@ class FaultMatrixTest : public QObject
             return core().program_to_selector(done);
         case Operation::StandardProgramming:
             return core().mnuProgram_Click(done);
-        case Operation::Teaching: {
-            auto* teaching = new SamplingRun(TaughtChannel, false, core().link(), image());
-            run.reset(teaching);
-            connectSession(teaching, TaughtCoin, SamplingRun::SampleCount);
-            connect(teaching, &SamplingRun::finished, this,
-                    [done](auto outcome) { done(outcome == SamplingRun::Outcome::Sampled); });
-            return teaching->start();
-        }
-        case Operation::Calibration: {
+        case Operation::Teaching:
+            return startSession(new SamplingRun(TaughtChannel, false, core().link(), image()),
+                                TaughtCoin, SamplingRun::Outcome::Sampled, done);
+        case Operation::Calibration:
             core().setToken(2);
-            auto* calibration = new CalibrationRun(core());
-            run.reset(calibration);
-            connectSession(calibration, ReferenceCoin, CalibrationRun::SampleCount);
-            connect(calibration, &CalibrationRun::finished, this,
-                    [done](auto outcome) { done(outcome == CalibrationRun::Outcome::Programmed); });
-            return calibration->start();
-        }
+            return startSession(new CalibrationRun(core()), ReferenceCoin,
+                                CalibrationRun::Outcome::Programmed, done);
         case Operation::CoinData: {
             auto* programming = new CoinDataProgramming(core());
             run.reset(programming);
@@ -347,16 +337,21 @@ class FaultMatrixTest : public QObject
     }
 
     // The technician drops the coins once the selector has answered the start.
-    template <typename Run> void connectSession(Run* session, const CoinDrop& coin, int count)
+    template <typename Run>
+    bool startSession(Run* session, const CoinDrop& coin, typename Run::Outcome success,
+                      const std::function<void(bool)>& done)
     {
+        run.reset(session);
         connect(
             session, &Run::statusChanged, this,
             [this](const QString& text, StatusColour colour) { display.setStatus(text, colour); });
-        connect(session, &Run::progressChanged, this,
-                [this, coin, count](int accepted, int awaited) {
-                    if (accepted == 0 && awaited == 1)
-                        dropCoins(coin, count);
-                });
+        connect(session, &Run::progressChanged, this, [this, coin](int accepted, int awaited) {
+            if (accepted == 0 && awaited == 1)
+                dropCoins(coin, Run::SampleCount);
+        });
+        connect(session, &Run::finished, this,
+                [done, success](auto outcome) { done(outcome == success); });
+        return session->start();
     }
 
     // The window's buttons report nothing: the operation has ended when the link is free, and
