@@ -1,10 +1,7 @@
-#include "ApplicationCore.h"
+#include "AppTestEnvironment.h"
 #include "CalibrationRun.h"
 #include "CoinFeeder.h"
-#include "SelectorLink.h"
-#include "SelectorSimulator.h"
-#include "SerialLinkPort.h"
-#include "SystemLinkClock.h"
+#include "PtyCoreRig.h"
 
 #include <QTest>
 
@@ -22,14 +19,13 @@ class CalibrationOverPtyTest : public QObject
 {
     Q_OBJECT
 
-    SystemLinkClock clock;
-    std::unique_ptr<selectorsim::SelectorSimulator> simulator;
+    AppTestEnvironment environment;
+    std::unique_ptr<PtyCoreRig> rig;
     std::unique_ptr<selectorsim::CoinFeeder> coins;
-    std::unique_ptr<ApplicationCore> core;
 
     std::optional<CalibrationRun::Outcome> calibrate()
     {
-        CalibrationRun run(*core);
+        CalibrationRun run(rig->core);
         std::optional<CalibrationRun::Outcome> outcome;
         connect(&run, &CalibrationRun::finished, this, [&](auto o) { outcome = o; });
         if (!run.start())
@@ -38,24 +34,22 @@ class CalibrationOverPtyTest : public QObject
             qWarning("the run did not finish");
         return outcome;
     }
-    int memoryAt(int address) const { return simulator->memoryAt(address); }
+    int memoryAt(int address) const { return rig->simulator.memoryAt(address); }
 
 private slots:
     void init()
     {
-        simulator = std::make_unique<selectorsim::SelectorSimulator>();
-        QVERIFY2(simulator->start(), simulator->errorString().c_str());
+        environment.reset();
+        rig = std::make_unique<PtyCoreRig>();
+        QVERIFY2(rig->connect(), rig->simulator.errorString().c_str());
         // Coins a tenth of a second apart: each report is read before the next one comes.
-        coins = std::make_unique<selectorsim::CoinFeeder>(*simulator, 100ms);
-        core = std::make_unique<ApplicationCore>(std::make_unique<SerialLinkPort>(), clock);
-        QVERIFY(core->link().openPort(QString::fromStdString(simulator->devicePath())));
-        core->setToken(2);
+        coins = std::make_unique<selectorsim::CoinFeeder>(rig->simulator, 100ms);
+        rig->core.setToken(2);
     }
     void cleanup()
     {
-        core.reset();
         coins.reset();
-        simulator.reset();
+        rig.reset();
     }
 
     void fortyReportsEndAsTheRecordInTheSelector()
@@ -78,9 +72,9 @@ private slots:
         QCOMPARE(memoryAt(126), 0x6B);
         QCOMPARE(memoryAt(127), 71);
         QCOMPARE(memoryAt(120), 4); // the other record is untouched
-        QCOMPARE(simulator->countReceived(0x83), 1);
-        QCOMPARE(simulator->countReceived(0x84), 1);
-        QCOMPARE(simulator->countReceived(0xE2), 4);
+        QCOMPARE(rig->simulator.countReceived(0x83), 1);
+        QCOMPARE(rig->simulator.countReceived(0x84), 1);
+        QCOMPARE(rig->simulator.countReceived(0xE2), 4);
         QVERIFY(!coins->isMeasuring());
     }
 

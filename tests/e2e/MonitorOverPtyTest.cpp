@@ -1,13 +1,9 @@
 #include "AppTestEnvironment.h"
-#include "ApplicationCore.h"
 #include "ConsoleInterpreter.h"
 #include "DisplayWindow.h"
 #include "LinkCommands.h"
 #include "MemoryWindow.h"
-#include "SelectorLink.h"
-#include "SelectorSimulator.h"
-#include "SerialLinkPort.h"
-#include "SystemLinkClock.h"
+#include "PtyCoreRig.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -15,7 +11,6 @@
 #include <QTest>
 
 using selectorsim::ConsoleInterpreter;
-using selectorsim::SelectorSimulator;
 
 namespace {
 constexpr int Patience = 20000; // ms; generous, the machine may be busy
@@ -26,10 +21,8 @@ class MonitorOverPtyTest : public QObject
     Q_OBJECT
 
     AppTestEnvironment environment;
-    SystemLinkClock clock;
-    std::unique_ptr<SelectorSimulator> simulator;
+    std::unique_ptr<PtyCoreRig> rig;
     std::unique_ptr<ConsoleInterpreter> console;
-    std::unique_ptr<ApplicationCore> core;
 
     static QString text(QWidget& window, const QString& name)
     {
@@ -44,30 +37,27 @@ private slots:
     void init()
     {
         environment.reset();
-        simulator = std::make_unique<SelectorSimulator>();
-        QVERIFY2(simulator->start(), simulator->errorString().c_str());
-        console = std::make_unique<ConsoleInterpreter>(*simulator);
-        core = std::make_unique<ApplicationCore>(std::make_unique<SerialLinkPort>(), clock);
-        QVERIFY(core->link().openPort(QString::fromStdString(simulator->devicePath())));
+        rig = std::make_unique<PtyCoreRig>();
+        QVERIFY2(rig->connect(), rig->simulator.errorString().c_str());
+        console = std::make_unique<ConsoleInterpreter>(rig->simulator);
     }
     void cleanup()
     {
-        core.reset();
         console.reset();
-        simulator.reset();
+        rig.reset();
     }
 
     void eventsFromTheSelectorAreShown()
     {
         {
-            DisplayWindow display(*core);
+            DisplayWindow display(rig->core);
             display.show();
             QCOMPARE(console->execute("event 94 2C 01 05").status, ConsoleInterpreter::Status::Ok);
             QTRY_COMPARE_WITH_TIMEOUT(status(display), QString(" money= 300  channel= 5"),
                                       Patience);
             QCOMPARE(text(display, "Text1_0"), QString("300"));
         }
-        MemoryWindow memory(*core);
+        MemoryWindow memory(rig->core);
         memory.show();
         QCOMPARE(console->execute("event AA 0C C8 03").status, ConsoleInterpreter::Status::Ok);
         QTRY_VERIFY_WITH_TIMEOUT(status(memory).startsWith("cntAH=12($C)"), Patience);
@@ -76,7 +66,7 @@ private slots:
 
     void theMemoryWindowQueriesAndPrograms()
     {
-        MemoryWindow memory(*core);
+        MemoryWindow memory(rig->core);
         memory.show();
         memory.findChild<QPushButton*>("Command4")->click();
         const QStringList id{"9A", "53", "49", "4D", "83"};
@@ -87,11 +77,11 @@ private slots:
 
         memory.findChild<QLineEdit*>("m_10")->setText("77");
         memory.findChild<QPushButton*>("Command1")->click();
-        QTRY_COMPARE_WITH_TIMEOUT(simulator->countReceived(LinkCommands::EndOfBlockLead), 1,
+        QTRY_COMPARE_WITH_TIMEOUT(rig->simulator.countReceived(LinkCommands::EndOfBlockLead), 1,
                                   Patience);
-        QTRY_VERIFY_WITH_TIMEOUT(!core->link().isBusy(), Patience);
-        QCOMPARE(simulator->countReceived(LinkCommands::WriteLead), 189);
-        QCOMPARE(simulator->memoryAt(10), std::uint8_t{77});
+        QTRY_VERIFY_WITH_TIMEOUT(!rig->core.link().isBusy(), Patience);
+        QCOMPARE(rig->simulator.countReceived(LinkCommands::WriteLead), 189);
+        QCOMPARE(rig->simulator.memoryAt(10), std::uint8_t{77});
     }
 };
 
