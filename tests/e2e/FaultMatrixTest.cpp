@@ -535,13 +535,15 @@ private slots:
         QTest::addColumn<int>("rowIndex");
         QTest::addColumn<int>("columnIndex");
         for (int r = 0; r < int(std::size(Matrix)); ++r) {
-            const QString letters = outcomeLetters(Matrix[r]);
+            const Row& row = Matrix[r];
+            const QString letters = outcomeLetters(row);
             QCOMPARE(letters.size(), Columns.size());
+            QByteArray fault(row.fault);
+            if (row.times > 0)
+                fault += " x" + QByteArray::number(row.times);
             for (int c = 0; c < Columns.size(); ++c)
                 if (letters.at(c) != QLatin1Char('.'))
-                    QTest::addRow("%s x%d, %s", Matrix[r].fault, Matrix[r].times,
-                                  Columns.at(c).name)
-                        << r << c;
+                    QTest::addRow("%s, %s", fault.constData(), Columns.at(c).name) << r << c;
         }
     }
     void everyOperationMeetsEveryFault()
