@@ -34,8 +34,6 @@ private slots:
             << Kind::DeviceLink << QByteArray() << Result::Unreadable << Result::Unreadable;
         QTest::newRow("sparse 5 GiB")
             << Kind::Sparse << QByteArray() << Result::NotCoinData << Result::NotCoinData;
-        QTest::newRow("1 MiB of numbers") << Kind::Bytes << QByteArray("1\r\n").repeated(350000)
-                                          << Result::NotCoinData << Result::NotCoinData;
         QTest::newRow("CR alone ends lines")
             << Kind::Bytes << QByteArray(complete).replace("\r\n", "\r") << Result::Loaded
             << Result::Loaded;
