@@ -298,6 +298,7 @@ private slots:
         QVERIFY(!statusWindow()->comExit()->isEnabled());
         QVERIFY(runLinkUntil([&] { return !core->link().isBusy(); }));
         QPointer<StatusWindow> failed = statusWindow();
+        QVERIFY(failed); // a read that succeeded would have closed it
         QVERIFY(failed->isVisible());
         QVERIFY(failed->comExit()->isEnabled());
         QCOMPARE(failed->labelStats()->text(), QString("Read selector error"));
@@ -319,6 +320,7 @@ private slots:
             selector->setFault(sent + request, FakeSelector::Fault::Silent);
         QVERIFY(core->mnuReadSelector_Click());
         QVERIFY(runLinkUntil([&] { return !core->link().isBusy(); }));
+        QVERIFY(statusWindow());
         QTest::mouseClick(statusWindow()->comExit(), Qt::LeftButton);
         QTRY_VERIFY(!statusWindow());
         core->setBegin(0);
@@ -428,10 +430,12 @@ private slots:
         QCOMPARE(selector->requests.first(), LinkCommands::partialReadRequest(0).toByteArray());
         if (measurement < 0) {
             QVERIFY(!window->editor());
+            QVERIFY(statusWindow());
             QCOMPARE(statusWindow()->labelStats()->text(), QString("Program to selector error"));
             return;
         }
         QCOMPARE(selector->requests.size(), 128);
+        QVERIFY(window->editor());
         QCOMPARE(window->editor()->windowTitle(), QString("Setting"));
         QCOMPARE(core->image().cell(84), QString("128")); // the defaults follow the read
         QCOMPARE(window->samplingWindow() != nullptr, warned);
