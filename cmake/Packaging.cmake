@@ -11,8 +11,8 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tarnvello)
 set(CPACK_PACKAGE_CONTACT "${TARNVELLO_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "coin selector programmer for the service bench")
-# The summary is the description's first line; the rest is the long description.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\n"
+# The long description, below the summary.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
   "Reads the parameter memory of an electronic coin selector over a serial port, lets a\n"
   "technician edit, teach and calibrate it, keeps configurations in coin data files (.cdt)\n"
   "and programs the selector again. Contains tarnvello (the desktop program),\n"
