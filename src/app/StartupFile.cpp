@@ -4,6 +4,7 @@
 #include "CoinDataFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace StartupFile {
 
@@ -31,8 +32,9 @@ QByteArray flag(bool value)
 
 void read(const QString& path, StartupSettings& settings)
 {
+    // Devices and pipes are refused before opening: reading one could block start-up for good.
     QFile file(path);
-    if (file.size() > MaxFileSize || !file.open(QIODevice::ReadOnly))
+    if (!QFileInfo(path).isFile() || file.size() > MaxFileSize || !file.open(QIODevice::ReadOnly))
         return;
     const QStringList fields = CoinDataFile::parseFields(file.read(MaxFileSize), LineCount,
                                                          CoinDataFile::QuoteRule::DoubledQuote);

@@ -3,11 +3,13 @@
 #include <QByteArray>
 #include <QString>
 
-// Replacing a file as a whole: readers see the old file or the new one, never a part.
+// Replacing a file as a whole: readers see the old file or the new one, never a part, even when
+// the writing process is killed. A link is followed to the file it names.
 namespace AtomicFile {
 
 // False, with the reason in errorText, when the file could not be written; the previous file
-// is then left as it was.
+// is then left as it was. Temporary files left beside it by saves that were cut off are
+// removed on the way; devices, pipes and folders are refused, never replaced.
 bool write(const QString& path, const QByteArray& bytes, QString* errorText = nullptr);
 
 } // namespace AtomicFile

@@ -144,8 +144,15 @@ void ImageTransfer::sendCurrent(bool newAddress)
 
 bool ImageTransfer::acceptReply(const QByteArray& reply)
 {
-    if (!isRead())
-        return LinkCommands::isValidWriteReply(reply);
+    if (!isRead()) {
+        if (!LinkCommands::isValidWriteReply(reply))
+            return false;
+        // Taken whatever address it names; but one that names another address means some
+        // frame went astray, so the block is read back.
+        if (!LinkCommands::echoesAddress(reply, m_address))
+            m_needsReadBack = true;
+        return true;
+    }
     if (!LinkCommands::isValidReadReply(reply, m_address))
         return false;
     m_image.setNumber(m_address, static_cast<quint8>(reply.at(3)));

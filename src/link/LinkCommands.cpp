@@ -68,13 +68,19 @@ LinkFrame cprQuery()
 
 bool isValidReadReply(const QByteArray& reply, int address)
 {
-    const auto frame = LinkFrame::fromBytes(reply);
-    return hasLeadAndChecksum(frame, ReadLead) && frame->at(1) == addressByte(address);
+    return hasLeadAndChecksum(LinkFrame::fromBytes(reply), ReadLead) &&
+           echoesAddress(reply, address);
 }
 
 bool isValidWriteReply(const QByteArray& reply)
 {
     return hasLeadAndChecksum(LinkFrame::fromBytes(reply), WriteLead);
+}
+
+bool echoesAddress(const QByteArray& reply, int address)
+{
+    return reply.size() >= LinkFrame::Size &&
+           static_cast<quint8>(reply.at(1)) == addressByte(address);
 }
 
 bool isValidStartReply(const QByteArray& reply, quint8 lead)

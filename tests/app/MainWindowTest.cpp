@@ -203,22 +203,40 @@ private slots:
         QCOMPARE(core->currentPortNumber(), 1);
     }
 
+    void aPortThatWillNotOpenFallsBackToComOne_data()
+    {
+        QTest::addColumn<int>("portNumber");
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("Com2") << 2 << "mnuCom2"
+                              << "warning:something wrong to open com2";
+        QTest::newRow("Com3") << 3 << "mnuCom3"
+                              << "warning:something wrong to open com3";
+        QTest::newRow("Com4") << 4 << "MnuCom4"
+                              << "warning:something wrong to open com4";
+        QTest::newRow("Com9") << 9 << "MnuCom9"
+                              << "warning:something wrong to open COM9";
+    }
     void aPortThatWillNotOpenFallsBackToComOne()
     {
+        QFETCH(int, portNumber);
+        QFETCH(QString, item);
+        QFETCH(QString, warning);
         window->startUp();
-        port->refusedDevices << PortMap::defaultDevice(3);
-        find<QAction>("mnuCom3")->trigger();
-        QCOMPARE(status()->text(), QString("warning:something wrong to open com3"));
+        port->refusedDevices << PortMap::defaultDevice(portNumber);
+        port->openedDevice.clear();
+        find<QAction>(item.toLatin1())->trigger();
+        QCOMPARE(status()->text(), warning);
         QCOMPARE(textColour(status()), Red);
         QCOMPARE(checkedPorts(), QStringList{"mnuCom1"});
+        QCOMPARE(core->currentPortNumber(), 1);
         QCOMPARE(port->openedDevice, PortMap::defaultDevice(1));
         QVERIFY(port->isOpen());
 
         // When Com1 fails too, both are said: Com1 shows checked but is not open.
-        port->refusedDevices << PortMap::defaultDevice(9) << PortMap::defaultDevice(1);
-        find<QAction>("MnuCom9")->trigger();
-        QCOMPARE(status()->text(), QString("warning:something wrong to open COM9\n"
-                                           "warning:something wrong to open com1"));
+        port->refusedDevices << PortMap::defaultDevice(1);
+        find<QAction>(item.toLatin1())->trigger();
+        QCOMPARE(status()->text(), warning + "\nwarning:something wrong to open com1");
         QCOMPARE(checkedPorts(), QStringList{"mnuCom1"});
         QVERIFY(!port->isOpen());
     }
@@ -280,6 +298,7 @@ private slots:
         QVERIFY(!statusWindow()->comExit()->isEnabled());
         QVERIFY(runLinkUntil([&] { return !core->link().isBusy(); }));
         QPointer<StatusWindow> failed = statusWindow();
+        QVERIFY(failed); // a read that succeeded would have closed it
         QVERIFY(failed->isVisible());
         QVERIFY(failed->comExit()->isEnabled());
         QCOMPARE(failed->labelStats()->text(), QString("Read selector error"));
@@ -301,6 +320,7 @@ private slots:
             selector->setFault(sent + request, FakeSelector::Fault::Silent);
         QVERIFY(core->mnuReadSelector_Click());
         QVERIFY(runLinkUntil([&] { return !core->link().isBusy(); }));
+        QVERIFY(statusWindow());
         QTest::mouseClick(statusWindow()->comExit(), Qt::LeftButton);
         QTRY_VERIFY(!statusWindow());
         core->setBegin(0);
@@ -410,10 +430,12 @@ private slots:
         QCOMPARE(selector->requests.first(), LinkCommands::partialReadRequest(0).toByteArray());
         if (measurement < 0) {
             QVERIFY(!window->editor());
+            QVERIFY(statusWindow());
             QCOMPARE(statusWindow()->labelStats()->text(), QString("Program to selector error"));
             return;
         }
         QCOMPARE(selector->requests.size(), 128);
+        QVERIFY(window->editor());
         QCOMPARE(window->editor()->windowTitle(), QString("Setting"));
         QCOMPARE(core->image().cell(84), QString("128")); // the defaults follow the read
         QCOMPARE(window->samplingWindow() != nullptr, warned);

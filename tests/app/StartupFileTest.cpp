@@ -1,6 +1,7 @@
 #include "StartupFile.h"
 
 #include "CoinDataFile.h"
+#include "HostileFile.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -104,12 +105,29 @@ private slots:
         QCOMPARE(shown, checks);
     }
 
-    void aMissingOrOversizedFileChangesNothing()
+    // None of these may hold up start-up: each is passed over as if there were no file.
+    void aMissingOversizedOrSpecialFileChangesNothing_data()
     {
+        QTest::addColumn<HostileFile::Kind>("kind");
+        QTest::addColumn<QByteArray>("bytes");
+        using Kind = HostileFile::Kind;
+        QTest::newRow("missing") << Kind::Missing << QByteArray();
+        QTest::newRow("oversized") << Kind::Bytes << QByteArray(70000, 'x');
+        QTest::newRow("sparse 5 GiB") << Kind::Sparse << QByteArray();
+        QTest::newRow("directory") << Kind::Directory << QByteArray();
+        QTest::newRow("pipe") << Kind::Pipe << QByteArray();
+        QTest::newRow("link to a device") << Kind::DeviceLink << QByteArray();
+    }
+    void aMissingOversizedOrSpecialFileChangesNothing()
+    {
+        QFETCH(HostileFile::Kind, kind);
+        QFETCH(QByteArray, bytes);
+        const QString path = dir.filePath(QTest::currentDataTag());
+        QVERIFY(HostileFile::make(kind, path, bytes));
         StartupSettings settings{"old1", "old2", {true, false, false, false}};
-        StartupFile::read(dir.filePath("missing"), settings);
-        StartupFile::read(fileWith(QByteArray(70000, 'x')), settings);
+        StartupFile::read(path, settings);
         QCOMPARE(settings.currentFile, QString("old1"));
+        QCOMPARE(settings.previousFile, QString("old2"));
         QCOMPARE(settings.comChecked[0], true);
     }
 };

@@ -1,10 +1,12 @@
 #include "CoinDataFile.h"
 #include "DefaultSets.h"
 #include "FileBytes.h"
+#include "HostileFile.h"
 #include "SelectorImage.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -304,6 +306,43 @@ private slots:
                                     &error));
         QVERIFY(!error.isEmpty());
         QCOMPARE(FileBytes::read(notADirectory), QByteArray("x"));
+    }
+
+    // A save through a link replaces the file it names and keeps the link, and its mode; what
+    // is not a regular file is never replaced.
+    void saveReplacesOnlyARegularFile_data()
+    {
+        QTest::addColumn<HostileFile::Kind>("kind");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("new file") << HostileFile::Kind::Missing << true;
+        QTest::newRow("regular file") << HostileFile::Kind::Bytes << true;
+        QTest::newRow("directory") << HostileFile::Kind::Directory << false;
+        QTest::newRow("pipe") << HostileFile::Kind::Pipe << false;
+    }
+    void saveReplacesOnlyARegularFile()
+    {
+        QFETCH(HostileFile::Kind, kind);
+        QFETCH(bool, saved);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("coin.cdt"));
+        const QString link = dir.filePath(QStringLiteral("link.cdt"));
+        QVERIFY(HostileFile::make(kind, path, "old"));
+        QVERIFY(QFile::link(path, link));
+        if (kind == HostileFile::Kind::Bytes)
+            QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                    QFileDevice::ReadGroup));
+        const QFileDevice::Permissions mode = QFile::permissions(path);
+        const SelectorImage image = imageFilledWith(QStringLiteral("9"));
+
+        QString error;
+        QCOMPARE(CoinDataFile::save(link, image, &error), saved);
+        QCOMPARE(error.isEmpty(), saved);
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(QFileInfo(path).isFile(), saved);
+        if (saved)
+            QCOMPARE(FileBytes::read(path), CoinDataFile::serialize(image));
+        if (kind == HostileFile::Kind::Bytes)
+            QCOMPARE(QFile::permissions(path), mode);
     }
 
     // A write that fails half-way (a full disk) must not leave a truncated coin data file.

@@ -51,6 +51,35 @@ private slots:
         rig.reset();
     }
 
+    void eachTransferOpensTheWindowWithItsOwnBlueText_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("progressMaximum");
+        using Kind = ImageTransfer::Kind;
+        QTest::newRow("full read") << int(Kind::FullRead) << "Try to communicate" << 189;
+        QTest::newRow("partial read") << int(Kind::PartialRead) << "Try to communication" << 189;
+        QTest::newRow("read before sampling")
+            << int(Kind::SamplingRead) << "Try to communication" << 188;
+        QTest::newRow("program block") << int(Kind::ProgramBlock) << "Communication" << 189;
+    }
+    void eachTransferOpensTheWindowWithItsOwnBlueText()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, text);
+        QFETCH(int, progressMaximum);
+        const auto transferKind = ImageTransfer::Kind(kind);
+        std::unique_ptr<ImageTransfer> transfer(
+            transferKind == ImageTransfer::Kind::ProgramBlock
+                ? ImageTransfer::programBlock(120, 123, *link, image, display)
+                : ImageTransfer::read(transferKind, *link, image, display));
+        QVERIFY(transfer->start());
+        QVERIFY(display.open);
+        QCOMPARE(display.statusHistory.first(), text);
+        QCOMPARE(display.colourHistory.first(), StatusColour::Blue);
+        QCOMPARE(display.progressMaximum, progressMaximum);
+    }
+
     void aFullReadFillsTheImageWithOneRequestPerAddress()
     {
         image.setCell(200, "kept");

@@ -25,6 +25,17 @@ class SelectorLinkTest : public QObject
         link->startAttempt(frame, [this](const SelectorLink::AttemptResult& r) { result = r; });
     }
 
+    // Times of day an exchange or pause starts at (hundredths since midnight): the wait must
+    // last its time whether or not midnight falls inside it.
+    static void addStartTimes()
+    {
+        QTest::addColumn<double>("start");
+        QTest::newRow("morning") << 100'000.0;
+        QTest::newRow("just before midnight") << 8'639'990.0;
+        QTest::newRow("in the last hundredth") << 8'639'999.7; // t0 rounds up to midnight
+        QTest::newRow("at midnight") << 0.0;
+    }
+
 private slots:
     void init()
     {
@@ -35,8 +46,11 @@ private slots:
     }
     void cleanup() { rig.reset(); }
 
+    void anAttemptTimesOutAfterTwentyHundredths_data() { addStartTimes(); }
     void anAttemptTimesOutAfterTwentyHundredths()
     {
+        QFETCH(double, start);
+        clock->setNow(start);
         attempt();
         QCOMPARE(port->written.size(), 1);
         clock->advance(19);
@@ -235,8 +249,11 @@ private slots:
         link->endOperation();
     }
 
+    void theSettlingPauseHoldsTheLink_data() { addStartTimes(); }
     void theSettlingPauseHoldsTheLink()
     {
+        QFETCH(double, start);
+        clock->setNow(start);
         QSignalSpy busy(link, &SelectorLink::busyChanged);
         QVERIFY(link->beginOperation());
         QVERIFY(!link->beginOperation()); // one operation at a time

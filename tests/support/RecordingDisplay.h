@@ -23,6 +23,7 @@ public:
         status = text;
         colour = c;
         statusHistory.append(text);
+        colourHistory.append(c);
     }
     void setStatusColour(StatusColour c) override { colour = c; }
     void setProgressMaximum(int maximum) override { progressMaximum = maximum; }
@@ -45,6 +46,7 @@ public:
     QString status;
     StatusColour colour = StatusColour::Blue;
     QStringList statusHistory;
+    QList<StatusColour> colourHistory; // the colour each text of statusHistory came with
     int progressMaximum = 0;
     int progress = -1;
     int closes = 0;
