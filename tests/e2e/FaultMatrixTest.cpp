@@ -80,8 +80,9 @@ struct Row
 };
 
 // Five failed attempts in all end a transfer or handshake, so 1 is a transient fault and 5 one
-// beyond the retry budget. A write reply's address and a start reply's bytes 1 to 3 are not
-// examined. Noise comes before the reply at the fault point, and in a burst of its own halfway.
+// beyond the retry budget. A write reply naming another address is taken (its block is read
+// back), and a start reply's bytes 1 to 3 are not examined. Noise comes before the reply at the
+// fault point, and in a burst of its own halfway.
 // clang-format off
 constexpr Row Matrix[] = {
     // fault                                    FR PR PB SP T  C  CD MR MP CR CP
