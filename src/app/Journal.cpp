@@ -14,7 +14,7 @@ const QString Suffix = QStringLiteral(".cdt");
 const QRegularExpression& journalName()
 {
     static const QRegularExpression pattern(
-        QStringLiteral(R"(^\d{8}-\d{6}\.\d{3}-[a-z0-9-]+(~\d+)?\.cdt$)"));
+        QStringLiteral(R"(^\d{8}-\d{6}\.\d{3}(~\d{2})?-[a-z0-9-]+\.cdt$)"));
     return pattern;
 }
 
@@ -40,12 +40,14 @@ QString Journal::record(const SelectorImage& image, const QString& operation)
 QString Journal::freshPath(const QString& operation) const
 {
     const QDir folder(m_folder);
-    const QString stem =
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss.zzz-")) + operation;
-    QString path = folder.filePath(stem + Suffix);
-    for (int n = 2; QFileInfo::exists(path); ++n)
-        path = folder.filePath(QStringLiteral("%1~%2%3").arg(stem).arg(n).arg(Suffix));
-    return path;
+    const QString stamp =
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss.zzz"));
+    // Records within one millisecond take a counter after the stamp, so that names still sort
+    // in the order they were written, whatever their operations.
+    QString unique = stamp;
+    for (int n = 2; !folder.entryList({unique + QLatin1Char('*')}, QDir::Files).isEmpty(); ++n)
+        unique = stamp + QStringLiteral("~%1").arg(n, 2, 10, QLatin1Char('0'));
+    return folder.filePath(unique + QLatin1Char('-') + operation + Suffix);
 }
 
 void Journal::removeOldest() const

@@ -16,8 +16,9 @@ public:
 
     QString folder() const { return m_folder; }
 
-    // Writes "<yyyyMMdd-HHmmss.zzz>-<operation>.cdt" (a number added if that name is taken) and
-    // removes the oldest journal files beyond the kept count. The failure text, or empty.
+    // Writes "<yyyyMMdd-HHmmss.zzz>-<operation>.cdt" (a counter after the stamp when another
+    // record has that stamp) and removes the oldest journal files beyond the kept count. The
+    // failure text, or empty.
     QString record(const SelectorImage& image, const QString& operation);
 
 private:
