@@ -21,8 +21,8 @@ using namespace std::chrono_literals;
 constexpr int FrameBytes = 5;
 // A partial request left this long is a fragment, not a frame still arriving.
 constexpr std::chrono::nanoseconds StaleFragment = 50ms;
-// Deadlines closer than this are met with an absolute sleep rather than poll().
-constexpr std::chrono::nanoseconds SleepWindow = 1ms;
+// ppoll() ends a timeout this short within microseconds of its end.
+constexpr std::chrono::nanoseconds ShortWait = 5ms;
 constexpr std::size_t ReadChunk = 256;
 constexpr std::size_t MaxReadPerWake = 4096;
 constexpr std::uint8_t ReadLead = 0xE1;
@@ -32,15 +32,6 @@ timespec toTimespec(std::chrono::nanoseconds duration)
 {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(duration);
     return {static_cast<time_t>(seconds.count()), static_cast<long>((duration - seconds).count())};
-}
-
-// steady_clock is CLOCK_MONOTONIC on Linux, so its time points are absolute deadlines
-// for clock_nanosleep.
-void sleepUntil(std::chrono::steady_clock::time_point deadline)
-{
-    const timespec until = toTimespec(deadline.time_since_epoch());
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
-    }
 }
 
 std::optional<std::chrono::steady_clock::time_point>
@@ -273,11 +264,12 @@ void SelectorSimulator::run()
             if (m_hangUpRequested)
                 hangUpLocked();
             const Clock::time_point now = Clock::now();
-            while (!m_hungUp) {
-                const std::optional<Frame> request = assembler.takeFrame(now);
-                if (!request)
-                    break;
-                handleRequestLocked(*request, now);
+            // A request is answered from the moment its last bit crossed the line, not from
+            // when this thread got round to it, so a late wake-up does not delay the reply.
+            for (std::optional<Clock::time_point> due = assembler.nextDeadline();
+                 due && *due <= now && !m_hungUp; due = assembler.nextDeadline()) {
+                if (const std::optional<Frame> request = assembler.takeFrame(*due))
+                    handleRequestLocked(*request, *due);
             }
             if (m_hungUp) {
                 unwritten.clear();
@@ -296,7 +288,7 @@ void SelectorSimulator::run()
     m_hungUpChanged.notify_all();
 }
 
-void SelectorSimulator::handleRequestLocked(const Frame& request, Clock::time_point now)
+void SelectorSimulator::handleRequestLocked(const Frame& request, Clock::time_point received)
 {
     m_received.push_back(request);
     if (m_received.size() > MaxRecordedFrames)
@@ -313,7 +305,7 @@ void SelectorSimulator::handleRequestLocked(const Frame& request, Clock::time_po
     if (reply && fault && fault->fault == Fault::CorruptWrite && request[0] == WriteLead)
         m_device.setMemoryAt(request[1], static_cast<std::uint8_t>(request[3] ^ 0x01));
     if (reply && !m_silent)
-        scheduleReplyLocked(*reply, fault, now);
+        scheduleReplyLocked(*reply, fault, received);
 }
 
 std::optional<SelectorSimulator::QueuedFault>
@@ -339,13 +331,13 @@ SelectorSimulator::takeFaultLocked(const Frame& request)
 }
 
 void SelectorSimulator::scheduleReplyLocked(Frame reply, const std::optional<QueuedFault>& fault,
-                                            Clock::time_point now)
+                                            Clock::time_point received)
 {
-    Clock::time_point start = now + m_options.replyLatency;
+    Clock::time_point start = received + m_options.replyLatency;
     std::vector<std::uint8_t> bytes;
     if (fault) {
         if (fault->delay)
-            start = now + *fault->delay;
+            start = received + *fault->delay;
         switch (fault->fault) {
         case Fault::None:
         case Fault::CorruptWrite: // the reply is sound; the stored byte is not
@@ -361,7 +353,7 @@ void SelectorSimulator::scheduleReplyLocked(Frame reply, const std::optional<Que
             break;
         case Fault::LateReply:
             if (!fault->delay)
-                start = now + m_options.lateReplyDelay;
+                start = received + m_options.lateReplyDelay;
             break;
         case Fault::NoiseBytes:
             bytes.assign(NoiseBytes.begin(), NoiseBytes.end());
@@ -423,22 +415,19 @@ void SelectorSimulator::waitForWork(std::optional<Clock::time_point> deadline, b
                                     FrameAssembler& assembler)
 {
     const int master = m_terminal.masterFd();
-    std::chrono::nanoseconds remaining{0};
+    timespec timeout{};
     if (deadline) {
-        remaining = *deadline - Clock::now();
-        if (remaining <= SleepWindow) {
-            // Take what has arrived first so that its arrival time stays accurate.
-            readInput(assembler);
-            sleepUntil(*deadline);
-            return;
-        }
+        std::chrono::nanoseconds remaining = *deadline - Clock::now();
+        // ppoll() may end a timeout late by a thousandth of its length: a long wait stops short
+        // by twice that and the loop waits out the rest, so that every deadline is met within
+        // microseconds. Input still wakes the wait at once and is stamped as it arrives.
+        if (remaining > ShortWait)
+            remaining -= remaining / 500;
+        timeout = toTimespec(std::max(remaining, std::chrono::nanoseconds{0}));
     }
     std::array<pollfd, 2> fds{};
     fds[0] = {m_wakeFd, POLLIN, 0};
     fds[1] = {master, static_cast<short>(waitingToWrite ? POLLIN | POLLOUT : POLLIN), 0};
-    timespec timeout{};
-    if (deadline)
-        timeout = toTimespec(remaining - SleepWindow);
     if (ppoll(fds.data(), fds.size(), deadline ? &timeout : nullptr, nullptr) <= 0)
         return;
     if (fds[0].revents & POLLIN) {

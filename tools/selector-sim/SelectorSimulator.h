@@ -137,10 +137,11 @@ private:
         std::optional<int> address; // only replies to reads and writes of this address
     };
 
-    void handleRequestLocked(const Frame& request, Clock::time_point now);
+    // `received`: when the request's last byte had crossed the line.
+    void handleRequestLocked(const Frame& request, Clock::time_point received);
     std::optional<QueuedFault> takeFaultLocked(const Frame& request);
     void scheduleReplyLocked(Frame reply, const std::optional<QueuedFault>& fault,
-                             Clock::time_point now);
+                             Clock::time_point received);
     void hangUpLocked();
     void readInput(FrameAssembler& assembler);
     void writeOutput(std::vector<std::uint8_t>& unwritten);
