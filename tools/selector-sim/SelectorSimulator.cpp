@@ -7,7 +7,7 @@
 #include <ctime>
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/prctl.h>
+#include <sys/timerfd.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -21,8 +21,6 @@ using namespace std::chrono_literals;
 constexpr int FrameBytes = 5;
 // A partial request left this long is a fragment, not a frame still arriving.
 constexpr std::chrono::nanoseconds StaleFragment = 50ms;
-// ppoll() ends a timeout this short within microseconds of its end.
-constexpr std::chrono::nanoseconds ShortWait = 5ms;
 constexpr std::size_t ReadChunk = 256;
 constexpr std::size_t MaxReadPerWake = 4096;
 constexpr std::uint8_t ReadLead = 0xE1;
@@ -61,9 +59,7 @@ bool SelectorSimulator::start()
         return true;
     auto fail = [this](std::string reason) {
         m_terminal.close();
-        if (m_wakeFd >= 0)
-            ::close(m_wakeFd);
-        m_wakeFd = -1;
+        closeEventFds();
         const std::lock_guard lock(m_mutex);
         m_error = std::move(reason);
         return false;
@@ -73,6 +69,9 @@ bool SelectorSimulator::start()
     m_wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (m_wakeFd < 0)
         return fail("eventfd: " + std::generic_category().message(errno));
+    m_deadlineFd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (m_deadlineFd < 0)
+        return fail("timerfd: " + std::generic_category().message(errno));
     {
         const std::lock_guard lock(m_mutex);
         m_devicePath = m_terminal.slavePath();
@@ -107,8 +106,7 @@ void SelectorSimulator::stop()
     wake();
     m_worker.join();
     m_terminal.close();
-    ::close(m_wakeFd);
-    m_wakeFd = -1;
+    closeEventFds();
     const std::lock_guard lock(m_mutex);
     m_running = false;
     m_devicePath.clear();
@@ -240,6 +238,15 @@ void SelectorSimulator::setRequestListener(RequestListener listener)
     m_requestListener = std::move(listener);
 }
 
+void SelectorSimulator::closeEventFds()
+{
+    for (int* fd : {&m_wakeFd, &m_deadlineFd}) {
+        if (*fd >= 0)
+            ::close(*fd);
+        *fd = -1;
+    }
+}
+
 void SelectorSimulator::wake()
 {
     const std::uint64_t one = 1;
@@ -249,9 +256,6 @@ void SelectorSimulator::wake()
 
 void SelectorSimulator::run()
 {
-    // Without this the kernel may round every sleep up by 50 us, which adds up to a
-    // noticeably slow line.
-    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     FrameAssembler assembler(
         m_options.paced ? FrameBytes * BytePeriod : std::chrono::nanoseconds{0}, StaleFragment);
     std::vector<std::uint8_t> unwritten;
@@ -414,21 +418,20 @@ void SelectorSimulator::writeOutput(std::vector<std::uint8_t>& unwritten)
 void SelectorSimulator::waitForWork(std::optional<Clock::time_point> deadline, bool waitingToWrite,
                                     FrameAssembler& assembler)
 {
+    // The deadline is an absolute time on a timer of its own: no timer slack rounds it up and
+    // no delay before the wait starts stretches it, and input still ends the wait at once and
+    // is stamped as it arrives. steady_clock is CLOCK_MONOTONIC on Linux. Arming it anew (or
+    // disarming it) also clears an expiry from the wait before.
+    itimerspec arm{};
+    if (deadline)
+        arm.it_value = toTimespec(deadline->time_since_epoch());
+    timerfd_settime(m_deadlineFd, TFD_TIMER_ABSTIME, &arm, nullptr);
     const int master = m_terminal.masterFd();
-    timespec timeout{};
-    if (deadline) {
-        std::chrono::nanoseconds remaining = *deadline - Clock::now();
-        // ppoll() may end a timeout late by a thousandth of its length: a long wait stops short
-        // by twice that and the loop waits out the rest, so that every deadline is met within
-        // microseconds. Input still wakes the wait at once and is stamped as it arrives.
-        if (remaining > ShortWait)
-            remaining -= remaining / 500;
-        timeout = toTimespec(std::max(remaining, std::chrono::nanoseconds{0}));
-    }
-    std::array<pollfd, 2> fds{};
+    std::array<pollfd, 3> fds{};
     fds[0] = {m_wakeFd, POLLIN, 0};
     fds[1] = {master, static_cast<short>(waitingToWrite ? POLLIN | POLLOUT : POLLIN), 0};
-    if (ppoll(fds.data(), fds.size(), deadline ? &timeout : nullptr, nullptr) <= 0)
+    fds[2] = {m_deadlineFd, POLLIN, 0};
+    if (poll(fds.data(), fds.size(), -1) <= 0)
         return;
     if (fds[0].revents & POLLIN) {
         std::uint64_t count = 0;

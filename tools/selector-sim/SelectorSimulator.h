@@ -148,10 +148,12 @@ private:
     void waitForWork(std::optional<Clock::time_point> deadline, bool waitingToWrite,
                      FrameAssembler& assembler);
     void wake();
+    void closeEventFds();
 
     const SimulatorOptions m_options;
     PseudoTerminal m_terminal; // the master is touched only by the worker while it runs
     int m_wakeFd = -1;
+    int m_deadlineFd = -1; // a timerfd: the worker's next deadline
     std::thread m_worker;
 
     mutable std::mutex m_mutex;
