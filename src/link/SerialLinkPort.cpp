@@ -43,20 +43,19 @@ void SerialLinkPort::write(const QByteArray& bytes)
 {
     if (!isOpen())
         return;
-    // A frame goes straight to the driver: QSerialPort's own write would arm a write
-    // notifier for it and cost two extra turns of the event loop per exchange. Whatever the
-    // driver does not take at once (or an error) is left to QSerialPort, behind anything it
-    // still holds, so the order on the line and the error reports stay its own.
+    // A frame goes straight to the driver: QSerialPort's own write would arm a write notifier
+    // for it and cost two extra turns of the event loop per exchange. What the driver does not
+    // take waits in QSerialPort, behind anything it still holds, until the driver is ready for
+    // it. No flush() then: writing again at once would only be refused again, and QSerialPort
+    // reports that refusal as a resource error, which is taken for a line that is gone.
     qsizetype written = 0;
     if (m_port.bytesToWrite() == 0) {
         const ssize_t n =
             ::write(m_port.handle(), bytes.constData(), static_cast<std::size_t>(bytes.size()));
-        written = n > 0 ? n : 0;
+        written = qMax<qsizetype>(n, 0);
     }
-    if (written < bytes.size()) {
+    if (written < bytes.size())
         m_port.write(bytes.constData() + written, bytes.size() - written);
-        m_port.flush();
-    }
 }
 
 QByteArray SerialLinkPort::readAll()
