@@ -1,5 +1,5 @@
-#include "PseudoTerminal.h"
 #include "SerialLinkPort.h"
+#include "PseudoTerminal.h"
 
 #include <QDeadlineTimer>
 #include <QTest>
@@ -31,7 +31,8 @@ private slots:
             QCoreApplication::processEvents(); // the port hands on what it holds
             pollfd readable{line.masterFd(), POLLIN, 0};
             if (poll(&readable, 1, 10) > 0)
-                received += QByteArray(chunk, qMax(0L, read(line.masterFd(), chunk, sizeof chunk)));
+                received +=
+                    QByteArray(chunk, qMax<ssize_t>(0, read(line.masterFd(), chunk, sizeof chunk)));
         }
         QCOMPARE(received, sent);
     }
