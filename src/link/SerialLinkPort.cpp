@@ -2,6 +2,8 @@
 
 #include <QMetaObject>
 
+#include <unistd.h>
+
 SerialLinkPort::SerialLinkPort(QObject* parent) : LinkPort(parent)
 {
     connect(&m_port, &QSerialPort::readyRead, this, &LinkPort::readyRead);
@@ -41,14 +43,31 @@ void SerialLinkPort::write(const QByteArray& bytes)
 {
     if (!isOpen())
         return;
-    m_port.write(bytes);
-    // Hand the frame to the driver now rather than on the next turn of the event loop.
-    m_port.flush();
+    // A frame goes straight to the driver: QSerialPort's own write would arm a write notifier
+    // for it and cost two extra turns of the event loop per exchange. What the driver does not
+    // take waits in QSerialPort, behind anything it still holds, until the driver is ready for
+    // it. No flush() then: writing again at once would only be refused again, and QSerialPort
+    // reports that refusal as a resource error, which is taken for a line that is gone.
+    qsizetype written = 0;
+    if (m_port.bytesToWrite() == 0) {
+        const ssize_t n =
+            ::write(m_port.handle(), bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        written = qMax<qsizetype>(n, 0);
+    }
+    if (written < bytes.size())
+        m_port.write(bytes.constData() + written, bytes.size() - written);
 }
 
 QByteArray SerialLinkPort::readAll()
 {
-    return isOpen() ? m_port.readAll() : QByteArray();
+    // Copied out rather than taken with readAll() or read(n): those hand over QSerialPort's
+    // whole 32 KiB read chunk, which it then allocates anew for every byte that comes in.
+    const qint64 available = isOpen() ? m_port.bytesAvailable() : 0;
+    if (available <= 0)
+        return {};
+    QByteArray bytes(available, Qt::Uninitialized);
+    bytes.truncate(qMax<qint64>(0, m_port.read(bytes.data(), available)));
+    return bytes;
 }
 
 void SerialLinkPort::clearInput()
@@ -57,7 +76,7 @@ void SerialLinkPort::clearInput()
         return;
     // readAll takes what Qt has buffered; clear() also drops the driver's input queue, bytes
     // that arrived but that Qt has not read yet (they would otherwise become the next reply).
-    m_port.readAll();
+    readAll();
     m_port.clear(QSerialPort::Input);
 }
 

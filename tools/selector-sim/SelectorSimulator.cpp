@@ -7,7 +7,7 @@
 #include <ctime>
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/prctl.h>
+#include <sys/timerfd.h>
 #include <system_error>
 #include <unistd.h>
 
@@ -21,8 +21,6 @@ using namespace std::chrono_literals;
 constexpr int FrameBytes = 5;
 // A partial request left this long is a fragment, not a frame still arriving.
 constexpr std::chrono::nanoseconds StaleFragment = 50ms;
-// Deadlines closer than this are met with an absolute sleep rather than poll().
-constexpr std::chrono::nanoseconds SleepWindow = 1ms;
 constexpr std::size_t ReadChunk = 256;
 constexpr std::size_t MaxReadPerWake = 4096;
 constexpr std::uint8_t ReadLead = 0xE1;
@@ -32,15 +30,6 @@ timespec toTimespec(std::chrono::nanoseconds duration)
 {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(duration);
     return {static_cast<time_t>(seconds.count()), static_cast<long>((duration - seconds).count())};
-}
-
-// steady_clock is CLOCK_MONOTONIC on Linux, so its time points are absolute deadlines
-// for clock_nanosleep.
-void sleepUntil(std::chrono::steady_clock::time_point deadline)
-{
-    const timespec until = toTimespec(deadline.time_since_epoch());
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
-    }
 }
 
 std::optional<std::chrono::steady_clock::time_point>
@@ -70,9 +59,7 @@ bool SelectorSimulator::start()
         return true;
     auto fail = [this](std::string reason) {
         m_terminal.close();
-        if (m_wakeFd >= 0)
-            ::close(m_wakeFd);
-        m_wakeFd = -1;
+        closeEventFds();
         const std::lock_guard lock(m_mutex);
         m_error = std::move(reason);
         return false;
@@ -82,6 +69,9 @@ bool SelectorSimulator::start()
     m_wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (m_wakeFd < 0)
         return fail("eventfd: " + std::generic_category().message(errno));
+    m_deadlineFd = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (m_deadlineFd < 0)
+        return fail("timerfd: " + std::generic_category().message(errno));
     {
         const std::lock_guard lock(m_mutex);
         m_devicePath = m_terminal.slavePath();
@@ -116,8 +106,7 @@ void SelectorSimulator::stop()
     wake();
     m_worker.join();
     m_terminal.close();
-    ::close(m_wakeFd);
-    m_wakeFd = -1;
+    closeEventFds();
     const std::lock_guard lock(m_mutex);
     m_running = false;
     m_devicePath.clear();
@@ -249,6 +238,15 @@ void SelectorSimulator::setRequestListener(RequestListener listener)
     m_requestListener = std::move(listener);
 }
 
+void SelectorSimulator::closeEventFds()
+{
+    for (int* fd : {&m_wakeFd, &m_deadlineFd}) {
+        if (*fd >= 0)
+            ::close(*fd);
+        *fd = -1;
+    }
+}
+
 void SelectorSimulator::wake()
 {
     const std::uint64_t one = 1;
@@ -258,9 +256,6 @@ void SelectorSimulator::wake()
 
 void SelectorSimulator::run()
 {
-    // Without this the kernel may round every sleep up by 50 us, which adds up to a
-    // noticeably slow line.
-    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     FrameAssembler assembler(
         m_options.paced ? FrameBytes * BytePeriod : std::chrono::nanoseconds{0}, StaleFragment);
     std::vector<std::uint8_t> unwritten;
@@ -273,11 +268,12 @@ void SelectorSimulator::run()
             if (m_hangUpRequested)
                 hangUpLocked();
             const Clock::time_point now = Clock::now();
-            while (!m_hungUp) {
-                const std::optional<Frame> request = assembler.takeFrame(now);
-                if (!request)
-                    break;
-                handleRequestLocked(*request, now);
+            // A request is answered from the moment its last bit crossed the line, not from
+            // when this thread got round to it, so a late wake-up does not delay the reply.
+            for (std::optional<Clock::time_point> due = assembler.nextDeadline();
+                 due && *due <= now && !m_hungUp; due = assembler.nextDeadline()) {
+                if (const std::optional<Frame> request = assembler.takeFrame(*due))
+                    handleRequestLocked(*request, *due);
             }
             if (m_hungUp) {
                 unwritten.clear();
@@ -296,7 +292,7 @@ void SelectorSimulator::run()
     m_hungUpChanged.notify_all();
 }
 
-void SelectorSimulator::handleRequestLocked(const Frame& request, Clock::time_point now)
+void SelectorSimulator::handleRequestLocked(const Frame& request, Clock::time_point received)
 {
     m_received.push_back(request);
     if (m_received.size() > MaxRecordedFrames)
@@ -313,7 +309,7 @@ void SelectorSimulator::handleRequestLocked(const Frame& request, Clock::time_po
     if (reply && fault && fault->fault == Fault::CorruptWrite && request[0] == WriteLead)
         m_device.setMemoryAt(request[1], static_cast<std::uint8_t>(request[3] ^ 0x01));
     if (reply && !m_silent)
-        scheduleReplyLocked(*reply, fault, now);
+        scheduleReplyLocked(*reply, fault, received);
 }
 
 std::optional<SelectorSimulator::QueuedFault>
@@ -339,13 +335,13 @@ SelectorSimulator::takeFaultLocked(const Frame& request)
 }
 
 void SelectorSimulator::scheduleReplyLocked(Frame reply, const std::optional<QueuedFault>& fault,
-                                            Clock::time_point now)
+                                            Clock::time_point received)
 {
-    Clock::time_point start = now + m_options.replyLatency;
+    Clock::time_point start = received + m_options.replyLatency;
     std::vector<std::uint8_t> bytes;
     if (fault) {
         if (fault->delay)
-            start = now + *fault->delay;
+            start = received + *fault->delay;
         switch (fault->fault) {
         case Fault::None:
         case Fault::CorruptWrite: // the reply is sound; the stored byte is not
@@ -361,7 +357,7 @@ void SelectorSimulator::scheduleReplyLocked(Frame reply, const std::optional<Que
             break;
         case Fault::LateReply:
             if (!fault->delay)
-                start = now + m_options.lateReplyDelay;
+                start = received + m_options.lateReplyDelay;
             break;
         case Fault::NoiseBytes:
             bytes.assign(NoiseBytes.begin(), NoiseBytes.end());
@@ -422,24 +418,20 @@ void SelectorSimulator::writeOutput(std::vector<std::uint8_t>& unwritten)
 void SelectorSimulator::waitForWork(std::optional<Clock::time_point> deadline, bool waitingToWrite,
                                     FrameAssembler& assembler)
 {
+    // The deadline is an absolute time on a timer of its own: no timer slack rounds it up and
+    // no delay before the wait starts stretches it, and input still ends the wait at once and
+    // is stamped as it arrives. steady_clock is CLOCK_MONOTONIC on Linux. Arming it anew (or
+    // disarming it) also clears an expiry from the wait before.
+    itimerspec arm{};
+    if (deadline)
+        arm.it_value = toTimespec(deadline->time_since_epoch());
+    timerfd_settime(m_deadlineFd, TFD_TIMER_ABSTIME, &arm, nullptr);
     const int master = m_terminal.masterFd();
-    std::chrono::nanoseconds remaining{0};
-    if (deadline) {
-        remaining = *deadline - Clock::now();
-        if (remaining <= SleepWindow) {
-            // Take what has arrived first so that its arrival time stays accurate.
-            readInput(assembler);
-            sleepUntil(*deadline);
-            return;
-        }
-    }
-    std::array<pollfd, 2> fds{};
+    std::array<pollfd, 3> fds{};
     fds[0] = {m_wakeFd, POLLIN, 0};
     fds[1] = {master, static_cast<short>(waitingToWrite ? POLLIN | POLLOUT : POLLIN), 0};
-    timespec timeout{};
-    if (deadline)
-        timeout = toTimespec(remaining - SleepWindow);
-    if (ppoll(fds.data(), fds.size(), deadline ? &timeout : nullptr, nullptr) <= 0)
+    fds[2] = {m_deadlineFd, POLLIN, 0};
+    if (poll(fds.data(), fds.size(), -1) <= 0)
         return;
     if (fds[0].revents & POLLIN) {
         std::uint64_t count = 0;

@@ -137,20 +137,23 @@ private:
         std::optional<int> address; // only replies to reads and writes of this address
     };
 
-    void handleRequestLocked(const Frame& request, Clock::time_point now);
+    // `received`: when the request's last byte had crossed the line.
+    void handleRequestLocked(const Frame& request, Clock::time_point received);
     std::optional<QueuedFault> takeFaultLocked(const Frame& request);
     void scheduleReplyLocked(Frame reply, const std::optional<QueuedFault>& fault,
-                             Clock::time_point now);
+                             Clock::time_point received);
     void hangUpLocked();
     void readInput(FrameAssembler& assembler);
     void writeOutput(std::vector<std::uint8_t>& unwritten);
     void waitForWork(std::optional<Clock::time_point> deadline, bool waitingToWrite,
                      FrameAssembler& assembler);
     void wake();
+    void closeEventFds();
 
     const SimulatorOptions m_options;
     PseudoTerminal m_terminal; // the master is touched only by the worker while it runs
     int m_wakeFd = -1;
+    int m_deadlineFd = -1; // a timerfd: the worker's next deadline
     std::thread m_worker;
 
     mutable std::mutex m_mutex;
