@@ -34,8 +34,13 @@ void read(const QString& path, StartupSettings& settings)
     QFile file(path);
     if (file.size() > MaxFileSize || !file.open(QIODevice::ReadOnly))
         return;
-    const QStringList fields = CoinDataFile::parseFields(file.read(MaxFileSize), LineCount,
-                                                         CoinDataFile::QuoteRule::DoubledQuote);
+    parse(file.read(MaxFileSize), settings);
+}
+
+void parse(const QByteArray& bytes, StartupSettings& settings)
+{
+    const QStringList fields =
+        CoinDataFile::parseFields(bytes, LineCount, CoinDataFile::QuoteRule::DoubledQuote);
     for (qsizetype i = 0; i < fields.size(); ++i) {
         const QString& field = fields.at(i);
         if (i == 0) {
