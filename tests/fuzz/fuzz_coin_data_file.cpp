@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SelectorImage image;
     for (qsizetype i = 0; i < fields.size(); ++i)
         image.setCell(static_cast<int>(i), fields.at(i));
-    const QStringList again = CoinDataFile::parseFields(CoinDataFile::serialize(image));
+    const QStringList again =
+        CoinDataFile::parseFields(CoinDataFile::serialize(image), static_cast<int>(fields.size()));
     for (qsizetype i = 0; i < fields.size(); ++i)
         if (!fields.at(i).contains(QLatin1Char('"')) && !fields.at(i).contains(QLatin1Char('\n')) &&
             !fields.at(i).contains(QLatin1Char('\r')) && again.at(i) != fields.at(i))
