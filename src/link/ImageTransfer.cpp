@@ -144,8 +144,15 @@ void ImageTransfer::sendCurrent(bool newAddress)
 
 bool ImageTransfer::acceptReply(const QByteArray& reply)
 {
-    if (!isRead())
-        return LinkCommands::isValidWriteReply(reply);
+    if (!isRead()) {
+        if (!LinkCommands::isValidWriteReply(reply))
+            return false;
+        // Taken, as the protocol has it, whatever it names; but an answer that names another
+        // write may be a late one while this request was lost: the block is read back.
+        if (!LinkCommands::echoesWrite(reply, m_address, m_sent.value(m_address)))
+            m_needsReadBack = true;
+        return true;
+    }
     if (!LinkCommands::isValidReadReply(reply, m_address))
         return false;
     m_image.setNumber(m_address, static_cast<quint8>(reply.at(3)));

@@ -77,6 +77,12 @@ bool isValidWriteReply(const QByteArray& reply)
     return hasLeadAndChecksum(LinkFrame::fromBytes(reply), WriteLead);
 }
 
+bool echoesWrite(const QByteArray& reply, int address, quint8 value)
+{
+    const auto frame = LinkFrame::fromBytes(reply);
+    return frame && frame->at(1) == addressByte(address) && frame->at(3) == value;
+}
+
 bool isValidStartReply(const QByteArray& reply, quint8 lead)
 {
     return hasLeadAndChecksum(LinkFrame::fromBytes(reply), lead);

@@ -31,6 +31,8 @@ LinkFrame cprQuery();
 bool isValidReadReply(const QByteArray& reply, int address);
 // A write reply is checked on its lead byte and checksum only: its address is not compared.
 bool isValidWriteReply(const QByteArray& reply);
+// Whether a valid write reply echoes the address and value of the write it is taken for.
+bool echoesWrite(const QByteArray& reply, int address, quint8 value);
 // Replies to the teach and calibration start frames.
 bool isValidStartReply(const QByteArray& reply, quint8 lead);
 
