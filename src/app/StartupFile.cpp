@@ -23,9 +23,9 @@ const QString FalseText = QStringLiteral("#FALSE#");
 QByteArray quoted(const QString& text)
 {
     QByteArray name = text.toUtf8();
-    name.truncate(std::find_if(name.cbegin(), name.cend(),
-                               [](char c) { return c == '\r' || c == '\n'; }) -
-                  name.cbegin());
+    name.truncate(
+        std::find_if(name.cbegin(), name.cend(), [](char c) { return c == '\r' || c == '\n'; }) -
+        name.cbegin());
     return '"' + name.replace('"', "\"\"") + "\"\r\n";
 }
 

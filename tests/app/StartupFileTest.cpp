@@ -71,10 +71,18 @@ private slots:
         QTest::addColumn<QString>("previous");
         QTest::addColumn<QString>("currentRead");
         QTest::addColumn<QString>("previousRead");
-        QTest::newRow("LF") << "/data/a\nb.cdt" << "/data/old.cdt" << "/data/a"
+        QTest::newRow("LF") << "/data/a\nb.cdt"
+                            << "/data/old.cdt"
+                            << "/data/a"
                             << "/data/old.cdt";
-        QTest::newRow("CR LF") << "/data/a.cdt" << "/x\r\ny" << "/data/a.cdt" << "/x";
-        QTest::newRow("CR, quoted after") << "\r\"a\"" << "b\"\rc" << "" << "b\"";
+        QTest::newRow("CR LF") << "/data/a.cdt"
+                               << "/x\r\ny"
+                               << "/data/a.cdt"
+                               << "/x";
+        QTest::newRow("CR, quoted after") << "\r\"a\""
+                                          << "b\"\rc"
+                                          << ""
+                                          << "b\"";
     }
     void namesEndAtTheirFirstLineBreak()
     {

@@ -148,8 +148,8 @@ private slots:
             << QByteArray("1\r\r3\r") << QStringList{"1", "", "3"};
         QTest::newRow("lone CRs, then CRs before LF")
             << QByteArray("\r\r1\r\r\n2") << QStringList{"", "", "1", "2"};
-        QTest::newRow("a long run of lone CRs") << QByteArray(60000, '\r')
-                                                << QStringList(SelectorImage::CellCount);
+        QTest::newRow("a long run of lone CRs")
+            << QByteArray(60000, '\r') << QStringList(SelectorImage::CellCount);
         QTest::newRow("commas and lines")
             << QByteArray("\"1\",\"2\",3\r\n4") << QStringList{"1", "2", "3", "4"};
         QTest::newRow("comma inside quotes")

@@ -1,6 +1,5 @@
 #include "BlockSequence.h"
-#include "FakeLinkClock.h"
-#include "FakeLinkPort.h"
+#include "FakeLinkRig.h"
 #include "ImageTransfer.h"
 #include "LinkCommands.h"
 #include "RecordingDisplay.h"
@@ -57,7 +56,7 @@ public:
     FuzzedLine(FuzzedDataProvider& script, FakeLinkPort& port, FakeLinkClock& clock)
         : m_script(script), m_port(port), m_clock(clock)
     {
-        // Unlike the image (see below) even when the input says nothing.
+        // Other than the image even when the input says nothing, so that a lost write shows.
         const auto mask = script.ConsumeIntegral<quint8>();
         for (std::size_t a = 0; a < memory.size(); ++a)
             memory[a] = static_cast<quint8>((a * 7 + 3) ^ mask);
@@ -65,8 +64,8 @@ public:
     }
 
     Memory memory{};
-    int requests = 0;     // reads and writes sent by the program
-    int framesSent = 0;   // every frame, end frames included
+    int requests = 0;   // reads and writes sent by the program
+    int framesSent = 0; // every frame, end frames included
 
 private:
     enum Fate
@@ -180,16 +179,8 @@ private:
     std::unique_ptr<LinkTimer> m_handOverTimer = m_clock.createTimer();
 };
 
-struct Rig
+struct Rig : FakeLinkRig
 {
-    Rig() : port(new FakeLinkPort), link(std::unique_ptr<LinkPort>(port), clock)
-    {
-        link.openPort(QStringLiteral("fuzz"));
-    }
-
-    FakeLinkClock clock;
-    FakeLinkPort* port; // owned by the link
-    SelectorLink link;
     SelectorImage image;
     RecordingDisplay display;
 };
@@ -223,7 +214,7 @@ struct Outcome
 template <typename Close>
 void drive(FuzzedDataProvider& script, Rig& rig, Outcome& outcome, Close close)
 {
-    for (int idle = 0; outcome.finished == 0 && !outcome.closed; ) {
+    for (int idle = 0; outcome.finished == 0 && !outcome.closed;) {
         settle();
         if (outcome.finished != 0)
             break;
@@ -331,7 +322,7 @@ void run(FuzzedDataProvider& script, Rig& rig, FuzzedLine& line)
     const SelectorImage imageBefore = rig.image;
     const int requestsBefore = line.requests;
     if (!rig.link.isPortOpen())
-        rig.link.openPort(QStringLiteral("fuzz")); // the port chosen again after a hang-up
+        rig.link.openPort(QStringLiteral("fake")); // the port chosen again after a hang-up
 
     Outcome outcome;
     auto onCompleted = [&outcome, &line](bool succeeded) {
@@ -353,9 +344,10 @@ void run(FuzzedDataProvider& script, Rig& rig, FuzzedLine& line)
         transfer.reset(ImageTransfer::programBlock(block.begin, block.total, rig.link, rig.image,
                                                    rig.display));
     } else if (p.blocks.isEmpty()) {
-        const auto kind = p.operation == Operation::FullRead      ? ImageTransfer::Kind::FullRead
-                          : p.operation == Operation::PartialRead ? ImageTransfer::Kind::PartialRead
-                                                                  : ImageTransfer::Kind::SamplingRead;
+        const auto kind = p.operation == Operation::FullRead ? ImageTransfer::Kind::FullRead
+                          : p.operation == Operation::PartialRead
+                              ? ImageTransfer::Kind::PartialRead
+                              : ImageTransfer::Kind::SamplingRead;
         transfer.reset(ImageTransfer::read(kind, rig.link, rig.image, rig.display));
     }
     if (transfer) {
@@ -388,7 +380,8 @@ void run(FuzzedDataProvider& script, Rig& rig, FuzzedLine& line)
         return;
 
     // The settling pause is quiet: nothing is sent between the last exchange and finished().
-    CHECK(!transfer || (outcome.completed == 1 && outcome.framesAtCompletion == outcome.framesAtFinish));
+    CHECK(!transfer ||
+          (outcome.completed == 1 && outcome.framesAtCompletion == outcome.framesAtFinish));
     CHECK(outcome.succeeded ? !rig.display.open
                             : rig.display.open && rig.display.closeEnabled &&
                                   rig.display.colour == StatusColour::Red);

@@ -179,9 +179,10 @@ private slots:
     {
         QFETCH(int, addressOffset);
         QFETCH(int, valueOffset);
-        const QByteArray stale = LinkCommands::writeRequest(
-            First + addressOffset, quint8(image.selectorByte(First) + valueOffset))
-                                     .toByteArray(); // a selector echoes the write
+        const QByteArray stale =
+            LinkCommands::writeRequest(First + addressOffset,
+                                       quint8(image.selectorByte(First) + valueOffset))
+                .toByteArray(); // a selector echoes the write
         selector->setFault(0, FakeSelector::Fault::Ignored);
         selector->beforeAnswer = [&](int number, const LinkFrame&) {
             if (number == 0)
