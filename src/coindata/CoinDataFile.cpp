@@ -139,9 +139,12 @@ CoinDataFile::LoadResult loadChecked(const QString& path, SelectorImage& image, 
 QByteArray CoinDataFile::serialize(const SelectorImage& image)
 {
     QByteArray bytes;
+    bytes.reserve(SelectorImage::CellCount * 8); // three digits and the marks each, and spare
     for (int address = 0; address < SelectorImage::CellCount; ++address) {
         bytes += '"';
-        bytes += upToFirstLineBreak(image.cell(address)).toUtf8();
+        const QString& text = image.cell(address);
+        if (!text.isEmpty())
+            bytes += upToFirstLineBreak(text).toUtf8();
         bytes += "\"\r\n";
     }
     return bytes;
