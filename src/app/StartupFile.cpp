@@ -4,6 +4,7 @@
 #include "CoinDataFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -38,6 +39,9 @@ QByteArray flag(bool value)
 
 void read(const QString& path, StartupSettings& settings)
 {
+    // A pipe in its place would block the start until something writes to it.
+    if (!QFileInfo(path).isFile())
+        return;
     QFile file(path);
     if (file.size() > MaxFileSize || !file.open(QIODevice::ReadOnly))
         return;
