@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace StartupFile {
 
 namespace {
@@ -17,10 +19,15 @@ const QString FalseText = QStringLiteral("#FALSE#");
 
 // A quote inside a name is doubled ("a""b" for a"b), which reading takes back as one quote.
 // Readers that end a quoted text at its next quote still find every line where it was; they
-// only cut such a name short. A name without a quote is written as it is.
+// only cut such a name short. A name without a quote is written as it is, up to its first line
+// break (a path may hold one): the break would split the line and shift the port checks.
 QByteArray quoted(const QString& text)
 {
-    return '"' + text.toUtf8().replace('"', "\"\"") + "\"\r\n";
+    QByteArray name = text.toUtf8();
+    name.truncate(
+        std::find_if(name.cbegin(), name.cend(), [](char c) { return c == '\r' || c == '\n'; }) -
+        name.cbegin());
+    return '"' + name.replace('"', "\"\"") + "\"\r\n";
 }
 
 QByteArray flag(bool value)
@@ -36,8 +43,13 @@ void read(const QString& path, StartupSettings& settings)
     QFile file(path);
     if (!QFileInfo(path).isFile() || file.size() > MaxFileSize || !file.open(QIODevice::ReadOnly))
         return;
-    const QStringList fields = CoinDataFile::parseFields(file.read(MaxFileSize), LineCount,
-                                                         CoinDataFile::QuoteRule::DoubledQuote);
+    parse(file.read(MaxFileSize), settings);
+}
+
+void parse(const QByteArray& bytes, StartupSettings& settings)
+{
+    const QStringList fields =
+        CoinDataFile::parseFields(bytes, LineCount, CoinDataFile::QuoteRule::DoubledQuote);
     for (qsizetype i = 0; i < fields.size(); ++i) {
         const QString& field = fields.at(i);
         if (i == 0) {

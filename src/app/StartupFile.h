@@ -18,6 +18,8 @@ namespace StartupFile {
 // Applies the file's lines to settings in order, each as soon as it is read; the first line
 // that is missing or unreadable ends the reading, keeping what was applied. Silent by design.
 void read(const QString& path, StartupSettings& settings);
+// The same for the file's contents.
+void parse(const QByteArray& bytes, StartupSettings& settings);
 
 // Writes the six lines atomically: a failed write leaves the previous file as it was.
 bool write(const QString& path, const StartupSettings& settings);

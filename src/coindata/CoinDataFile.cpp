@@ -28,15 +28,20 @@ bool isSeparator(char c)
 
 // Position after the separator at `at`; the end stays the end. CRs followed by LF are one line
 // end, but CRs alone are one line end each: old Mac files mark an empty line by CR CR.
-qsizetype skipSeparator(const QByteArray& bytes, qsizetype at)
+// loneCrsEnd keeps where the last run of lone CRs ends, so that such a run is scanned once and
+// not again for each of its line ends.
+qsizetype skipSeparator(const QByteArray& bytes, qsizetype at, qsizetype& loneCrsEnd)
 {
     if (at >= bytes.size())
         return at;
+    if (at < loneCrsEnd)
+        return at + 1;
     qsizetype next = at;
     while (next < bytes.size() && bytes[next] == '\r')
         ++next;
     if (next > at && next < bytes.size() && bytes[next] == '\n')
         return next + 1;
+    loneCrsEnd = next;
     return at + 1;
 }
 
@@ -134,9 +139,12 @@ CoinDataFile::LoadResult loadChecked(const QString& path, SelectorImage& image, 
 QByteArray CoinDataFile::serialize(const SelectorImage& image)
 {
     QByteArray bytes;
+    bytes.reserve(SelectorImage::CellCount * 8); // three digits and the marks each, and spare
     for (int address = 0; address < SelectorImage::CellCount; ++address) {
         bytes += '"';
-        bytes += upToFirstLineBreak(image.cell(address)).toUtf8();
+        const QString& text = image.cell(address);
+        if (!text.isEmpty())
+            bytes += upToFirstLineBreak(text).toUtf8();
         bytes += "\"\r\n";
     }
     return bytes;
@@ -147,6 +155,7 @@ QStringList CoinDataFile::parseFields(const QByteArray& bytes, int maxFields, Qu
     QStringList fields;
     const qsizetype end = bytes.size();
     qsizetype at = skipByteOrderMark(bytes);
+    qsizetype loneCrsEnd = 0;
     while (fields.size() < maxFields && at < end) {
         while (at < end && isBlank(bytes[at]))
             ++at;
@@ -172,7 +181,7 @@ QStringList CoinDataFile::parseFields(const QByteArray& bytes, int maxFields, Qu
         if (quoted && quotes == QuoteRule::DoubledQuote)
             field.replace(QLatin1String("\"\""), QLatin1String("\""));
         fields.append(field);
-        at = skipSeparator(bytes, at);
+        at = skipSeparator(bytes, at, loneCrsEnd);
     }
     return fields;
 }

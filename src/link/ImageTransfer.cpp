@@ -147,9 +147,9 @@ bool ImageTransfer::acceptReply(const QByteArray& reply)
     if (!isRead()) {
         if (!LinkCommands::isValidWriteReply(reply))
             return false;
-        // Taken whatever address it names; but one that names another address means some
-        // frame went astray, so the block is read back.
-        if (!LinkCommands::echoesAddress(reply, m_address))
+        // Taken, as the protocol has it, whatever it names; but an answer that names another
+        // write may be a late one while this request was lost: the block is read back.
+        if (!LinkCommands::echoesWrite(reply, m_address, m_sent.value(m_address)))
             m_needsReadBack = true;
         return true;
     }

@@ -19,10 +19,10 @@ class TransferDisplay;
 //
 // Before the first attempt for each new address whatever is waiting on the line is dropped, so
 // no answer that came before a request is taken for it. A block in which any attempt failed
-// (or before one of whose addresses stale bytes were found, or one of whose answers named
-// another address) is read back after its end frame
-// and settling pause by a BlockVerification, which writes differing bytes again; the block
-// succeeds only if the selector then holds every byte sent. The link stays held throughout.
+// (or before one of whose addresses stale bytes were found, or which took an answer that does
+// not echo its write) is read back after its end frame and settling pause by a
+// BlockVerification, which writes differing bytes again; the block succeeds only if the
+// selector then holds every byte sent. The link stays held throughout.
 class ImageTransfer : public QObject
 {
     Q_OBJECT

@@ -83,6 +83,11 @@ bool echoesAddress(const QByteArray& reply, int address)
            static_cast<quint8>(reply.at(1)) == addressByte(address);
 }
 
+bool echoesWrite(const QByteArray& reply, int address, quint8 value)
+{
+    return echoesAddress(reply, address) && static_cast<quint8>(reply.at(3)) == value;
+}
+
 bool isValidStartReply(const QByteArray& reply, quint8 lead)
 {
     return hasLeadAndChecksum(LinkFrame::fromBytes(reply), lead);

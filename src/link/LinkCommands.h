@@ -33,6 +33,8 @@ bool isValidReadReply(const QByteArray& reply, int address);
 bool isValidWriteReply(const QByteArray& reply);
 // Whether a reply names the address of its request.
 bool echoesAddress(const QByteArray& reply, int address);
+// Whether a valid write reply echoes the address and value of the write it is taken for.
+bool echoesWrite(const QByteArray& reply, int address, quint8 value);
 // Replies to the teach and calibration start frames.
 bool isValidStartReply(const QByteArray& reply, quint8 lead);
 

@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef Q_OS_UNIX
+#endif
+
 class StartupFileTest : public QObject
 {
     Q_OBJECT
@@ -63,6 +66,17 @@ private slots:
         // A reader that ends a quoted text at its next quote still finds every line.
         QCOMPARE(CoinDataFile::parseFields(bytes).sliced(1),
                  QStringList({"/data/old.cdt", "#FALSE#", "#TRUE#", "#FALSE#", "#TRUE#"}));
+    }
+
+    // A line break in a name would split its line and shift the port checks after it.
+    void namesEndAtTheirFirstLineBreak()
+    {
+        const StartupSettings settings{"/data/a\nb.cdt", "/x\"\r\ny", {false, true, false, true}};
+        StartupSettings read;
+        StartupFile::read(fileWith(StartupFile::serialize(settings)), read);
+        QCOMPARE(read.currentFile, QString("/data/a"));
+        QCOMPARE(read.previousFile, QString("/x\""));
+        QCOMPARE(read.comChecked, settings.comChecked);
     }
 
     void readingAppliesLinesUntilTheFirstBadOne_data()

@@ -148,6 +148,10 @@ private slots:
             << QByteArray("\"1\"\r\r\n\"2\"\r\r\r\n3") << QStringList{"1", "2", "3"};
         QTest::newRow("CR CR alone is an empty line")
             << QByteArray("1\r\r3\r") << QStringList{"1", "", "3"};
+        QTest::newRow("lone CRs, then CRs before LF")
+            << QByteArray("\r\r1\r\r\n2") << QStringList{"", "", "1", "2"};
+        QTest::newRow("a long run of lone CRs")
+            << QByteArray(60000, '\r') << QStringList(SelectorImage::CellCount);
         QTest::newRow("commas and lines")
             << QByteArray("\"1\",\"2\",3\r\n4") << QStringList{"1", "2", "3", "4"};
         QTest::newRow("comma inside quotes")

@@ -172,6 +172,36 @@ private slots:
         QVERIFY(!display.open);
     }
 
+    // An answer still on its way from before the block is taken for its first request, which
+    // was lost; no attempt of the block fails. Its address or value says it answers another.
+    void anAnswerThatDoesNotEchoItsWriteHasTheBlockReadBack_data()
+    {
+        QTest::addColumn<int>("addressOffset");
+        QTest::addColumn<int>("valueOffset");
+        QTest::newRow("another address") << 7 << 0;
+        QTest::newRow("another value") << 0 << 1;
+    }
+    void anAnswerThatDoesNotEchoItsWriteHasTheBlockReadBack()
+    {
+        QFETCH(int, addressOffset);
+        QFETCH(int, valueOffset);
+        const QByteArray stale =
+            LinkCommands::writeRequest(First + addressOffset,
+                                       quint8(image.selectorByte(First) + valueOffset))
+                .toByteArray(); // a selector echoes the write
+        selector->setFault(0, FakeSelector::Fault::Ignored);
+        selector->beforeAnswer = [&](int number, const LinkFrame&) {
+            if (number == 0)
+                QMetaObject::invokeMethod(
+                    port, [&] { port->receive(stale); }, Qt::QueuedConnection);
+        };
+        ImageTransfer* transfer = nullptr;
+        QCOMPARE(program(&transfer), true);
+        QCOMPARE(transfer->rewrittenAddresses(), QList<int>{First});
+        delete transfer;
+        QVERIFY(selectorHoldsTheBlock());
+    }
+
     void aByteThatStillDiffersFailsTheBlock_data()
     {
         QTest::addColumn<int>("fault");
