@@ -1,6 +1,6 @@
+#include "Journal.h"
 #include "CoinDataFile.h"
 #include "FileBytes.h"
-#include "Journal.h"
 #include "SelectorImage.h"
 
 #include <QDir>
@@ -26,9 +26,9 @@ private slots:
         SelectorImage image;
         for (int run = 1; run <= 5; ++run) {
             image.setNumber(0, run);
-            QCOMPARE(journal.record(image, run % 2 ? QStringLiteral("read")
-                                                   : QStringLiteral("program")),
-                     QString());
+            QCOMPARE(
+                journal.record(image, run % 2 ? QStringLiteral("read") : QStringLiteral("program")),
+                QString());
         }
 
         QStringList journalFiles = QDir(folder).entryList(QDir::Files, QDir::Name);

@@ -65,8 +65,9 @@ private slots:
         SelectorSimulator simulator;
         ConsoleInterpreter interpreter(simulator);
         const QString help = QString::fromStdString(interpreter.execute("help").text);
-        for (const char* name : {"good", "noreply", "checksum", "lead", "late", "noise", "hangup",
-                                 "ignore", "short", "address", "corrupt", "nofaults", "at ADDR", "after MS"})
+        for (const char* name :
+             {"good", "noreply", "checksum", "lead", "late", "noise", "hangup", "ignore", "short",
+              "address", "corrupt", "nofaults", "at ADDR", "after MS"})
             QVERIFY2(help.contains(name), name);
     }
 

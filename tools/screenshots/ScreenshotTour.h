@@ -70,7 +70,7 @@ private:
     qsizetype m_current = 0;
     bool m_over = false; // finished, or failed
     bool m_statusTaken = false;
-    QTimer m_quiet;    // restarted whenever the link goes idle
+    QTimer m_quiet; // restarted whenever the link goes idle
     QTimer m_settle;
     QTimer m_watchdog; // a step that never gets ready ends the tour
 };
