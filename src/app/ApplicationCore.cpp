@@ -260,10 +260,7 @@ bool ApplicationCore::openWith(const QString& path, FileLoader load)
     if (m_opened)
         clearStatus();
     else
-        showStatus(result == CoinDataFile::LoadResult::Unreadable
-                       ? QStringLiteral("Can not read file %1").arg(path)
-                       : QStringLiteral("Not a coin data file: %1").arg(path),
-                   StatusColour::Red);
+        showStatus(CoinDataFile::failureText(result, path), StatusColour::Red);
     return m_opened;
 }
 

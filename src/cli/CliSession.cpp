@@ -209,9 +209,7 @@ bool CliSession::loadFile(const QString& path, SelectorImage& image, bool comple
         completeOnly ? CoinDataFile::loadComplete(path, image) : CoinDataFile::load(path, image);
     if (result == CoinDataFile::LoadResult::Loaded)
         return true;
-    fail(ExitCode::Usage, result == CoinDataFile::LoadResult::Unreadable
-                              ? QStringLiteral("Can not read file %1").arg(path)
-                              : QStringLiteral("Not a coin data file: %1").arg(path));
+    fail(ExitCode::Usage, CoinDataFile::failureText(result, path));
     return false;
 }
 

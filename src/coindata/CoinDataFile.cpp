@@ -200,3 +200,16 @@ bool CoinDataFile::save(const QString& path, const SelectorImage& image, QString
 {
     return AtomicFile::write(path, serialize(image), errorText);
 }
+
+QString CoinDataFile::failureText(LoadResult result, const QString& path)
+{
+    switch (result) {
+    case LoadResult::Loaded:
+        break;
+    case LoadResult::Unreadable:
+        return QStringLiteral("Can not read file %1").arg(path);
+    case LoadResult::NotCoinData:
+        return QStringLiteral("Not a coin data file: %1").arg(path);
+    }
+    return QString();
+}

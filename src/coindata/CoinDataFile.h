@@ -60,6 +60,10 @@ public:
     // beginning with a number (FieldValue::leadingNumber).
     static LoadResult loadComplete(const QString& path, SelectorImage& image);
 
+    // What a refused load says to the user ("Can not read file <path>", "Not a coin data file:
+    // <path>"); empty for a file that was loaded.
+    static QString failureText(LoadResult result, const QString& path);
+
     // Replaces the file atomically: a save that fails leaves the previous file as it was.
     static bool save(const QString& path, const SelectorImage& image, QString* errorText = nullptr);
 };
