@@ -19,6 +19,9 @@ public:
     // Drops every received byte, those the operating system holds but has not yet handed
     // over included, so that nothing received before this call can come in afterwards.
     virtual void clearInput() { readAll(); }
+    // How many bytes make it worth waking the program: a port may hold back fewer (and signal
+    // no readyRead for them) until more arrive; clearInput drops what it holds back.
+    virtual void setWakeThreshold(int bytes) { Q_UNUSED(bytes); }
 
 signals:
     void readyRead();

@@ -18,6 +18,7 @@ SelectorLink::SelectorLink(std::unique_ptr<LinkPort> port, LinkClock& clock, QOb
     m_port->setParent(nullptr);
     connect(m_port.get(), &LinkPort::readyRead, this, &SelectorLink::onReadyRead);
     connect(m_port.get(), &LinkPort::failed, this, &SelectorLink::onPortFailed);
+    m_port->setWakeThreshold(m_threshold);
 }
 
 SelectorLink::~SelectorLink()
@@ -52,6 +53,7 @@ bool SelectorLink::isPortOpen() const
 void SelectorLink::setReceiveThreshold(int bytes)
 {
     m_threshold = qMax(1, bytes);
+    m_port->setWakeThreshold(m_threshold);
 }
 
 void SelectorLink::flushInput()
@@ -138,10 +140,10 @@ void SelectorLink::prepareRepeat(Outcome failure, std::function<void()> then)
 {
     if (failure != Outcome::Replied) {
         LinkTrace::event(QStringLiteral("retry after no reply"));
-        if (!m_receiveFlag && !m_waiting.isEmpty()) {
-            LinkTrace::bytes("dropped", m_waiting);
-            m_waiting.clear();
-        }
+        // The remains of a short answer (some perhaps still held by the port) are no answer to
+        // the repeat; a complete late reply is kept for it.
+        if (!m_receiveFlag)
+            discardInput();
         then();
         return;
     }

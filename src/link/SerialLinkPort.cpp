@@ -2,6 +2,9 @@
 
 #include <QMetaObject>
 
+#include <algorithm>
+
+#include <termios.h>
 #include <unistd.h>
 
 SerialLinkPort::SerialLinkPort(QObject* parent) : LinkPort(parent)
@@ -24,6 +27,7 @@ bool SerialLinkPort::open(const QString& deviceName)
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     m_port.clearError();
+    applyWakeThreshold();
     return true;
 }
 
@@ -78,6 +82,26 @@ void SerialLinkPort::clearInput()
     // that arrived but that Qt has not read yet (they would otherwise become the next reply).
     readAll();
     m_port.clear(QSerialPort::Input);
+}
+
+void SerialLinkPort::setWakeThreshold(int bytes)
+{
+    m_wakeThreshold = std::clamp(bytes, 1, 255);
+    if (isOpen())
+        applyWakeThreshold();
+}
+
+void SerialLinkPort::applyWakeThreshold()
+{
+    // The driver wakes the event loop only once VMIN bytes are in: one wake-up a reply instead
+    // of one a byte. The port is non-blocking, so reads still return at once with what is there.
+    // Set after QSerialPort's own settings, each of which writes its whole copy back, VMIN 0 too.
+    termios settings{};
+    if (::tcgetattr(m_port.handle(), &settings) != 0)
+        return;
+    settings.c_cc[VMIN] = static_cast<cc_t>(m_wakeThreshold);
+    settings.c_cc[VTIME] = 0;
+    ::tcsetattr(m_port.handle(), TCSANOW, &settings);
 }
 
 void SerialLinkPort::onError(QSerialPort::SerialPortError error)

@@ -17,12 +17,15 @@ public:
     void write(const QByteArray& bytes) override;
     QByteArray readAll() override;
     void clearInput() override;
+    void setWakeThreshold(int bytes) override;
 
 private:
     void onError(QSerialPort::SerialPortError error);
     void closeAfterHangUp();
+    void applyWakeThreshold();
 
     QSerialPort m_port;
     bool m_hangUpPending = false;
     QString m_failure; // why the open port broke
+    int m_wakeThreshold = 1;
 };

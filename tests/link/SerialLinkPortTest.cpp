@@ -2,8 +2,10 @@
 #include "PseudoTerminal.h"
 
 #include <QDeadlineTimer>
+#include <QSignalSpy>
 #include <QTest>
 
+#include <cstring>
 #include <poll.h>
 #include <unistd.h>
 
@@ -35,6 +37,37 @@ private slots:
                     QByteArray(chunk, qMax<ssize_t>(0, read(line.masterFd(), chunk, sizeof chunk)));
         }
         QCOMPARE(received, sent);
+    }
+
+    // A reply wakes the program once, whole; what is held back below the threshold is dropped
+    // with the rest of the input, so it cannot pose as the start of the next reply.
+    void bytesBelowTheWakeThresholdWaitInTheDriver()
+    {
+        selectorsim::PseudoTerminal line;
+        QVERIFY(line.open());
+        SerialLinkPort port;
+        port.setWakeThreshold(5);
+        QVERIFY(port.open(QString::fromStdString(line.slavePath())));
+        QSignalSpy wakes(&port, &LinkPort::readyRead);
+        const auto farEndSends = [&](const char* bytes) {
+            QVERIFY(::write(line.masterFd(), bytes, std::strlen(bytes)) > 0);
+        };
+
+        farEndSends("abc");
+        QTest::qWait(50);
+        QCOMPARE(wakes.count(), 0);
+        port.clearInput();
+        farEndSends("12345");
+        QTRY_COMPARE(wakes.count(), 1);
+        QCOMPARE(port.readAll(), QByteArray("12345"));
+
+        port.setWakeThreshold(10); // taken while open
+        farEndSends("ABCDEFGH");
+        QTest::qWait(50);
+        QCOMPARE(wakes.count(), 1);
+        farEndSends("IJ");
+        QTRY_COMPARE(wakes.count(), 2);
+        QCOMPARE(port.readAll(), QByteArray("ABCDEFGHIJ"));
     }
 };
 
