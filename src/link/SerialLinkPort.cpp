@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -80,8 +81,11 @@ void SerialLinkPort::clearInput()
         return;
     // readAll takes what Qt has buffered; clear() also drops the driver's input queue, bytes
     // that arrived but that Qt has not read yet (they would otherwise become the next reply).
+    // Asking the driver first is cheaper than the flush, which is needless almost every time.
     readAll();
-    m_port.clear(QSerialPort::Input);
+    int held = 0;
+    if (::ioctl(m_port.handle(), FIONREAD, &held) != 0 || held > 0)
+        m_port.clear(QSerialPort::Input);
 }
 
 void SerialLinkPort::setWakeThreshold(int bytes)
