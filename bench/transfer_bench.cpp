@@ -196,6 +196,13 @@ int main(int argc, char* argv[])
         cliProgrammings.push_back(measureCli({"program", file, "--port", device}, environment));
     }
 
+    const selectorsim::SelectorSimulator::DeliveryTiming line = simulator.deliveryTiming();
+    const auto us = [](std::chrono::nanoseconds t) { return static_cast<double>(t.count()) / 1e3; };
+    std::printf("virtual selector: %lld writes, each %.1f us after its bytes were due on average "
+                "(earliest %.1f us, latest %.1f us)\n",
+                static_cast<long long>(line.writes),
+                line.writes > 0 ? us(line.total) / static_cast<double>(line.writes) : 0.0,
+                us(line.earliest), us(line.latest));
     report("full read", reads, readWire);
     report("standard programming", programmings, programWire);
     report("cli read", cliReads, readWire);

@@ -53,6 +53,7 @@ std::vector<std::uint8_t> OutputSchedule::takeDue(TimePoint now)
         Transmission& current = *m_current;
         if (byteDueAt(current, current.sent) > now)
             break;
+        m_lastTakenDue = byteDueAt(current, current.sent);
         due.push_back(current.bytes[current.sent]);
         if (++current.sent == current.bytes.size()) {
             m_lineFreeAt = byteDueAt(current, current.sent - 1);

@@ -28,6 +28,8 @@ public:
     std::vector<std::uint8_t> takeDue(TimePoint now);
     // When the next byte falls due; nothing when all is sent.
     std::optional<TimePoint> nextDeadline() const;
+    // When the last byte takeDue handed out was due.
+    TimePoint lastTakenDue() const { return m_lastTakenDue; }
     void clear();
 
 private:
@@ -49,6 +51,7 @@ private:
     std::deque<Transmission> m_waiting;
     std::optional<Transmission> m_current;
     TimePoint m_lineFreeAt{};
+    TimePoint m_lastTakenDue{};
 };
 
 } // namespace selectorsim

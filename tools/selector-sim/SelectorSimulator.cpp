@@ -77,6 +77,7 @@ bool SelectorSimulator::start()
         m_devicePath = m_terminal.slavePath();
         m_error.clear();
         m_output.clear();
+        m_delivery = {};
         m_running = true;
         m_stopRequested = false;
         m_hangUpRequested = false;
@@ -278,13 +279,18 @@ void SelectorSimulator::run()
             if (m_hungUp) {
                 unwritten.clear();
             } else if (unwritten.empty()) {
-                unwritten = m_output.takeDue(now);
+                // The wake-up was asked for a lead early: what falls due within it goes now.
+                unwritten = m_output.takeDue(now + m_wakeLead.lead());
+                if (!unwritten.empty() && m_options.paced)
+                    recordDeliveryLocked(m_output.lastTakenDue(), Clock::now());
             }
             // A non-blocking write is quick enough to make under the lock.
             writeOutput(unwritten);
             deadline = assembler.nextDeadline();
-            if (unwritten.empty())
-                deadline = earliest(deadline, m_output.nextDeadline());
+            if (unwritten.empty()) {
+                if (const std::optional<Clock::time_point> due = m_output.nextDeadline())
+                    deadline = earliest(deadline, *due - m_wakeLead.lead());
+            }
         }
         waitForWork(deadline, !unwritten.empty(), assembler);
     }
@@ -378,6 +384,22 @@ void SelectorSimulator::scheduleReplyLocked(Frame reply, const std::optional<Que
     m_output.add(std::move(bytes), start);
 }
 
+SelectorSimulator::DeliveryTiming SelectorSimulator::deliveryTiming() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_delivery;
+}
+
+void SelectorSimulator::recordDeliveryLocked(Clock::time_point due, Clock::time_point written)
+{
+    const std::chrono::nanoseconds lateness = written - due;
+    m_delivery.earliest =
+        m_delivery.writes == 0 ? lateness : std::min(m_delivery.earliest, lateness);
+    m_delivery.latest = m_delivery.writes == 0 ? lateness : std::max(m_delivery.latest, lateness);
+    m_delivery.total += lateness;
+    ++m_delivery.writes;
+}
+
 void SelectorSimulator::hangUpLocked()
 {
     m_terminal.closeMaster();
@@ -433,6 +455,8 @@ void SelectorSimulator::waitForWork(std::optional<Clock::time_point> deadline, b
     fds[2] = {m_deadlineFd, POLLIN, 0};
     if (poll(fds.data(), fds.size(), -1) <= 0)
         return;
+    if ((fds[2].revents & POLLIN) && deadline)
+        m_wakeLead.learn(Clock::now() - *deadline);
     if (fds[0].revents & POLLIN) {
         std::uint64_t count = 0;
         [[maybe_unused]] const ssize_t n = ::read(m_wakeFd, &count, sizeof count);

@@ -4,6 +4,7 @@
 #include "OutputSchedule.h"
 #include "PseudoTerminal.h"
 #include "SelectorDevice.h"
+#include "WakeLead.h"
 
 #include <array>
 #include <chrono>
@@ -119,6 +120,17 @@ public:
     void sendBytesAt(const std::vector<std::uint8_t>& bytes,
                      std::chrono::steady_clock::time_point start);
 
+    // How late paced bytes went out against when they were due (negative: early), over every
+    // write since start: how closely the line's timing is kept.
+    struct DeliveryTiming
+    {
+        std::int64_t writes = 0;
+        std::chrono::nanoseconds total{0};
+        std::chrono::nanoseconds earliest{0};
+        std::chrono::nanoseconds latest{0};
+    };
+    DeliveryTiming deliveryTiming() const;
+
     // Told of every request frame received, on the worker thread with the simulator locked:
     // it must not call back into the simulator. An empty function removes it.
     using RequestListener = std::function<void(const Frame&)>;
@@ -145,6 +157,7 @@ private:
     void hangUpLocked();
     void readInput(FrameAssembler& assembler);
     void writeOutput(std::vector<std::uint8_t>& unwritten);
+    void recordDeliveryLocked(Clock::time_point due, Clock::time_point written);
     void waitForWork(std::optional<Clock::time_point> deadline, bool waitingToWrite,
                      FrameAssembler& assembler);
     void wake();
@@ -154,6 +167,7 @@ private:
     PseudoTerminal m_terminal; // the master is touched only by the worker while it runs
     int m_wakeFd = -1;
     int m_deadlineFd = -1; // a timerfd: the worker's next deadline
+    WakeLead m_wakeLead;   // the worker's own
     std::thread m_worker;
 
     mutable std::mutex m_mutex;
@@ -164,6 +178,7 @@ private:
     std::deque<QueuedFault> m_faults;          // FIFO, for any reply
     std::deque<QueuedFault> m_faultsAtAddress; // for replies to one address
     RequestListener m_requestListener;
+    DeliveryTiming m_delivery;
     std::string m_devicePath;
     std::string m_error;
     bool m_silent = false;
