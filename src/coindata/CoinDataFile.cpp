@@ -23,6 +23,7 @@ enum ByteClass : unsigned char
 };
 constexpr unsigned char Separator = LineEnd | Comma;
 
+// A plain array: indexed by a byte, it needs no bounds check.
 struct ByteClassTable
 {
     unsigned char of[256];
@@ -176,9 +177,7 @@ QByteArray CoinDataFile::serialize(const SelectorImage& image)
 
 CoinDataFile::FieldReader::FieldReader(QByteArrayView bytes, QuoteRule quotes)
     : m_at(bytes.data() + (bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0)),
-      m_end(bytes.data() + bytes.size()),
-      m_loneCrsEnd(m_at),
-      m_quotes(quotes)
+      m_end(bytes.data() + bytes.size()), m_loneCrsEnd(m_at), m_quotes(quotes)
 {
 }
 

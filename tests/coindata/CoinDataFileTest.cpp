@@ -212,9 +212,9 @@ private slots:
         QTest::newRow("a quote closes the field")
             << pairs << CoinDataFile::QuoteRule::QuoteEndsField << QByteArrayList{"a", "c\"\"d"}
             << QList<bool>{true, false};
-        QTest::newRow("bytes not decoded") << QByteArray("\xEF\xBB\xBF\"\xC3\",\xFF ")
-                                           << CoinDataFile::QuoteRule::QuoteEndsField
-                                           << QByteArrayList{"\xC3", "\xFF"} << QList<bool>{true, false};
+        QTest::newRow("bytes not decoded")
+            << QByteArray("\xEF\xBB\xBF\"\xC3\",\xFF ") << CoinDataFile::QuoteRule::QuoteEndsField
+            << QByteArrayList{"\xC3", "\xFF"} << QList<bool>{true, false};
     }
     void readsRawFieldsInPlace()
     {
