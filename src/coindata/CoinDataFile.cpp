@@ -8,38 +8,70 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
-bool isBlank(char c)
+// What a byte is to the reading rule, found by one look-up: the scans below visit every byte of
+// a file, and under the fuzzer every comparison they make is traced.
+enum ByteClass : unsigned char
 {
-    return c == ' ' || c == '\t';
+    Blank = 1,   // space, tab
+    LineEnd = 2, // CR, LF
+    Comma = 4,
+    Quote = 8,
+};
+constexpr unsigned char Separator = LineEnd | Comma;
+
+// A plain array: indexed by a byte, it needs no bounds check.
+struct ByteClassTable
+{
+    unsigned char of[256];
+};
+
+constexpr ByteClassTable ByteClasses = [] {
+    ByteClassTable table{};
+    for (const char c : {' ', '\t'})
+        table.of[static_cast<unsigned char>(c)] = Blank;
+    for (const char c : {'\r', '\n'})
+        table.of[static_cast<unsigned char>(c)] = LineEnd;
+    table.of[static_cast<unsigned char>(',')] = Comma;
+    table.of[static_cast<unsigned char>('"')] = Quote;
+    return table;
+}();
+
+unsigned char classOf(char c)
+{
+    return ByteClasses.of[static_cast<unsigned char>(c)];
 }
 
-bool isLineEnd(char c)
+// The first byte from `at` on of one of `classes`, or the end.
+const char* findFirst(const char* at, const char* end, unsigned char classes)
 {
-    return c == '\r' || c == '\n';
+    while (at < end && (classOf(*at) & classes) == 0)
+        ++at;
+    return at;
 }
 
-bool isSeparator(char c)
+const char* skipBlanks(const char* at, const char* end)
 {
-    return c == ',' || isLineEnd(c);
+    while (at < end && classOf(*at) == Blank)
+        ++at;
+    return at;
 }
 
 // Position after the separator at `at`; the end stays the end. CRs followed by LF are one line
 // end, but CRs alone are one line end each: old Mac files mark an empty line by CR CR.
-// loneCrsEnd keeps where the last run of lone CRs ends, so that such a run is scanned once and
-// not again for each of its line ends.
-qsizetype skipSeparator(const QByteArray& bytes, qsizetype at, qsizetype& loneCrsEnd)
+const char* skipSeparator(const char* at, const char* end, const char*& loneCrsEnd)
 {
-    if (at >= bytes.size())
+    if (at == end)
         return at;
     if (at < loneCrsEnd)
         return at + 1;
-    qsizetype next = at;
-    while (next < bytes.size() && bytes[next] == '\r')
+    const char* next = at;
+    while (next < end && *next == '\r')
         ++next;
-    if (next > at && next < bytes.size() && bytes[next] == '\n')
+    if (next > at && next < end && *next == '\n')
         return next + 1;
     loneCrsEnd = next;
     return at + 1;
@@ -47,25 +79,16 @@ qsizetype skipSeparator(const QByteArray& bytes, qsizetype at, qsizetype& loneCr
 
 // Position of the quote that closes a quoted field whose text starts at `at`, or of the line
 // end or end that cuts it short.
-qsizetype closingQuote(const QByteArray& bytes, qsizetype at, CoinDataFile::QuoteRule quotes)
+const char* closingQuote(const char* at, const char* end, CoinDataFile::QuoteRule quotes)
 {
-    const qsizetype end = bytes.size();
-    while (at < end && !isLineEnd(bytes[at])) {
-        if (bytes[at] == '"') {
-            const bool doubled = quotes == CoinDataFile::QuoteRule::DoubledQuote && at + 1 < end &&
-                                 bytes[at + 1] == '"';
-            if (!doubled)
-                return at;
-            ++at;
-        }
-        ++at;
+    for (;;) {
+        at = findFirst(at, end, LineEnd | Quote);
+        const bool doubled = quotes == CoinDataFile::QuoteRule::DoubledQuote && end - at > 1 &&
+                             at[0] == '"' && at[1] == '"';
+        if (!doubled)
+            return at;
+        at += 2;
     }
-    return at;
-}
-
-qsizetype skipByteOrderMark(const QByteArray& bytes)
-{
-    return bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
 }
 
 // A field's text as written: a byte order mark at its start is text, not a header to drop.
@@ -75,12 +98,15 @@ QString decodeField(QByteArrayView bytes)
     return decoder(bytes);
 }
 
-QStringView upToFirstLineBreak(const QString& text)
+QStringView beforeFirst(QStringView text, QChar c)
 {
-    qsizetype length = 0;
-    while (length < text.size() && text[length] != u'\r' && text[length] != u'\n')
-        ++length;
-    return QStringView(text).first(length);
+    const qsizetype at = text.indexOf(c);
+    return at < 0 ? text : text.first(at);
+}
+
+QStringView upToFirstLineBreak(QStringView text)
+{
+    return beforeFirst(beforeFirst(text, u'\r'), u'\n');
 }
 
 bool isBlankText(QStringView text)
@@ -138,50 +164,58 @@ CoinDataFile::LoadResult loadChecked(const QString& path, SelectorImage& image, 
 
 QByteArray CoinDataFile::serialize(const SelectorImage& image)
 {
-    QByteArray bytes;
-    bytes.reserve(SelectorImage::CellCount * 8); // three digits and the marks each, and spare
+    // Encoded at once, not cell by cell: the same bytes, without a temporary for every cell.
+    QString text;
+    text.reserve(SelectorImage::CellCount * 8); // three digits and the marks each, and spare
     for (int address = 0; address < SelectorImage::CellCount; ++address) {
-        bytes += '"';
-        const QString& text = image.cell(address);
-        if (!text.isEmpty())
-            bytes += upToFirstLineBreak(text).toUtf8();
-        bytes += "\"\r\n";
+        text += u'"';
+        text += upToFirstLineBreak(image.cell(address));
+        text += QLatin1String("\"\r\n");
     }
-    return bytes;
+    return text.toUtf8();
+}
+
+CoinDataFile::FieldReader::FieldReader(QByteArrayView bytes, QuoteRule quotes)
+    : m_at(bytes.data() + (bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0)),
+      m_end(bytes.data() + bytes.size()), m_loneCrsEnd(m_at), m_quotes(quotes)
+{
+}
+
+std::optional<CoinDataFile::RawField> CoinDataFile::FieldReader::next()
+{
+    m_at = skipBlanks(m_at, m_end);
+    if (m_at == m_end)
+        return std::nullopt;
+    const bool quoted = *m_at == '"';
+    const char* const first = quoted ? m_at + 1 : m_at;
+    const char* last = first;
+    if (quoted) {
+        last = closingQuote(first, m_end, m_quotes);
+        m_at = findFirst(last, m_end, Separator);
+    } else {
+        m_at = last = findFirst(first, m_end, Separator);
+        while (last > first && classOf(last[-1]) == Blank)
+            --last;
+    }
+    m_at = skipSeparator(m_at, m_end, m_loneCrsEnd);
+    return RawField{QByteArrayView(first, last), quoted};
 }
 
 QStringList CoinDataFile::parseFields(const QByteArray& bytes, int maxFields, QuoteRule quotes)
 {
     QStringList fields;
-    const qsizetype end = bytes.size();
-    qsizetype at = skipByteOrderMark(bytes);
-    qsizetype loneCrsEnd = 0;
-    while (fields.size() < maxFields && at < end) {
-        while (at < end && isBlank(bytes[at]))
-            ++at;
-        if (at == end)
+    // Every field takes one byte at least.
+    fields.reserve(std::clamp<qsizetype>(maxFields, 0, bytes.size()));
+    FieldReader reader(bytes, quotes);
+    while (fields.size() < maxFields) {
+        const std::optional<RawField> raw = reader.next();
+        if (!raw)
             break;
-        qsizetype first = at;
-        qsizetype last = at;
-        const bool quoted = bytes[at] == '"';
-        if (quoted) {
-            first = at + 1;
-            at = last = closingQuote(bytes, first, quotes);
-            while (at < end && !isSeparator(bytes[at]))
-                ++at;
-        } else {
-            while (at < end && !isSeparator(bytes[at]))
-                ++at;
-            last = at;
-            while (last > first && isBlank(bytes[last - 1]))
-                --last;
-        }
-        QString field = decodeField(QByteArrayView(bytes).sliced(first, last - first));
+        QString field = decodeField(raw->text);
         // Inside the quotes every quote left is one of a doubled pair.
-        if (quoted && quotes == QuoteRule::DoubledQuote)
+        if (raw->quoted && quotes == QuoteRule::DoubledQuote)
             field.replace(QLatin1String("\"\""), QLatin1String("\""));
-        fields.append(field);
-        at = skipSeparator(bytes, at, loneCrsEnd);
+        fields.append(std::move(field));
     }
     return fields;
 }

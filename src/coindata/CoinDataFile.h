@@ -3,8 +3,11 @@
 #include "SelectorImage.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 // Coin data files (".cdt"): a whole image as 256 lines, one per cell in address order, each the
 // cell's text between double quotes and ended by CR LF. Text is UTF-8 both ways, so any cell
@@ -36,6 +39,35 @@ public:
     // break would split the line and shift every later cell on reading. The number the text
     // begins with never changes by this.
     static QByteArray serialize(const SelectorImage& image);
+
+    // A field as it stands in the bytes: its text without the quotes around it, not yet decoded
+    // and, under DoubledQuote, its quotes not yet undoubled.
+    struct RawField
+    {
+        QByteArrayView text;
+        bool quoted = false;
+
+        friend bool operator==(const RawField&, const RawField&) = default;
+    };
+
+    // Reads fields one by one by the reading rule of parseFields, without copying any text:
+    // each RawField views the bytes, which must outlive it.
+    class FieldReader
+    {
+    public:
+        explicit FieldReader(QByteArrayView bytes, QuoteRule quotes = QuoteRule::QuoteEndsField);
+
+        // The next field; nothing once the bytes hold no more.
+        std::optional<RawField> next();
+
+    private:
+        const char* m_at;
+        const char* m_end;
+        // Where the last run of lone CRs ends, so that such a run is scanned once and not again
+        // for each of its line ends.
+        const char* m_loneCrsEnd;
+        QuoteRule m_quotes;
+    };
 
     // The reading rule, for at most maxFields fields:
     // - fields are separated by commas and line ends (CR LF, LF alone or CR alone); a run of

@@ -101,6 +101,19 @@ private slots:
         QVERIFY(loaded == image);
     }
 
+    void encodesEachCellOnItsOwn()
+    {
+        // The halves of a surrogate pair in neighbouring cells do not join across the line end.
+        const QString high = QStringLiteral("1") + QChar(0xD83D);
+        const QString low = QChar(0xDE00) + QStringLiteral("2");
+        SelectorImage image;
+        image.setCell(0, high);
+        image.setCell(1, low);
+        const QList<QByteArray> lines = CoinDataFile::serialize(image).split('\n');
+        QCOMPARE(lines[0], '"' + high.toUtf8() + "\"\r");
+        QCOMPARE(lines[1], '"' + low.toUtf8() + "\"\r");
+    }
+
     void cellTextsSurviveSaveAndLoad_data()
     {
         QTest::addColumn<QString>("text");
@@ -184,6 +197,41 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QStringList, fields);
         QCOMPARE(CoinDataFile::parseFields(bytes), fields);
+    }
+
+    void readsRawFieldsInPlace_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<CoinDataFile::QuoteRule>("quotes");
+        QTest::addColumn<QByteArrayList>("texts");
+        QTest::addColumn<QList<bool>>("quoted");
+        const QByteArray pairs("\"a\"\"b\" ,c\"\"d");
+        QTest::newRow("doubled quotes kept as they stand")
+            << pairs << CoinDataFile::QuoteRule::DoubledQuote << QByteArrayList{"a\"\"b", "c\"\"d"}
+            << QList<bool>{true, false};
+        QTest::newRow("a quote closes the field")
+            << pairs << CoinDataFile::QuoteRule::QuoteEndsField << QByteArrayList{"a", "c\"\"d"}
+            << QList<bool>{true, false};
+        QTest::newRow("bytes not decoded")
+            << QByteArray("\xEF\xBB\xBF\"\xC3\",\xFF ") << CoinDataFile::QuoteRule::QuoteEndsField
+            << QByteArrayList{"\xC3", "\xFF"} << QList<bool>{true, false};
+    }
+    void readsRawFieldsInPlace()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(CoinDataFile::QuoteRule, quotes);
+        QFETCH(QByteArrayList, texts);
+        QFETCH(QList<bool>, quoted);
+        CoinDataFile::FieldReader reader(bytes, quotes);
+        for (qsizetype i = 0; i < texts.size(); ++i) {
+            const std::optional<CoinDataFile::RawField> field = reader.next();
+            QVERIFY(field);
+            QCOMPARE(field->text.toByteArray(), texts.at(i));
+            QCOMPARE(field->quoted, quoted.at(i));
+            const QByteArrayView whole(bytes);
+            QVERIFY(field->text.begin() >= whole.begin() && field->text.end() <= whole.end());
+        }
+        QVERIFY(!reader.next());
     }
 
     void parsingStopsAfterMaxFields()
