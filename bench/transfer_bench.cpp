@@ -8,6 +8,7 @@
 #include "BlockSequence.h"
 #include "CoinDataFile.h"
 #include "ImageTransfer.h"
+#include "PseudoTerminal.h"
 #include "SelectorImage.h"
 #include "SelectorLink.h"
 #include "SelectorSimulator.h"
@@ -22,10 +23,16 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <ctime>
+#include <fcntl.h>
 #include <functional>
+#include <poll.h>
 #include <sys/resource.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -62,6 +69,54 @@ double childrenCpuMs()
         return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3;
     };
     return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+// What the machine alone costs an exchange: five bytes through a pseudo-terminal to a thread
+// that sends five back at once, no program and no pacing. Shared machines vary by the hour;
+// this says how busy this one was while the transfers ran. Median, in microseconds.
+double pseudoTerminalRoundTripUs()
+{
+    selectorsim::PseudoTerminal line;
+    if (!line.open())
+        return 0;
+    const int near = ::open(line.slavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (near < 0)
+        return 0;
+    termios settings{};
+    tcgetattr(near, &settings);
+    cfmakeraw(&settings);
+    settings.c_cc[VMIN] = 5; // woken once the five bytes are in, as the program is
+    settings.c_cc[VTIME] = 0;
+    tcsetattr(near, TCSANOW, &settings);
+    const auto readFive = [](int fd, std::atomic<bool>* stop) {
+        char bytes[64];
+        for (int got = 0; got < 5 && !(stop && *stop);) {
+            pollfd readable{fd, POLLIN, 0};
+            if (poll(&readable, 1, 100) > 0)
+                got += static_cast<int>(std::max<ssize_t>(0, ::read(fd, bytes, sizeof bytes)));
+        }
+    };
+    std::atomic<bool> stop = false;
+    std::thread farEnd([&] {
+        while (!stop) {
+            readFive(line.masterFd(), &stop);
+            [[maybe_unused]] const ssize_t n = ::write(line.masterFd(), "12345", 5);
+        }
+    });
+    std::vector<double> roundTrips;
+    for (int i = 0; i < 400; ++i) {
+        QElapsedTimer roundTrip;
+        roundTrip.start();
+        [[maybe_unused]] const ssize_t n = ::write(near, "abcde", 5);
+        readFive(near, nullptr);
+        roundTrips.push_back(static_cast<double>(roundTrip.nsecsElapsed()) / 1e3);
+        usleep(2000); // both ends asleep between exchanges, as on the line
+    }
+    stop = true;
+    farEnd.join();
+    ::close(near);
+    std::sort(roundTrips.begin(), roundTrips.end());
+    return roundTrips[roundTrips.size() / 2];
 }
 
 struct Run
@@ -196,6 +251,8 @@ int main(int argc, char* argv[])
         cliProgrammings.push_back(measureCli({"program", file, "--port", device}, environment));
     }
 
+    std::printf("machine: a pseudo-terminal round trip takes %.1f us (median)\n",
+                pseudoTerminalRoundTripUs());
     const selectorsim::SelectorSimulator::DeliveryTiming line = simulator.deliveryTiming();
     const auto us = [](std::chrono::nanoseconds t) { return static_cast<double>(t.count()) / 1e3; };
     std::printf("virtual selector: %lld writes, each %.1f us after its bytes were due on average "
