@@ -98,15 +98,9 @@ QString decodeField(QByteArrayView bytes)
     return decoder(bytes);
 }
 
-QStringView beforeFirst(QStringView text, QChar c)
+bool isLineBreak(QChar c)
 {
-    const qsizetype at = text.indexOf(c);
-    return at < 0 ? text : text.first(at);
-}
-
-QStringView upToFirstLineBreak(QStringView text)
-{
-    return beforeFirst(beforeFirst(text, u'\r'), u'\n');
+    return c == u'\r' || c == u'\n';
 }
 
 bool isBlankText(QStringView text)
@@ -167,9 +161,10 @@ QByteArray CoinDataFile::serialize(const SelectorImage& image)
     // Encoded at once, not cell by cell: the same bytes, without a temporary for every cell.
     QString text;
     text.reserve(SelectorImage::CellCount * 8); // three digits and the marks each, and spare
-    for (int address = 0; address < SelectorImage::CellCount; ++address) {
+    for (const QString& cell : image.cells()) {
+        const QChar* const begin = cell.constData();
         text += u'"';
-        text += upToFirstLineBreak(image.cell(address));
+        text.append(begin, std::find_if(begin, begin + cell.size(), isLineBreak) - begin);
         text += QLatin1String("\"\r\n");
     }
     return text.toUtf8();

@@ -20,6 +20,8 @@ public:
 
     // Text of a cell; an address outside 0..255 reads as an empty cell.
     const QString& cell(int address) const;
+    // Every cell in address order.
+    const std::array<QString, CellCount>& cells() const { return m_cells; }
     // Writes outside 0..255 are ignored.
     void setCell(int address, const QString& text);
     void setNumber(int address, qint64 value);
