@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the full read and the standard programming against the virtual selector at 19200-baud
 // pacing and compares them with the time the wire itself needs: first as the windows run them
 // (in this process), then as the command-line program does (one process per run, start-up

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package (cpack -G DEB from a release build): the executables install their own
 # rules; here the desktop entry, the icon, the read-me and the package's description.
 install(FILES packaging/tarnvello.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # One interface target carries the warning (and sanitizer) flags; every target links it.
 add_library(tarnvello_warnings INTERFACE)
 target_compile_options(tarnvello_warnings INTERFACE

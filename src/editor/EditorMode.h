@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Who opened the parameter editor; decides its caption and which buttons it offers.

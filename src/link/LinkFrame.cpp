@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "LinkFrame.h"
 
 quint8 LinkFrame::checksum(quint8 b0, quint8 b1, quint8 b2, quint8 b3)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Failed attempts of one transfer or handshake: counted across all its bytes, never reset,

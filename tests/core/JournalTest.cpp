@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "Journal.h"
 #include "CoinDataFile.h"
 #include "FileBytes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "CalibrationWindow.h"
 #include "CalibrationBench.h"
 #include "CoinReportBytes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // screenshots: pictures of every window of the program, made offscreen against the virtual
 // selector, for the read-me.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // selector-sim: a virtual coin selector on a pseudo-terminal, driven from standard input.
 
 #include "CoinFeeder.h"
