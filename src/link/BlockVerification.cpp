@@ -55,7 +55,6 @@ void BlockVerification::beginStep(Step step, QList<SentByte> bytes)
     m_bytes = std::move(bytes);
     m_differing.clear();
     m_index = 0;
-    m_budget = RetryBudget();
     m_running = true;
     if (m_bytes.isEmpty())
         endStep();
@@ -67,6 +66,7 @@ void BlockVerification::sendCurrent(bool newAddress)
 {
     const SentByte byte = m_bytes.at(m_index);
     if (newAddress) {
+        m_budget = RetryBudget();
         m_display.setStatus(statusText(m_step, byte.address), StatusColour::Blue);
         m_display.setProgress(byte.address);
         // No answer that came before the request is taken for it.

@@ -13,8 +13,10 @@ class TransferDisplay;
 // Makes sure the selector holds a programmed block that needed retries: reads every byte
 // back (the full read's frames), writes the bytes that differ again as a block of their own
 // (their write frames, the end frame and the settling pause) and reads those back once more.
-// Each of the three steps has a retry budget of its own. Runs inside the block's link
-// operation (the caller holds the link, and pauses after its end frame before start()).
+// Every byte of each step has a retry budget of its own, so that a noisy line spread over many
+// bytes does not fail a block the selector holds: only a byte that cannot be confirmed in five
+// attempts does. Runs inside the block's link operation (the caller holds the link, and
+// pauses after its end frame before start()).
 class BlockVerification : public QObject
 {
     Q_OBJECT

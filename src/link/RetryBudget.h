@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// Failed attempts of one transfer or handshake: counted across all its bytes, never reset,
-// so that a bad line ends the transfer at the fifth failure in total.
+// Failed attempts, counted up to a limit of five. A transfer or handshake keeps one across all
+// its bytes, so that a bad line ends it at the fifth failure in total.
 class RetryBudget
 {
 public:

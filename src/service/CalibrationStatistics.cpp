@@ -57,10 +57,16 @@ QString CalibrationStatistics::summaryText() const
 
 QString CalibrationStatistics::rejectText() const
 {
-    if (abHigh() != ExpectedAbHigh)
-        return RejectText + QStringLiteral(" (BD = %1)").arg(abHigh());
-    if (m_bm < LowestBm || m_bm > HighestBm)
-        return RejectText + QStringLiteral(" (BM = %1)").arg(m_bm);
+    const QString fault = limitFault(abHigh(), m_bm);
+    return fault.isEmpty() ? QString() : RejectText + QStringLiteral(" (%1)").arg(fault);
+}
+
+QString CalibrationStatistics::limitFault(double abHigh, double bm)
+{
+    if (abHigh != ExpectedAbHigh)
+        return QStringLiteral("BD = %1").arg(abHigh);
+    if (bm < LowestBm || bm > HighestBm)
+        return QStringLiteral("BM = %1").arg(bm);
     return QString();
 }
 

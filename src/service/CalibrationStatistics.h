@@ -51,8 +51,10 @@ public:
     // high, the dH spread and BM, in hexadecimal.
     QString summaryText() const;
     // The warning that the selector is to be sorted out, or empty when it passes both checks.
-    // A wrong AB high byte is named in place of a BM outside its band.
     QString rejectText() const;
+    // What fails the checks in a record of this AB high byte and BM, as "BD = 27" or "BM = 64";
+    // empty when it passes both. A wrong AB high byte is named in place of a BM outside its band.
+    static QString limitFault(double abHigh, double bm);
 
     // "  1C206B4645": AB, XY and dH of a sample in hexadecimal, run together.
     static QString sampleText(const CalibrationSample& sample);

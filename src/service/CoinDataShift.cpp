@@ -21,6 +21,12 @@ QString numberText(double value)
     return QString::number(value, 'g', 15);
 }
 
+// A reference that a shift left at 0 or beyond what the selector holds no longer says anything.
+bool isKept(double shifted, double maximum)
+{
+    return shifted > 0.0 && shifted <= maximum;
+}
+
 } // namespace
 
 double CoinDataShift::response(double value)
@@ -52,22 +58,26 @@ CoinDataShift::CoinDataShift(const Record& fileRecord, const Record& selectorRec
 
 QString CoinDataShift::apply(SelectorImage& image) const
 {
-    std::array<bool, ParameterMap::CoinCount> bounded{};
-    for (int coin = 1; coin <= ParameterMap::CoinCount; ++coin)
-        bounded[static_cast<std::size_t>(coin - 1)] = !shiftM1(image, coin);
-    for (int coin = 1; coin <= ParameterMap::CoinCount; ++coin)
-        shiftMad(image, coin);
-    for (int coin = 1; coin <= ParameterMap::CoinCount; ++coin)
-        shiftAbReference(image, coin);
-
     QString channels = QStringLiteral(" ");
     for (int coin = 1; coin <= ParameterMap::CoinCount; ++coin) {
+        const bool taught = image.value(ParameterMap::m1(coin)) != 0.0 ||
+                            image.value(ParameterMap::mad(coin)) != 0.0 ||
+                            abReference(image, coin) != 0.0;
+        const bool m1Kept = shiftM1(image, coin);
+        const bool madKept = shiftMad(image, coin);
+        const bool abKept = shiftAbReference(image, coin);
+        // Below 43 takes in an M1 of 1 or less, which is as good as none.
         const double m1 = image.value(ParameterMap::m1(coin));
-        const bool outOfRange = m1 > HighestGoodM1 || (m1 > 1.0 && m1 < LowestGoodM1);
-        if (outOfRange || bounded[static_cast<std::size_t>(coin - 1)])
+        const bool outOfRange = m1 > HighestGoodM1 || m1 < LowestGoodM1;
+        if (taught && (outOfRange || !m1Kept || !madKept || !abKept))
             channels += QStringLiteral("Ch_%1, ").arg(coin);
     }
     return channels;
+}
+
+double CoinDataShift::abReference(const SelectorImage& image, int coin)
+{
+    return 256.0 * image.value(ParameterMap::eb(coin)) + image.value(ParameterMap::ea(coin));
 }
 
 bool CoinDataShift::shiftM1(SelectorImage& image, int coin) const
@@ -88,22 +98,26 @@ bool CoinDataShift::shiftM1(SelectorImage& image, int coin) const
     return m1 >= 0.0 && m1 <= MaxByte;
 }
 
-void CoinDataShift::shiftMad(SelectorImage& image, int coin) const
+bool CoinDataShift::shiftMad(SelectorImage& image, int coin) const
 {
     const int address = ParameterMap::mad(coin);
     const double value = image.value(address);
-    image.setCell(address, value == 0.0 ? QStringLiteral("0")
-                                        : numberText(std::clamp(value + m_xyShift, 0.0, MaxByte)));
+    if (value == 0.0) {
+        image.setCell(address, QStringLiteral("0"));
+        return true;
+    }
+    const double shifted = value + m_xyShift;
+    image.setCell(address, numberText(std::clamp(shifted, 0.0, MaxByte)));
+    return isKept(shifted, MaxByte);
 }
 
-void CoinDataShift::shiftAbReference(SelectorImage& image, int coin) const
+bool CoinDataShift::shiftAbReference(SelectorImage& image, int coin) const
 {
-    const int low = ParameterMap::ea(coin);
-    const int high = ParameterMap::eb(coin);
-    const double reference = 256.0 * image.value(high) + image.value(low);
-    const double shifted =
-        reference == 0.0 ? 0.0 : std::clamp(reference + m_abShift, 0.0, MaxAbReference);
-    const double highByte = std::floor(shifted / 256.0);
-    image.setCell(high, numberText(highByte));
-    image.setCell(low, numberText(shifted - 256.0 * highByte));
+    const double reference = abReference(image, coin);
+    const double shifted = reference == 0.0 ? 0.0 : reference + m_abShift;
+    const double bounded = std::clamp(shifted, 0.0, MaxAbReference);
+    const double highByte = std::floor(bounded / 256.0);
+    image.setCell(ParameterMap::eb(coin), numberText(highByte));
+    image.setCell(ParameterMap::ea(coin), numberText(bounded - 256.0 * highByte));
+    return reference == 0.0 || isKept(shifted, MaxAbReference);
 }

@@ -36,14 +36,18 @@ public:
     // Shifts every coin's references in the image and returns the channels to teach again,
     // as " Ch_3, Ch_10, " (a single space when there are none). Results are kept within what
     // the selector can hold: bytes 0..255, the AB reference 0..65535; an M1 beyond the
-    // response curve's range becomes 255, and a channel whose M1 had to be bounded is flagged.
+    // response curve's range becomes 255. A taught channel (any reference not 0) is to be
+    // taught again when its M1 ends outside 43..100, or when a reference had to be bounded or
+    // was shifted to 0.
     QString apply(SelectorImage& image) const;
 
 private:
-    // M1 of a coin after the shift; false when it had to be bounded.
+    static double abReference(const SelectorImage& image, int coin);
+    // Each shifts one reference of a coin; false when the result had to be bounded (or, for
+    // MAD and the AB reference, came to 0 from a value).
     bool shiftM1(SelectorImage& image, int coin) const;
-    void shiftMad(SelectorImage& image, int coin) const;
-    void shiftAbReference(SelectorImage& image, int coin) const;
+    bool shiftMad(SelectorImage& image, int coin) const;
+    bool shiftAbReference(SelectorImage& image, int coin) const;
 
     double m_abShift;
     double m_xyShift;

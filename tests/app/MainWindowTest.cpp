@@ -395,6 +395,12 @@ private slots:
         SelectorImage taught;
         for (int a = 0; a < 256; ++a)
             taught.setNumber(a, 60);
+        // Both calibration records as calibration accepts them: AB high byte 28, BM 70.
+        for (int a : {125, 127}) {
+            taught.setNumber(a, a == 125 ? 28 : 70);
+            selector->memory[std::size_t(a)] = quint8(a == 125 ? 28 : 70);
+        }
+        taught.setNumber(96, 30); // coin 1's M1, too low
         const QString file = environment.path("taught.cdt");
         QVERIFY(FileBytes::write(file, CoinDataFile::serialize(taught)));
         window->setFileChooser([&](const QString&) { return file; }, {});

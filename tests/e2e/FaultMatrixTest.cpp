@@ -190,6 +190,7 @@ const QList<std::pair<int, QString>> TaughtRecord{
     {ParameterMap::mad(5), "80"}, {ParameterMap::m1(5), "129"}, {ParameterMap::m2(5), "127"}};
 constexpr CoinDrop ReferenceCoin{.a = 0x1C, .b = 0x20, .x = 0x6B, .y = 0x40, .dH = 69};
 constexpr std::array<std::uint8_t, 4> CalibratedRecord{0x20, 0x1C, 0x6B, 70}; // BM: 69 + 1
+constexpr std::array<std::uint8_t, 4> AcceptedRecord{0x10, 0x1C, 0x60, 80};
 constexpr int SpareCoins = 10;
 
 // This process's and its ended children's (the command line's).
@@ -241,6 +242,9 @@ class FaultMatrixTest : public QObject
     {
         display = RecordingDisplay();
         commandLineErrors.clear();
+        if (column.operation == Operation::CoinData)
+            for (int i = 0; i < 4; ++i) // a second record that calibration accepts
+                selector().setMemoryAt(124 + i, AcceptedRecord[std::size_t(i)]);
         before = selector().memory();
         coinsDropped = 0;
         for (int a = 0; a < SelectorImage::CellCount; ++a)

@@ -125,13 +125,13 @@ private slots:
 
     void programmingFromCoinDataShiftsTheFileForThisSelector()
     {
-        // The file was taught on a selector whose record reads AB 7000, XY 50, BM 70; this one
-        // reads AB 7300, XY 55, BM 70: AB moves by +300, MAD by +5, M1 stays.
+        // The file was taught on a selector whose record reads AB 7200, XY 50, BM 70; this one
+        // reads AB 7400, XY 55, BM 70: AB moves by +200, MAD by +5, M1 stays.
         SelectorImage taught;
         for (int a = 0; a < 256; ++a)
             taught.setNumber(a, 0);
-        const int fileRecord[] = {7000 % 256, 7000 / 256, 50, 70};
-        const int ownRecord[] = {7300 % 256, 7300 / 256, 55, 70};
+        const int fileRecord[] = {7200 % 256, 7200 / 256, 50, 70};
+        const int ownRecord[] = {7400 % 256, 7400 / 256, 55, 70};
         for (int i = 0; i < 4; ++i) {
             taught.setNumber(ParameterMap::calibrationRecord(2) + i, fileRecord[i]);
             simulator->setMemoryAt(ParameterMap::calibrationRecord(2) + i,
@@ -149,8 +149,8 @@ private slots:
         window->findChild<QPushButton*>("ComProgame")->click();
         QTRY_VERIFY_WITH_TIMEOUT(window->samplingWindow() != nullptr, Patience);
         waitForLinkIdle();
-        QCOMPARE(simulator->memoryAt(ParameterMap::eb(2)), std::uint8_t{7300 / 256});
-        QCOMPARE(simulator->memoryAt(ParameterMap::ea(2)), std::uint8_t{7300 % 256});
+        QCOMPARE(simulator->memoryAt(ParameterMap::eb(2)), std::uint8_t{7200 / 256});
+        QCOMPARE(simulator->memoryAt(ParameterMap::ea(2)), std::uint8_t{7200 % 256});
         QCOMPARE(simulator->memoryAt(ParameterMap::mad(2)), std::uint8_t{85});
         QCOMPARE(simulator->memoryAt(ParameterMap::m1(2)), std::uint8_t{30});
         QCOMPARE(simulator->memoryAt(150), std::uint8_t{77});

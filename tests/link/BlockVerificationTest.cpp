@@ -267,6 +267,39 @@ private slots:
         QVERIFY(selectorHoldsTheBlock());
     }
 
+    // Spoilt answers by address (0, 1, 2) in the read-back or in the writes again, whose
+    // bytes the block's own writes left differing.
+    void eachByteHasFiveAttempts_data()
+    {
+        QTest::addColumn<int>("lead");
+        QTest::addColumn<QList<int>>("failures");
+        QTest::addColumn<int>("unconfirmed"); // -1: the block succeeds
+        for (const int lead : {LinkCommands::ReadLead, LinkCommands::WriteLead}) {
+            QTest::addRow("%X: four on each", lead) << lead << QList<int>{4, 4, 4} << -1;
+            QTest::addRow("%X: five on one", lead) << lead << QList<int>{4, 4, 5} << 2;
+        }
+    }
+    void eachByteHasFiveAttempts()
+    {
+        QFETCH(int, lead);
+        QFETCH(QList<int>, failures);
+        QFETCH(int, unconfirmed);
+        selector->setFault(0, FakeSelector::Fault::Silent);
+        selector->stuckAddresses = {0, 1, 2};
+        selector->beforeAnswer = [&](int number, const LinkFrame& request) {
+            if (selector->endOfBlocks > 0)
+                selector->stuckAddresses.clear();
+            if (selector->endOfBlocks > 0 && request.lead() == lead && request.at(1) < 3 &&
+                failures[request.at(1)]-- > 0)
+                selector->setFault(number, FakeSelector::Fault::WrongChecksum);
+        };
+        QCOMPARE(program(), std::optional(unconfirmed < 0));
+        if (unconfirmed < 0)
+            QVERIFY(selectorHoldsTheBlock());
+        else
+            QCOMPARE(display.progress, unconfirmed); // the failure stands over that byte
+    }
+
     void theFixedRecordIsVerifiedAsSent()
     {
         // A block over 120..123 compares them with the fixed values it put into the image.

@@ -20,6 +20,7 @@ class CoinDataProgrammingTest : public QObject
 
     AppTestEnvironment environment;
     std::unique_ptr<FakeCoreRig> rig;
+    SelectorImage taught;
     QString file;
 
     std::optional<CoinDataProgramming::Outcome> run()
@@ -41,14 +42,14 @@ private slots:
         rig = std::make_unique<FakeCoreRig>();
         rig->core.startUp();
 
-        // A file taught on a selector whose record reads AB 7000, XY 50, BM 70; coin 3 has
+        // A file taught on a selector whose record reads AB 7200, XY 50, BM 70; coin 3 has
         // AB 7000 and an M1 that the shift pushes out of range, coin 5 was never taught.
-        SelectorImage taught;
+        taught = SelectorImage();
         for (int a = 0; a < SelectorImage::CellCount; ++a)
             taught.setNumber(a, 1);
         for (int coin = 1; coin <= PM::CoinCount; ++coin)
             taught.setNumber(PM::m1(coin), 60);
-        const int record[] = {7000 % 256, 7000 / 256, 50, 70};
+        const int record[] = {7200 % 256, 7200 / 256, 50, 70};
         for (int i = 0; i < 4; ++i)
             taught.setNumber(PM::calibrationRecord(2) + i, record[i]);
         taught.setNumber(PM::ea(3), 7000 % 256);
@@ -60,8 +61,8 @@ private slots:
         file = environment.path("taught.cdt");
         QVERIFY(FileBytes::write(file, CoinDataFile::serialize(taught)));
 
-        // This selector's record: AB 7300, XY 55, BM 80.
-        const int own[] = {7300 % 256, 7300 / 256, 55, 80};
+        // This selector's record: AB 7400, XY 55, BM 80.
+        const int own[] = {7400 % 256, 7400 / 256, 55, 80};
         for (int i = 0; i < 4; ++i)
             rig->selector.memory[std::size_t(PM::calibrationRecord(2) + i)] = quint8(own[i]);
     }
@@ -71,8 +72,8 @@ private slots:
     {
         const quint8 ownTable = rig->selector.memory[150];
         QCOMPARE(run(), std::optional(CoinDataProgramming::Outcome::Programmed));
-        QCOMPARE(int(rig->selector.memory[PM::eb(3)]), 7300 / 256);
-        QCOMPARE(int(rig->selector.memory[PM::ea(3)]), 7300 % 256);
+        QCOMPARE(int(rig->selector.memory[PM::eb(3)]), 7200 / 256);
+        QCOMPARE(int(rig->selector.memory[PM::ea(3)]), 7200 % 256);
         QCOMPARE(int(rig->selector.memory[PM::mad(3)]), 85);
         QVERIFY(rig->selector.memory[PM::m1(3)] > 100);
         QCOMPARE(int(rig->selector.memory[PM::m1(5)]), 0);
@@ -88,6 +89,50 @@ private slots:
         QCOMPARE(run(), std::optional(CoinDataProgramming::Outcome::ReadFailed));
         QVERIFY(rig->selector.writtenAddresses.isEmpty());
         QCOMPARE(rig->core.image().cell(PM::ea(3)), QString::number(7000 % 256));
+    }
+
+    // The limits calibration checks: the AB high byte (offset 1) 28, BM (offset 3) 65..105.
+    void aRecordCalibrationWouldRejectIsNotUsed_data()
+    {
+        QTest::addColumn<bool>("inFile");
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QString>("refusal"); // empty: programmed
+        for (const bool inFile : {true, false}) {
+            const QString refused = QString("Calibration record of the %1 refused (%2 = %3)")
+                                        .arg(inFile ? "file" : "selector");
+            for (const int bm : {64, 65, 105, 106})
+                QTest::addRow("%s BM %d", inFile ? "file" : "selector", bm)
+                    << inFile << 3 << bm
+                    << (bm == 65 || bm == 105 ? QString() : refused.arg("BM").arg(bm));
+            for (const int high : {27, 29})
+                QTest::addRow("%s BD %d", inFile ? "file" : "selector", high)
+                    << inFile << 1 << high << refused.arg("BD").arg(high);
+        }
+    }
+    void aRecordCalibrationWouldRejectIsNotUsed()
+    {
+        QFETCH(bool, inFile);
+        QFETCH(int, offset);
+        QFETCH(int, value);
+        QFETCH(QString, refusal);
+        const int address = PM::calibrationRecord(2) + offset;
+        if (inFile)
+            taught.setNumber(address, value);
+        else
+            rig->selector.memory[std::size_t(address)] = quint8(value);
+        QVERIFY(FileBytes::write(file, CoinDataFile::serialize(taught)));
+        const auto memory = rig->selector.memory;
+        QCOMPARE(run(),
+                 std::optional(refusal.isEmpty() ? CoinDataProgramming::Outcome::Programmed
+                                                 : CoinDataProgramming::Outcome::RecordRefused));
+        if (refusal.isEmpty())
+            return;
+        QCOMPARE(rig->core.statusText(), refusal);
+        QCOMPARE(rig->core.statusColour(), StatusColour::Red);
+        QVERIFY(rig->selector.memory == memory);
+        QCOMPARE(rig->selector.requests.isEmpty(), inFile); // the selector's record is read first
+        QCOMPARE(CoinDataFile::serialize(rig->core.image()), CoinDataFile::serialize(taught));
     }
 
     void refusesAFileThatIsNotComplete()

@@ -27,7 +27,7 @@ private slots:
     void equalRecordsChangeNothingAndFlagOnlyBadM1()
     {
         SelectorImage image;
-        const double m1s[] = {42, 43, 100, 101, 60, 0, 1, 2, 50, 7.5, 80, 90};
+        const double m1s[] = {42, 43, 100, 101, 60, 0, 1, 2, 50, 7.5, 0, 90};
         for (int coin = 1; coin <= PM::CoinCount; ++coin)
             if (coin != 6)
                 teach(image, coin, 7000 + coin, 80 + coin, m1s[coin - 1]);
@@ -37,9 +37,9 @@ private slots:
         const CoinDataShift shift(record(7200, 60, 70), record(7200, 60, 70));
         QCOMPARE(shift.abShift(), 0.0);
         QCOMPARE(shift.responseShift(), 0.0);
-        // M1 42 and 101 are out of range, 43 and 100 are not; 0 and 1 are not teachings.
-        // 2 and 7.5 lie below 43.
-        QCOMPARE(shift.apply(image), QString(" Ch_1, Ch_4, Ch_8, Ch_10, "));
+        // M1 42 and 101 are out of range, 43 and 100 are not; in a taught channel 0, 1, 2 and
+        // 7.5 lie below 43 too.
+        QCOMPARE(shift.apply(image), QString(" Ch_1, Ch_4, Ch_7, Ch_8, Ch_10, Ch_11, "));
         for (int address = 0; address < SelectorImage::CellCount; ++address)
             QCOMPARE(image.selectorByte(address), before.selectorByte(address));
         QCOMPARE(image.cell(PM::m1(9)), QString("50"));
@@ -68,10 +68,20 @@ private slots:
         SelectorImage image;
         teach(image, 1, 100, 3, 200);    // AB and MAD pushed below 0
         teach(image, 2, 65500, 250, 50); // AB and MAD pushed beyond their ranges
+        teach(image, 3, 7000, 10, 60);   // MAD to 0
+        teach(image, 4, 201, 11, 60);    // both to 1
+        teach(image, 5, 200, 80, 60);    // AB to 0
         const CoinDataShift down(record(7200, 60, 70), record(7000, 50, 70));
-        down.apply(image);
+        QCOMPARE(down.apply(image), QString(" Ch_1, Ch_3, Ch_5, "));
         QCOMPARE(image.cell(PM::ea(1)) + "/" + image.cell(PM::eb(1)), QString("0/0"));
         QCOMPARE(image.cell(PM::mad(1)), QString("0"));
+
+        SelectorImage top; // to 255 and 65535, then one further
+        teach(top, 1, 65335, 245, 60);
+        teach(top, 2, 65336, 80, 60);
+        teach(top, 3, 7000, 246, 60);
+        const CoinDataShift upOnly(record(7000, 50, 70), record(7200, 60, 70));
+        QCOMPARE(upOnly.apply(top), QString(" Ch_2, Ch_3, "));
 
         SelectorImage high;
         teach(high, 2, 65500, 250, 200);
