@@ -74,10 +74,14 @@ Memory SelectorDevice::initialMemory()
     constexpr std::array<std::uint8_t, 12> settings{129, 42, 1, 1, 1, 1, 1, 1, 50, 1, 1, 10};
     for (std::size_t i = 0; i < settings.size(); ++i)
         memory[84 + i] = settings[i];
-    constexpr std::array<std::uint8_t, 4> calibration{4, 52, 107, 61};
-    for (std::size_t i = 0; i < calibration.size(); ++i) {
-        memory[120 + i] = calibration[i];
-        memory[124 + i] = calibration[i];
+    // The first record holds the fixed bytes every programming writes; the second one a record
+    // calibration accepts (AB high byte 28, BM within 65..105), so programming from coin data works
+    // on a fresh virtual selector.
+    constexpr std::array<std::uint8_t, 4> fixedRecord{4, 52, 107, 61};
+    constexpr std::array<std::uint8_t, 4> calibratedRecord{0x10, 0x1C, 0x60, 80};
+    for (std::size_t i = 0; i < fixedRecord.size(); ++i) {
+        memory[120 + i] = fixedRecord[i];
+        memory[124 + i] = calibratedRecord[i];
     }
     return memory;
 }
