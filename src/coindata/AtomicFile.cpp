@@ -101,7 +101,8 @@ std::filesystem::perms newFilePermissions()
     return permissions;
 }
 
-// The complete new file takes the mode of the file it replaces, or a new file's mode.
+// The complete new file takes the read, write and execute bits of the file it replaces, or a
+// new file's mode.
 bool giveFinalMode(const QFile& temp, const QFileInfo& target, QString& reason)
 {
     std::error_code error;
@@ -109,7 +110,8 @@ bool giveFinalMode(const QFile& temp, const QFileInfo& target, QString& reason)
         target.exists() ? std::filesystem::status(target.filesystemFilePath(), error).permissions()
                         : newFilePermissions();
     if (!error)
-        std::filesystem::permissions(temp.filesystemFileName(), permissions, error);
+        std::filesystem::permissions(temp.filesystemFileName(),
+                                     permissions & std::filesystem::perms::all, error);
     if (error)
         reason = describe(error);
     return !error;
