@@ -14,6 +14,7 @@
 #ifdef Q_OS_WIN
 #include <io.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -27,10 +28,6 @@ const QString TempMark = QStringLiteral(".saving-");
 constexpr int TempTagLength = 6;
 constexpr int TempAttempts = 16;
 constexpr int MaxLinkDepth = 32;
-
-constexpr QFile::Permissions NewFilePermissions = QFile::ReadOwner | QFile::WriteOwner |
-                                                  QFile::ReadGroup | QFile::WriteGroup |
-                                                  QFile::ReadOther | QFile::WriteOther;
 
 QString tempTag()
 {
@@ -72,14 +69,14 @@ void removeLeftovers(const QFileInfo& target)
     }
 }
 
-// Until its rename the new file is readable by its owner alone.
+// Until it is complete the new file is readable by its owner alone, whatever mode it is to
+// have in the end.
 bool createTemp(QFile& temp, const QFileInfo& target)
 {
-    const QFile::Permissions permissions =
-        target.exists() ? QFile::ReadOwner | QFile::WriteOwner : NewFilePermissions;
     for (int attempt = 0; attempt < TempAttempts; ++attempt) {
         temp.setFileName(target.absoluteFilePath() + TempMark + tempTag());
-        if (temp.open(QIODevice::WriteOnly | QIODevice::NewOnly, permissions))
+        if (temp.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                      QFile::ReadOwner | QFile::WriteOwner))
             return true;
     }
     return false;
@@ -88,6 +85,36 @@ bool createTemp(QFile& temp, const QFileInfo& target)
 QString describe(const std::error_code& error)
 {
     return QString::fromLocal8Bit(error.message());
+}
+
+// What any program's new file gets: read and write for all, less what the umask withholds.
+std::filesystem::perms newFilePermissions()
+{
+    auto permissions = std::filesystem::perms(0666);
+#ifndef Q_OS_WIN
+    // The umask is read by setting it; meanwhile files other threads create come out
+    // owner-only, never open to more people than they should.
+    const mode_t mask = ::umask(0077);
+    ::umask(mask);
+    permissions &= ~std::filesystem::perms(mask);
+#endif
+    return permissions;
+}
+
+// The complete new file takes the read, write and execute bits of the file it replaces, or a
+// new file's mode.
+bool giveFinalMode(const QFile& temp, const QFileInfo& target, QString& reason)
+{
+    std::error_code error;
+    const std::filesystem::perms permissions =
+        target.exists() ? std::filesystem::status(target.filesystemFilePath(), error).permissions()
+                        : newFilePermissions();
+    if (!error)
+        std::filesystem::permissions(temp.filesystemFileName(),
+                                     permissions & std::filesystem::perms::all, error);
+    if (error)
+        reason = describe(error);
+    return !error;
 }
 
 bool syncToDisk(QFile& file)
@@ -144,9 +171,8 @@ bool replace(const QFileInfo& target, const QByteArray& bytes, QString& reason)
         reason = temp.errorString();
         return false;
     }
-    if (target.exists())
-        temp.setPermissions(target.permissions());
-    if (writeThrough(temp, bytes, reason) && renameOver(temp, target, reason))
+    if (writeThrough(temp, bytes, reason) && giveFinalMode(temp, target, reason) &&
+        renameOver(temp, target, reason))
         return true;
     // By name: QFile::remove() would keep a file whose closing flush fails, as a full disk's does.
     temp.close();

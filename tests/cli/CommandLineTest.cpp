@@ -77,6 +77,10 @@ private slots:
         QTest::newRow("mt1") << ParameterMap::mt1(12) << 85 << 86
                              << "address 140  coin 12 bank B MT1: 85 (tolerance B 5, tolerance "
                                 "C 5) -> 86 (tolerance B 6, tolerance C 5)";
+        QTest::newRow("M2 of coin 6")
+            << ParameterMap::m2(6) << 1 << 2 << "address 107  coin 6 bank A M2: 1 -> 2";
+        QTest::newRow("M1 of coin 7")
+            << ParameterMap::m1(7) << 1 << 2 << "address 108  coin 7 bank B M1: 1 -> 2";
         QTest::newRow("bank field")
             << ParameterMap::PriceB << 1 << 2 << "address 89  PriceB (bank B): 1 -> 2";
         QTest::newRow("second record") << 126 << 1 << 2 << "address 126  This2L: 1 -> 2";

@@ -9,7 +9,12 @@
 #include <QTest>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
+
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
 
 // A save loop in a child process is killed with SIGKILL at random moments. After every kill the
 // file is one of the two whole files it alternates between, and beside it lies at most the one
@@ -73,6 +78,45 @@ private slots:
         QVERIFY(SaveLoop::save(target, path, 1));
         QCOMPARE(FileBytes::read(path), wholeFiles[1]);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files, QDir::Name), kept);
+    }
+
+    // Until its rename a save is readable by its owner alone, whatever mode the file has: a
+    // file size limit kills the saver mid-write and leaves its temporary file to be looked at.
+    void aSaveCutOffMidWayIsTheOwnersAlone_data()
+    {
+        QTest::addColumn<int>("mode"); // of the file before, 0: no file yet
+        QTest::newRow("new file") << 0;
+        QTest::newRow("file open to all") << 0666;
+    }
+    void aSaveCutOffMidWayIsTheOwnersAlone()
+    {
+#ifdef Q_OS_UNIX
+        namespace fs = std::filesystem;
+        QFETCH(int, mode);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("coin.cdt"));
+        if (mode != 0) {
+            QVERIFY(SaveLoop::save(SaveLoop::Target::CoinData, path, 0));
+            fs::permissions(QFileInfo(path).filesystemFilePath(), fs::perms(mode));
+        }
+        QProcess saver;
+        saver.setChildProcessModifier([] {
+            const rlimit smallFile{100, 100};
+            const rlimit noCore{0, 0};
+            setrlimit(RLIMIT_FSIZE, &smallFile);
+            setrlimit(RLIMIT_CORE, &noCore);
+        });
+        saver.start(QStringLiteral(SAVE_LOOP), {QStringLiteral("coin"), path});
+        QVERIFY(saver.waitForFinished(-1));
+        QCOMPARE(saver.exitStatus(), QProcess::CrashExit);
+
+        const QFileInfoList temps = QDir(dir.path()).entryInfoList({"coin.cdt.saving-*"});
+        QCOMPARE(temps.size(), 1);
+        QCOMPARE(fs::status(temps[0].filesystemFilePath()).permissions(),
+                 fs::perms::owner_read | fs::perms::owner_write);
+#else
+        QSKIP("needs a per-process file size limit");
+#endif
     }
 };
 

@@ -12,9 +12,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <filesystem>
+
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #endif
 
 namespace {
@@ -396,6 +399,40 @@ private slots:
             QCOMPARE(FileBytes::read(path), CoinDataFile::serialize(image));
         if (kind == HostileFile::Kind::Bytes)
             QCOMPARE(QFile::permissions(path), mode);
+    }
+
+    // A new file gets what the umask leaves of read and write for all; a file saved again
+    // keeps its mode, even one wider than the umask.
+    void aSavedFileHasTheModeItShould_data()
+    {
+        QTest::addColumn<int>("umask");
+        QTest::addColumn<int>("before"); // the file's mode, 0: no file yet
+        QTest::addColumn<int>("after");
+        QTest::newRow("new, umask 022") << 022 << 0 << 0644;
+        QTest::newRow("new, umask 077") << 077 << 0 << 0600;
+        QTest::newRow("wider than the umask") << 077 << 0666 << 0666;
+    }
+    void aSavedFileHasTheModeItShould()
+    {
+#ifdef Q_OS_UNIX
+        namespace fs = std::filesystem;
+        QFETCH(int, umask);
+        QFETCH(int, before);
+        QFETCH(int, after);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("coin.cdt"));
+        if (before != 0) {
+            QVERIFY(FileBytes::write(path, "old"));
+            fs::permissions(QFileInfo(path).filesystemFilePath(), fs::perms(before));
+        }
+        const mode_t previousMask = ::umask(mode_t(umask));
+        const bool saved = CoinDataFile::save(path, SelectorImage());
+        ::umask(previousMask);
+        QVERIFY(saved);
+        QCOMPARE(int(fs::status(QFileInfo(path).filesystemFilePath()).permissions()), after);
+#else
+        QSKIP("needs a umask");
+#endif
     }
 
     // A write that fails half-way (a full disk) must not leave a truncated coin data file.

@@ -26,6 +26,12 @@ class StartupFileTest : public QObject
         file.write(bytes);
         return path;
     }
+    // A complete file, blanks after its last line up to the given size.
+    static QByteArray completeFileOf(qsizetype size)
+    {
+        return QByteArray("\"a\"\r\n\"b\"\r\n#FALSE#\r\n#TRUE#\r\n#FALSE#\r\n#TRUE#\r\n")
+            .leftJustified(size, ' ');
+    }
 
 private slots:
     void writesSixQuotedAndFlagLines()
@@ -100,6 +106,9 @@ private slots:
             << QByteArray("\"a\"\r\n\"b\"\r\n#FALSE#\r\nyes\r\n#TRUE#\r\n#TRUE#\r\n") << "a"
             << "b"
             << "0000";
+        QTest::newRow("exactly 64 KiB") << completeFileOf(64 * 1024) << "a"
+                                        << "b"
+                                        << "0101";
         QTest::newRow("empty file") << QByteArray() << "old1"
                                     << "old2"
                                     << "1000";
@@ -127,7 +136,7 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         using Kind = HostileFile::Kind;
         QTest::newRow("missing") << Kind::Missing << QByteArray();
-        QTest::newRow("oversized") << Kind::Bytes << QByteArray(70000, 'x');
+        QTest::newRow("a byte above 64 KiB") << Kind::Bytes << completeFileOf(64 * 1024 + 1);
         QTest::newRow("sparse 5 GiB") << Kind::Sparse << QByteArray();
         QTest::newRow("directory") << Kind::Directory << QByteArray();
         QTest::newRow("pipe") << Kind::Pipe << QByteArray();

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AppTestEnvironment.h"
 #include "CoinDataFile.h"
+#include "DefaultSets.h"
+#include "FileBytes.h"
 #include "ParameterMap.h"
 #include "SelectorImage.h"
 #include "SelectorSimulator.h"
@@ -100,20 +102,24 @@ private slots:
                  image.cell(money));
     }
 
-    void verifyNamesTheAddressTheSelectorDidNotTake()
+    // Every programmed address is compared, the last of each block (84, 123, 188) too.
+    void verifyNamesTheAddressesTheSelectorDidNotTake()
     {
         QCOMPARE(readInto(file("bench.cdt")).exitCode, 0);
-        const int flags = ParameterMap::coinFlags(9);
-        simulator->queueFaultAt(flags, Fault::CorruptWrite);
+        const QList<int> spoiled{ParameterMap::coinFlags(9), 84, 123, 188};
+        for (const int address : spoiled)
+            simulator->queueFaultAt(address, Fault::CorruptWrite);
         const CliRun program =
             run({"program", file("bench.cdt"), "--port", device(), "--verify", "--json"});
         QCOMPARE(program.exitCode, 1);
         const QJsonObject result = QJsonDocument::fromJson(program.out.toUtf8()).object();
         QCOMPARE(result["ok"].toBool(true), false);
         const QJsonArray differences = result["differences"].toArray();
-        QCOMPARE(differences.size(), 1);
-        QCOMPARE(differences[0]["address"].toInt(), flags);
-        QCOMPARE(differences[0]["second"]["byte"].toInt(), simulator->memoryAt(flags));
+        QCOMPARE(differences.size(), spoiled.size());
+        for (qsizetype i = 0; i < spoiled.size(); ++i) {
+            QCOMPARE(differences[i]["address"].toInt(), spoiled[i]);
+            QCOMPARE(differences[i]["second"]["byte"].toInt(), simulator->memoryAt(spoiled[i]));
+        }
     }
 
     void diffNamesTheCoinAndBankThatDiffer()
@@ -130,6 +136,32 @@ private slots:
         const CliRun same = run({"diff", file("a.cdt"), "--port", device()});
         QCOMPARE(same.exitCode, 0);
         QCOMPARE(same.out, QString());
+    }
+
+    // The listing as a technician reads it and as a script parses it, on a file in which coin
+    // 6 has a separator and coin 7, the first of bank B, is disabled.
+    void showListsTheFileAsTheEditorShowsIt()
+    {
+        SelectorImage image;
+        DefaultSets::applyEditorDefaults(image);
+        for (int coin = 1; coin <= ParameterMap::CoinCount; ++coin)
+            image.setNumber(ParameterMap::money(coin), 10 * coin);
+        for (int address = ParameterMap::SerialNo; address <= ParameterMap::HoldTime; ++address)
+            image.setNumber(address, address); // each general field says where it comes from
+        image.setNumber(ParameterMap::coinFlags(6), 39);  // separator 2, tolerance A 7
+        image.setNumber(ParameterMap::coinFlags(7), 133); // disabled, tolerance A 5
+        image.setNumber(ParameterMap::mt1(7), 0x36);      // tolerance B 6, tolerance C 3
+        QVERIFY(CoinDataFile::save(file("shown.cdt"), image));
+
+        const CliRun text = run({"show", file("shown.cdt")});
+        QCOMPARE(text.exitCode, 0);
+        QCOMPARE(text.out, QString::fromUtf8(FileBytes::read(GOLDEN_DIR "/show.txt")));
+        const CliRun json = run({"show", file("shown.cdt"), "--json"});
+        QCOMPARE(json.exitCode, 0);
+        QJsonObject expected =
+            QJsonDocument::fromJson(FileBytes::read(GOLDEN_DIR "/show.json")).object();
+        expected["file"] = file("shown.cdt");
+        QCOMPARE(QJsonDocument::fromJson(json.out.toUtf8()).object(), expected);
     }
 
     void aSilentSelectorFailsWithTheProgramsText_data()

@@ -148,7 +148,10 @@ private slots:
             QVERIFY(awaitingCoin()); // once the line has settled
             QCOMPARE(progress.last(), Progress(2, 3));
         }
-        drop(37);
+        drop(1, report(0x1C, 0x20, 0x7F, 0x20, 69)); // X = 127 is still a measurement
+        QVERIFY(awaitingCoin());
+        QCOMPARE(progress.last(), Progress(3, 4));
+        drop(36);
         QVERIFY(!finished);
         drop(1);
         QVERIFY(runToEnd());

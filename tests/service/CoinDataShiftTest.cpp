@@ -61,6 +61,9 @@ private slots:
                                                                CoinDataShift::response(70));
         QCOMPARE(image.value(PM::m1(10)), expected);
         QVERIFY(expected > 60 && expected < 70);
+        // A channel never taught keeps no references, whatever the shift.
+        for (const int address : {PM::ea(7), PM::eb(7), PM::mad(7), PM::m1(7)})
+            QCOMPARE(image.value(address), 0.0);
     }
 
     void resultsStayWithinWhatTheSelectorHolds()

@@ -61,20 +61,25 @@ private slots:
     {
         QTest::addColumn<QList<int>>("factors"); // multiply A, divide A, multiply B, divide B
         QTest::addColumn<QString>("coin1Shown");
+        QTest::addColumn<QString>("coin6Shown"); // the last of bank A beside the first of B
         QTest::addColumn<QString>("coin7Shown");
         QTest::addColumn<QString>("coin1Written"); // coin 1's box set to "5" before exit
         QTest::newRow("both banks") << QList<int>{5, 20, 3, 2} << "2.5"
+                                    << "15"
                                     << "105"
                                     << "20";
         // A zero divisor in either bank converts no box; exit then must not write the design
         // text "255" back as an amount.
         QTest::newRow("divide B zero") << QList<int>{5, 20, 3, 0} << "255"
                                        << "255"
+                                       << "255"
                                        << "10";
         QTest::newRow("divide A zero") << QList<int>{5, 0, 3, 2} << "255"
                                        << "255"
+                                       << "255"
                                        << "10";
         QTest::newRow("multiply B zero") << QList<int>{5, 20, 0, 2} << "2.5"
+                                         << "15"
                                          << "0"
                                          << "10";
     }
@@ -82,11 +87,13 @@ private slots:
     {
         QFETCH(QList<int>, factors);
         QFETCH(QString, coin1Shown);
+        QFETCH(QString, coin6Shown);
         QFETCH(QString, coin7Shown);
         QFETCH(QString, coin1Written);
         setFactors(factors[0], factors[1], factors[2], factors[3]);
         auto* window = new SamplingWindow(rig->core, 0);
         QCOMPARE(money(*window, 0)->text(), coin1Shown);
+        QCOMPARE(money(*window, 5)->text(), coin6Shown);
         QCOMPARE(money(*window, 6)->text(), coin7Shown);
         money(*window, 0)->setText("5");
         money(*window, 1)->setText("not a number");
@@ -137,8 +144,20 @@ private slots:
             QVERIFY2(!window.findChild<QWidget*>(hidden)->isVisible(), hidden);
     }
 
+    // After a coin data file was programmed (cdt 1) teaching keeps the file's tolerance.
+    void insertTeachesOneChannelAndShowsTheRun_data()
+    {
+        QTest::addColumn<int>("cdt");
+        QTest::addColumn<QString>("cgma");
+        QTest::newRow("no file programmed") << 0 << "10";
+        QTest::newRow("a file programmed") << 1 << "7";
+    }
     void insertTeachesOneChannelAndShowsTheRun()
     {
+        QFETCH(int, cdt);
+        QFETCH(QString, cgma);
+        rig->core.setCdt(cdt);
+        image().setNumber(ParameterMap::cgma(7), 7);
         SamplingWindow window(rig->core, 0);
         window.show();
         auto* counters = window.findChild<QWidget*>("Label13");
@@ -162,6 +181,7 @@ private slots:
         QVERIFY(!window.findChild<QWidget*>("interrept")->isVisible());
         QCOMPARE(image().cell(ParameterMap::ea(7)), QString("52"));
         QCOMPARE(image().cell(ParameterMap::m1(7)), QString("129"));
+        QCOMPARE(image().cell(ParameterMap::cgma(7)), cgma);
         QVERIFY(rig->port->written.endsWith(QByteArray::fromHex("840102038A")));
         QVERIFY(pumpUntil(rig->clock, [&] { return !rig->core.link().isBusy(); }));
         QVERIFY(window.findChild<QPushButton*>("insert_0")->isEnabled());
