@@ -51,7 +51,7 @@ DisplayWindow::DisplayWindow(ApplicationCore& core, QWidget* parent) : QWidget(p
 
     m_labelStats = new QLabel(QStringLiteral("00.00"), this);
     m_labelStats->setObjectName(QStringLiteral("labelStats"));
-    m_labelStats->setAccessibleName(QStringLiteral("Status"));
+    m_labelStats->setAccessibleDescription(QStringLiteral("Status"));
     m_labelStats->setWordWrap(true);
 
     auto* exit = new QPushButton(QStringLiteral("Exit"), this);

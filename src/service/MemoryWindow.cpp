@@ -132,7 +132,7 @@ MemoryWindow::MemoryWindow(ApplicationCore& core, QWidget* parent)
 
     m_labelStats = new QLabel(this);
     m_labelStats->setObjectName(QStringLiteral("labelStats"));
-    m_labelStats->setAccessibleName(QStringLiteral("Status"));
+    m_labelStats->setAccessibleDescription(QStringLiteral("Status"));
     m_labelStats->setWordWrap(true);
 
     auto* layout = new QVBoxLayout(this);
