@@ -149,9 +149,9 @@ MemoryWindow::MemoryWindow(ApplicationCore& core, QWidget* parent)
 
     setLinkBusy(m_core.link().isBusy());
     connect(&m_core.link(), &SelectorLink::busyChanged, this, &MemoryWindow::setLinkBusy);
-    m_listener = new LinkListener(m_core.link(), this);
-    connect(m_listener, &LinkListener::messageReceived, this, &MemoryWindow::showMessage);
-    m_listener->takeWaiting();
+    LinkListener::of(m_core.link()).attach(this, [this](const QByteArray& message) {
+        showMessage(message);
+    });
 }
 
 QLineEdit* MemoryWindow::createBox(int address, const QString& accessibleName)
@@ -316,39 +316,26 @@ void MemoryWindow::readSelector()
 {
     if (m_core.link().isBusy())
         return;
-    // The window's own transfer takes every reply; it listens again once the transfer is over.
-    m_listener->setPaused(true);
-    const bool started = m_core.mnuReadSelector_Click([window = QPointer(this)](bool) {
-        if (!window)
-            return;
+    m_core.mnuReadSelector_Click([window = QPointer(this)](bool) {
         // Hexadecimal boxes keep what they show, so an Exit writes the old values back.
-        if (window->m_op10->isChecked())
+        if (window && window->m_op10->isChecked())
             window->fillGrid(BoxCount - 1);
-        window->m_listener->setPaused(false);
     });
-    if (!started)
-        m_listener->setPaused(false);
 }
 
 void MemoryWindow::programSelector()
 {
     if (m_core.link().isBusy())
         return;
-    m_listener->setPaused(true);
     toDecimal();
     copyGridToImage();
     // Every byte of the selector, the serial number and the second record included.
     m_core.setBegin(0);
     m_core.setTotal(LastImageAddress);
-    const bool started = m_core.program_to_selector([window = QPointer(this)](bool) {
-        if (window)
-            window->m_listener->setPaused(false);
-    });
+    m_core.program_to_selector();
     // The image holds the bytes now; the grid can go back to what the option says at once.
     if (m_op16->isChecked())
         toHexadecimal();
-    if (!started)
-        m_listener->setPaused(false);
 }
 
 void MemoryWindow::exitWithCopy()

@@ -9,7 +9,6 @@
 #include <array>
 
 class ApplicationCore;
-class LinkListener;
 class QGridLayout;
 class QLabel;
 class QLineEdit;
@@ -52,7 +51,6 @@ private:
 
     ApplicationCore& m_core;
     MemoryMonitor m_monitor;
-    LinkListener* m_listener = nullptr;
     bool m_abc = true;
     std::array<QLineEdit*, BoxCount> m_boxes{};
     std::array<RowBoxes, 4> m_rows{}; // by MemoryMonitor::Row
