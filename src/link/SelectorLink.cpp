@@ -57,6 +57,11 @@ void SelectorLink::setReceiveThreshold(int bytes)
     m_port->setWakeThreshold(m_threshold);
 }
 
+void SelectorLink::wakeOnEveryByte()
+{
+    m_port->setWakeThreshold(1);
+}
+
 void SelectorLink::flushInput()
 {
     discardInput();
@@ -173,12 +178,14 @@ void SelectorLink::onReadyRead()
     m_waiting += m_port->readAll();
     if (m_waiting.size() > MaxWaitingBytes)
         m_waiting.remove(0, m_waiting.size() - MaxWaitingBytes);
-    if (m_waiting.size() < m_threshold || m_receiveFlag)
-        return;
-    m_receiveFlag = true;
-    if (m_pendingCallback)
-        complete(Outcome::Replied);
-    else
+    if (m_waiting.size() >= m_threshold && !m_receiveFlag) {
+        m_receiveFlag = true;
+        if (m_pendingCallback) {
+            complete(Outcome::Replied);
+            return;
+        }
+    }
+    if (!m_pendingCallback)
         emit dataWaiting();
 }
 

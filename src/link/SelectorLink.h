@@ -53,6 +53,9 @@ public:
 
     void setReceiveThreshold(int bytes);
     int receiveThreshold() const { return m_threshold; }
+    // Monitors tell a fragment by the quiet after it, so they need each byte as it comes: until
+    // the threshold is set again, the port wakes the program for every byte.
+    void wakeOnEveryByte();
     bool receiveFlag() const { return m_receiveFlag; }
     // Discards everything waiting, the port's own input queue included, and clears the flag.
     void flushInput();
@@ -103,7 +106,7 @@ signals:
     void busyChanged(bool busy);
     // The open port broke; it has been closed.
     void portFailed(const QString& reason);
-    // The threshold was reached while nobody waited for a reply (monitor windows listen here).
+    // Bytes arrived while nobody waited for a reply (monitor windows listen here).
     void dataWaiting();
 
 private:

@@ -46,10 +46,10 @@ CalibrationWindow::CalibrationWindow(ApplicationCore& core, QWidget* parent)
     m_bar->setAccessibleName(QStringLiteral("Calibration progress"));
     m_bar->setTextVisible(false);
     m_labelStats->setObjectName(QStringLiteral("labelStats"));
-    m_labelStats->setAccessibleName(QStringLiteral("Status"));
+    m_labelStats->setAccessibleDescription(QStringLiteral("Status"));
     m_labelStats->setWordWrap(true);
     m_labelPickOut->setObjectName(QStringLiteral("LabelPickOut"));
-    m_labelPickOut->setAccessibleName(QStringLiteral("Reject warning"));
+    m_labelPickOut->setAccessibleDescription(QStringLiteral("Reject warning"));
     StatusColours::apply(*m_labelPickOut, StatusColour::Red);
 
     auto* buttons = new QHBoxLayout;

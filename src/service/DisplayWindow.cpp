@@ -51,7 +51,7 @@ DisplayWindow::DisplayWindow(ApplicationCore& core, QWidget* parent) : QWidget(p
 
     m_labelStats = new QLabel(QStringLiteral("00.00"), this);
     m_labelStats->setObjectName(QStringLiteral("labelStats"));
-    m_labelStats->setAccessibleName(QStringLiteral("Status"));
+    m_labelStats->setAccessibleDescription(QStringLiteral("Status"));
     m_labelStats->setWordWrap(true);
 
     auto* exit = new QPushButton(QStringLiteral("Exit"), this);
@@ -64,9 +64,9 @@ DisplayWindow::DisplayWindow(ApplicationCore& core, QWidget* parent) : QWidget(p
     layout->addWidget(m_labelStats);
     layout->addWidget(exit, 0, Qt::AlignRight);
 
-    auto* listener = new LinkListener(core.link(), this);
-    connect(listener, &LinkListener::messageReceived, this, &DisplayWindow::showMessage);
-    listener->takeWaiting();
+    LinkListener::of(core.link()).attach(this, [this](const QByteArray& message) {
+        showMessage(message);
+    });
 }
 
 void DisplayWindow::showMessage(const QByteArray& bytes)

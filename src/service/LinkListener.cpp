@@ -1,26 +1,51 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "LinkListener.h"
 
-#include "EventDecoder.h"
 #include "SelectorLink.h"
 
-LinkListener::LinkListener(SelectorLink& link, QObject* parent) : QObject(parent), m_link(link)
+LinkListener& LinkListener::of(SelectorLink& link)
+{
+    if (auto* listener = link.findChild<LinkListener*>(QString(), Qt::FindDirectChildrenOnly))
+        return *listener;
+    return *new LinkListener(link);
+}
+
+LinkListener::LinkListener(SelectorLink& link)
+    : QObject(&link), m_link(link), m_framing(link.clock())
 {
     connect(&m_link, &SelectorLink::dataWaiting, this, &LinkListener::takeWaiting);
+    connect(&m_link, &SelectorLink::busyChanged, this, [this](bool busy) {
+        if (!busy)
+            listenIfIdle();
+    });
+}
+
+void LinkListener::attach(QObject* monitor, MessageHandler handler)
+{
+    connect(this, &LinkListener::messageReceived, monitor, std::move(handler));
+    connect(monitor, &QObject::destroyed, this, [this] {
+        // The last monitor gone: the port goes back to waking at the threshold.
+        if (--m_monitors == 0)
+            m_link.setReceiveThreshold(m_link.receiveThreshold());
+    });
+    ++m_monitors;
+    listenIfIdle();
+}
+
+void LinkListener::listenIfIdle()
+{
+    if (m_monitors == 0 || m_link.isBusy() || m_link.isWaiting())
+        return;
+    // A teaching run leaves ten, which would hold every message back until the next one came.
+    m_link.setReceiveThreshold(SelectorLink::ReplyThreshold);
+    m_link.wakeOnEveryByte();
+    takeWaiting();
 }
 
 void LinkListener::takeWaiting()
 {
-    // Another listener may have taken the bytes already; whoever comes first gets them.
-    if (m_paused || m_link.isWaiting() || !m_link.receiveFlag())
+    if (m_monitors == 0 || m_link.isBusy() || m_link.isWaiting())
         return;
-    const QByteArray bytes = m_link.readReply();
-    if (bytes.size() >= EventDecoder::MessageSize)
-        emit messageReceived(bytes);
-}
-
-void LinkListener::setPaused(bool paused)
-{
-    m_paused = paused;
-    takeWaiting();
+    for (const QByteArray& message : m_framing.take(m_link.readReply()))
+        emit messageReceived(message);
 }

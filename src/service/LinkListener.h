@@ -1,33 +1,43 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "EventFraming.h"
+
 #include <QByteArray>
 #include <QObject>
 
+#include <functional>
+
 class SelectorLink;
 
-// Hands a monitor window what the selector sends on its own (event messages, answers to the
-// service queries). It takes the waiting bytes only while no exchange waits for a reply, so a
-// transfer or a teaching run keeps its replies; the receive threshold is left as it is.
+// The one reader of what the selector sends on its own (event messages, answers to the service
+// queries) for every open monitor window: each framed message goes to all of them. It takes the
+// waiting bytes only while no link operation runs and no exchange waits for a reply, so a
+// transfer or a teaching run keeps its replies, and between operations it reads at the reply
+// threshold, whatever the last run left.
 class LinkListener : public QObject
 {
     Q_OBJECT
 public:
-    explicit LinkListener(SelectorLink& link, QObject* parent = nullptr);
+    using MessageHandler = std::function<void(const QByteArray& message)>;
 
-    // Takes what is waiting now, if the threshold was reached. A window calls it once it is
-    // connected: bytes that arrived while nobody listened would otherwise hold the receive
-    // flag and keep every later message from being noticed.
-    void takeWaiting();
-    // While paused (the window's own transfer runs) nothing is taken; resuming takes what
-    // arrived in the meantime.
-    void setPaused(bool paused);
+    // The link's listener, made when the first monitor asks for it; it lives with the link.
+    static LinkListener& of(SelectorLink& link);
+
+    // From now until the monitor is destroyed, every message is handed to it. Bytes that came
+    // while nobody listened are taken at once: they would otherwise hold the receive flag.
+    void attach(QObject* monitor, MessageHandler handler);
 
 signals:
-    // One read of five bytes or more; shorter reads are consumed and dropped.
-    void messageReceived(const QByteArray& bytes);
+    void messageReceived(const QByteArray& message);
 
 private:
+    explicit LinkListener(SelectorLink& link);
+
+    void listenIfIdle();
+    void takeWaiting();
+
     SelectorLink& m_link;
-    bool m_paused = false;
+    EventFraming m_framing;
+    int m_monitors = 0;
 };

@@ -1,40 +1,28 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MemoryGridText.h"
 
-#include "FieldValue.h"
-
-#include <algorithm>
+#include <QRegularExpression>
 
 namespace MemoryGridText {
 
-namespace {
-
-constexpr int MaxByte = 255;
-
-// A digit's value from its character code, as the two-digit rule reads it: letters after '9'
-// lose the seven characters between '9' and 'A'.
-int digitValue(QChar character)
+std::optional<int> byteValue(const QString& text, bool hexadecimal)
 {
-    int value = character.toUpper().unicode() - '0';
-    if (value > 9)
-        value -= 7;
+    // Digits only: no sign, point, exponent or "0x", which the number parsers would take.
+    static const QRegularExpression hexDigits(QStringLiteral("^[0-9A-Fa-f]{1,2}$"));
+    static const QRegularExpression decimalDigits(QStringLiteral("^[0-9]+$"));
+    const QString digits = text.trimmed();
+    if (!(hexadecimal ? hexDigits : decimalDigits).match(digits).hasMatch())
+        return std::nullopt;
+    bool ok = false;
+    const int value = digits.toInt(&ok, hexadecimal ? 16 : 10);
+    if (!ok || value > 255)
+        return std::nullopt;
     return value;
 }
 
-} // namespace
-
-QString toDecimal(const QString& hexadecimal)
+QString byteText(int value, bool hexadecimal)
 {
-    const QString text = hexadecimal.rightJustified(2, QLatin1Char('0'));
-    const int high = std::min(digitValue(text.at(0)), 15);
-    const int low = digitValue(text.at(1));
-    return QString::number(std::clamp(16 * high + low, 0, MaxByte));
-}
-
-QString toHexadecimal(const QString& decimal)
-{
-    const qint64 value = FieldValue::roundHalfEven(FieldValue::readFieldValue(decimal));
-    return QString::number(std::clamp<qint64>(value, 0, MaxByte), 16).toUpper();
+    return QString::number(value, hexadecimal ? 16 : 10).toUpper();
 }
 
 } // namespace MemoryGridText

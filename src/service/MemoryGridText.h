@@ -3,16 +3,17 @@
 
 #include <QString>
 
-// The memory window's boxes show each byte in decimal or in hexadecimal; these convert one
-// box's text between the two.
+#include <optional>
+
+// The memory window's boxes show each byte in decimal or in hexadecimal. A box is read only if
+// it says one byte in the mode shown, so that no text is ever programmed as some other byte.
 namespace MemoryGridText {
 
-// A hexadecimal box as decimal, by its first two characters (a single one reads as "0" and
-// it); lower-case letters count as upper-case, and the result is limited to 0..255.
-QString toDecimal(const QString& hexadecimal);
+// One or two hexadecimal digits (either case), or a whole decimal number 0..255; blanks around
+// the digits are allowed. Nothing for any other text.
+std::optional<int> byteValue(const QString& text, bool hexadecimal);
 
-// The number a decimal box begins with (0 if none), rounded half to even and limited to
-// 0..255, in upper-case hexadecimal without leading zeros.
-QString toHexadecimal(const QString& decimal);
+// A byte as a box shows it: decimal, or upper-case hexadecimal without leading zeros.
+QString byteText(int value, bool hexadecimal);
 
 } // namespace MemoryGridText

@@ -7,6 +7,7 @@
 #include "LinkCommands.h"
 #include "LinkListener.h"
 #include "MemoryGridText.h"
+#include "ParameterMap.h"
 #include "SelectorImage.h"
 #include "SelectorLink.h"
 #include "StatusColours.h"
@@ -102,11 +103,11 @@ MemoryWindow::MemoryWindow(ApplicationCore& core, QWidget* parent)
     m_op10->setChecked(true);
     connect(m_op10, &QRadioButton::toggled, this, [this](bool checked) {
         if (checked)
-            toDecimal();
+            showIn(false);
     });
     connect(m_op16, &QRadioButton::toggled, this, [this](bool checked) {
         if (checked)
-            toHexadecimal();
+            showIn(true);
     });
 
     m_command3 = new QPushButton(QStringLiteral("Read"), this);
@@ -132,7 +133,7 @@ MemoryWindow::MemoryWindow(ApplicationCore& core, QWidget* parent)
 
     m_labelStats = new QLabel(this);
     m_labelStats->setObjectName(QStringLiteral("labelStats"));
-    m_labelStats->setAccessibleName(QStringLiteral("Status"));
+    m_labelStats->setAccessibleDescription(QStringLiteral("Status"));
     m_labelStats->setWordWrap(true);
 
     auto* layout = new QVBoxLayout(this);
@@ -142,16 +143,16 @@ MemoryWindow::MemoryWindow(ApplicationCore& core, QWidget* parent)
     layout->addLayout(commands);
     layout->addWidget(m_labelStats);
 
-    fillGrid(LastImageAddress);
+    showCells(0, LastImageAddress);
     for (int address = 0; address <= LastImageAddress; ++address)
         m_boxes[static_cast<std::size_t>(address)]->setToolTip(
             QStringLiteral("%1($%2)").arg(address).arg(hexadecimal(address)));
 
     setLinkBusy(m_core.link().isBusy());
     connect(&m_core.link(), &SelectorLink::busyChanged, this, &MemoryWindow::setLinkBusy);
-    m_listener = new LinkListener(m_core.link(), this);
-    connect(m_listener, &LinkListener::messageReceived, this, &MemoryWindow::showMessage);
-    m_listener->takeWaiting();
+    LinkListener::of(m_core.link()).attach(this, [this](const QByteArray& message) {
+        showMessage(message);
+    });
 }
 
 QLineEdit* MemoryWindow::createBox(int address, const QString& accessibleName)
@@ -282,78 +283,96 @@ MemoryWindow::RowBoxes MemoryWindow::createRow(QGridLayout* grid, int row, int f
     return boxes;
 }
 
-void MemoryWindow::toDecimal()
+void MemoryWindow::showIn(bool hexadecimal)
 {
-    if (m_abc)
+    if (m_abc != hexadecimal)
         return;
-    m_abc = true;
+    // Text that is not a byte could be one in the other mode ("123" typed in hexadecimal, "AB"
+    // in decimal): the view stays until it is mended, so switching never changes what is
+    // programmed.
+    if (!everyBoxSaysAByte()) {
+        (m_abc ? m_op10 : m_op16)->setChecked(true);
+        return;
+    }
+    // The spare box is never programmed; it is converted when it holds a byte.
     for (QLineEdit* box : m_boxes)
-        box->setText(MemoryGridText::toDecimal(box->text()));
+        if (const std::optional<int> value = MemoryGridText::byteValue(box->text(), !hexadecimal))
+            box->setText(MemoryGridText::byteText(*value, hexadecimal));
+    m_abc = !hexadecimal;
 }
 
-void MemoryWindow::toHexadecimal()
+void MemoryWindow::showCells(int first, int last)
 {
-    if (!m_abc)
-        return;
-    m_abc = false;
-    for (QLineEdit* box : m_boxes)
-        box->setText(MemoryGridText::toHexadecimal(box->text()));
+    for (int address = first; address <= last; ++address)
+        m_boxes[static_cast<std::size_t>(address)]->setText(
+            MemoryGridText::byteText(m_core.image().selectorByte(address), !m_abc));
 }
 
-void MemoryWindow::fillGrid(int lastAddress)
+bool MemoryWindow::everyBoxSaysAByte()
 {
-    for (int address = 0; address <= lastAddress; ++address)
-        m_boxes[static_cast<std::size_t>(address)]->setText(m_core.image().cell(address));
+    // The last refusal no longer stands.
+    if (m_markedBox) {
+        m_markedBox->setPalette(QPalette());
+        showStatus(QString(), StatusColour::Blue);
+    }
+    m_markedBox = nullptr;
+    for (int address = 0; address <= LastImageAddress; ++address) {
+        QLineEdit* box = m_boxes[static_cast<std::size_t>(address)];
+        if (MemoryGridText::byteValue(box->text(), !m_abc))
+            continue;
+        showStatus(QStringLiteral("Not one byte at address %1($%2)")
+                       .arg(address)
+                       .arg(hexadecimal(address)),
+                   StatusColour::Red);
+        QPalette marked = box->palette();
+        marked.setColor(QPalette::Text, StatusColours::color(StatusColour::Red));
+        box->setPalette(marked);
+        box->setFocus();
+        m_markedBox = box;
+        return false;
+    }
+    return true;
 }
 
 void MemoryWindow::copyGridToImage()
 {
     for (int address = 0; address <= LastImageAddress; ++address)
-        m_core.image().setCell(address, m_boxes[static_cast<std::size_t>(address)]->text());
+        m_core.image().setNumber(
+            address,
+            *MemoryGridText::byteValue(m_boxes[static_cast<std::size_t>(address)]->text(), !m_abc));
 }
 
 void MemoryWindow::readSelector()
 {
     if (m_core.link().isBusy())
         return;
-    // The window's own transfer takes every reply; it listens again once the transfer is over.
-    m_listener->setPaused(true);
-    const bool started = m_core.mnuReadSelector_Click([window = QPointer(this)](bool) {
-        if (!window)
-            return;
-        // Hexadecimal boxes keep what they show, so an Exit writes the old values back.
-        if (window->m_op10->isChecked())
-            window->fillGrid(BoxCount - 1);
-        window->m_listener->setPaused(false);
+    m_core.mnuReadSelector_Click([window = QPointer(this)](bool) {
+        // In either mode, so that an Exit cannot put the old values back over the new read.
+        if (window)
+            window->showCells(0, BoxCount - 1);
     });
-    if (!started)
-        m_listener->setPaused(false);
 }
 
 void MemoryWindow::programSelector()
 {
-    if (m_core.link().isBusy())
+    if (m_core.link().isBusy() || !everyBoxSaysAByte())
         return;
-    m_listener->setPaused(true);
-    toDecimal();
     copyGridToImage();
     // Every byte of the selector, the serial number and the second record included.
     m_core.setBegin(0);
     m_core.setTotal(LastImageAddress);
-    const bool started = m_core.program_to_selector([window = QPointer(this)](bool) {
+    m_core.program_to_selector([window = QPointer(this)](bool) {
+        // The transfer wrote its own first calibration record; the grid shows what it wrote.
+        const int record = ParameterMap::calibrationRecord(1);
         if (window)
-            window->m_listener->setPaused(false);
+            window->showCells(record, record + ParameterMap::CalibrationRecordSize - 1);
     });
-    // The image holds the bytes now; the grid can go back to what the option says at once.
-    if (m_op16->isChecked())
-        toHexadecimal();
-    if (!started)
-        m_listener->setPaused(false);
 }
 
 void MemoryWindow::exitWithCopy()
 {
-    toDecimal();
+    if (!everyBoxSaysAByte())
+        return;
     copyGridToImage();
     if (!m_monitor.log().isEmpty()) {
         AppPaths::ensureDataFolder();

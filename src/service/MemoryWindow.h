@@ -9,7 +9,6 @@
 #include <array>
 
 class ApplicationCore;
-class LinkListener;
 class QGridLayout;
 class QLabel;
 class QLineEdit;
@@ -39,9 +38,11 @@ private:
     QLineEdit* createBox(int address, const QString& accessibleName);
     RowBoxes createRow(QGridLayout* grid, int row, int firstNumber, const QString& name);
 
-    void toDecimal();
-    void toHexadecimal();
-    void fillGrid(int lastAddress);
+    void showIn(bool hexadecimal);
+    // Image cells into their boxes as the bytes they program, in the mode shown.
+    void showCells(int first, int last);
+    // False, with the first box that does not say a byte named and marked, if there is one.
+    bool everyBoxSaysAByte();
     void copyGridToImage();
     void readSelector();
     void programSelector();
@@ -52,7 +53,6 @@ private:
 
     ApplicationCore& m_core;
     MemoryMonitor m_monitor;
-    LinkListener* m_listener = nullptr;
     bool m_abc = true;
     std::array<QLineEdit*, BoxCount> m_boxes{};
     std::array<RowBoxes, 4> m_rows{}; // by MemoryMonitor::Row
@@ -62,4 +62,5 @@ private:
     QPushButton* m_command3 = nullptr;
     std::array<QPushButton*, 3> m_queries{};
     QLabel* m_labelStats = nullptr;
+    QLineEdit* m_markedBox = nullptr;
 };

@@ -77,10 +77,10 @@ SamplingWindow::SamplingWindow(ApplicationCore& core, int operation, QWidget* pa
     m_labelStats = new QLabel(QStringLiteral("standby"), this);
     m_labelStats->setObjectName(QStringLiteral("labelStats"));
     m_labelStats->setWordWrap(true);
-    m_labelStats->setAccessibleName(QStringLiteral("Status"));
+    m_labelStats->setAccessibleDescription(QStringLiteral("Status"));
     m_strch2 = new QLabel(this);
     m_strch2->setObjectName(QStringLiteral("STRCH2"));
-    m_strch2->setAccessibleName(QStringLiteral("Channels to teach again"));
+    m_strch2->setAccessibleDescription(QStringLiteral("Channels to teach again"));
     m_strch2->hide();
     auto* statusRow = new QHBoxLayout;
     statusRow->addWidget(m_labelStats, 1);

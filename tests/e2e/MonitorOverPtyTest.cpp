@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "AppPaths.h"
 #include "AppTestEnvironment.h"
 #include "ConsoleInterpreter.h"
 #include "DisplayWindow.h"
+#include "FileBytes.h"
 #include "LinkCommands.h"
 #include "MemoryWindow.h"
 #include "PtyCoreRig.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -63,6 +66,34 @@ private slots:
         QCOMPARE(console->execute("event AA 0C C8 03").status, ConsoleInterpreter::Status::Ok);
         QTRY_VERIFY_WITH_TIMEOUT(status(memory).startsWith("cntAH=12($C)"), Patience);
         QCOMPARE(text(memory, "Text1"), QString("170"));
+    }
+
+    void bothMonitorsSeeEveryMessage()
+    {
+        DisplayWindow display(rig->core);
+        display.show();
+        QPointer<MemoryWindow> memory = new MemoryWindow(rig->core);
+        memory->show();
+        // A stray byte runs into the first event; the three after it come whole, well apart.
+        const auto start = std::chrono::steady_clock::now();
+        int i = 0;
+        for (const char* event : {"FFAA01C80376", "AA02C80377", "950A0003A2", "942C0105C6"}) {
+            const QByteArray bytes = QByteArray::fromHex(event);
+            rig->simulator.sendBytesAt({bytes.begin(), bytes.end()},
+                                       start + std::chrono::milliseconds(100) * i++);
+        }
+        const QString money(" money= 300  channel= 5");
+        QTRY_COMPARE_WITH_TIMEOUT(status(display), money, Patience);
+        QTRY_COMPARE_WITH_TIMEOUT(status(*memory), money, Patience);
+        QCOMPARE(text(display, "Text1_1"), QString("10"));
+        for (QWidget* window : std::initializer_list<QWidget*>{&display, memory}) // said as shown
+            QCOMPARE(QAccessible::queryAccessibleInterface(window->findChild<QLabel*>("labelStats"))
+                         ->text(QAccessible::Name),
+                     money);
+        memory->findChild<QPushButton*>("Command2")->click();
+        QTRY_VERIFY(memory.isNull());
+        QCOMPARE(FileBytes::read(AppPaths::dataFile(AppPaths::EventLogFileName)),
+                 QByteArray("cntah,time1,time2\r\n2,200,3\r\n"));
     }
 
     void theMemoryWindowQueriesAndPrograms()

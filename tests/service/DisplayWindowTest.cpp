@@ -34,37 +34,52 @@ private slots:
 
     void showsEachReadInTheStatusLineAndTheBoxes_data()
     {
-        QTest::addColumn<int>("threshold");
-        QTest::addColumn<QList<QByteArray>>("reads"); // hexadecimal, each arriving on its own
+        QTest::addColumn<int>("threshold");     // as the last run left it
+        QTest::addColumn<QStringList>("reads"); // "hundredths of quiet before it:bytes"
         QTest::addColumn<QString>("status");
         QTest::addColumn<QColor>("colour");
         QTest::addColumn<QStringList>("boxes"); // 0..4
 
         const QColor blue = StatusColours::color(StatusColour::Blue);
         const QColor red = StatusColours::color(StatusColour::Red);
-        QTest::newRow("money") << 5 << QList<QByteArray>{"942C010577"} << " money= 300  channel= 5"
-                               << blue << QStringList{"300", "", "", "", ""};
-        QTest::newRow("bad coin then time")
-            << 5 << QList<QByteArray>{"92070A1F00", "95FFFF0C00"} << "time= 65535  channel= 12"
-            << blue << QStringList{"", "65535", "12", "7", "1F0A"};
-        QTest::newRow("two together") << 5 << QList<QByteArray>{"930000000094010001"}
-                                      << "drop time too long" << red << QStringList(5, "");
-        // A threshold left below five: the short read is dropped, not joined to the next.
-        QTest::newRow("four bytes, then money")
-            << 4 << QList<QByteArray>{"94010203", "942C0105C6"} << " money= 300  channel= 5" << blue
+        QTest::newRow("money, after teaching")
+            << 10 << QStringList{"2:942C010577"} << " money= 300  channel= 5" << blue
             << QStringList{"300", "", "", "", ""};
+        QTest::newRow("bad coin then time")
+            << 5 << QStringList{"2:92070A1F00", "2:95FFFF0C00"} << "time= 65535  channel= 12"
+            << blue << QStringList{"", "65535", "12", "7", "1F0A"};
+        QTest::newRow("two in one read")
+            << 5 << QStringList{"2:942C01050092070A1F00"} << "N.G!! cntAH= 7  diaH= 1F0A" << red
+            << QStringList{"300", "", "", "7", "1F0A"};
+        QTest::newRow("split, the rest inside the gap")
+            << 5 << QStringList{"2:942C", "1:010500"} << " money= 300  channel= 5" << blue
+            << QStringList{"300", "", "", "", ""};
+        // A threshold left below five: the fragment is dropped, not joined to the next.
+        QTest::newRow("a fragment, then the gap")
+            << 4 << QStringList{"2:94010203", "2:942C0105C6"} << " money= 300  channel= 5" << blue
+            << QStringList{"300", "", "", "", ""};
+        QTest::newRow("a stray byte before four events")
+            << 5
+            << QStringList{"2:FF", "0:942C010500", "2:95FFFF0C00", "2:92070A1F00", "2:9300000000"}
+            << "drop time too long" << red << QStringList{"", "65535", "12", "7", "1F0A"};
     }
     void showsEachReadInTheStatusLineAndTheBoxes()
     {
         QFETCH(int, threshold);
-        QFETCH(QList<QByteArray>, reads);
+        QFETCH(QStringList, reads);
         QFETCH(QString, status);
         QFETCH(QColor, colour);
         QFETCH(QStringList, boxes);
         rig->core.link().setReceiveThreshold(threshold);
         DisplayWindow window(rig->core);
-        for (const QByteArray& read : reads)
-            rig->port->receive(QByteArray::fromHex(read));
+        rig->core.link().beginOperation();
+        rig->core.link().setReceiveThreshold(SelectorLink::ReportThreshold);
+        rig->core.link().endOperation();
+        QCOMPARE(rig->core.link().receiveThreshold(), SelectorLink::ReplyThreshold);
+        for (const QString& read : reads) {
+            rig->clock.advance(read.section(':', 0, 0).toDouble());
+            rig->port->receive(QByteArray::fromHex(read.section(':', 1).toLatin1()));
+        }
         QCOMPARE(this->status(window)->text(), status);
         QCOMPARE(this->status(window)->palette().color(QPalette::WindowText), colour);
         for (int i = 0; i < boxes.size(); ++i)

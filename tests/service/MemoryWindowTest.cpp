@@ -57,9 +57,9 @@ private slots:
         rig->core.image().setCell(7, "300");
         MemoryWindow window(rig->core);
         for (int a = 0; a < 189; ++a)
-            QCOMPARE(m(window, a)->text(), rig->core.image().cell(a));
+            QCOMPARE(m(window, a)->text(), QString::number(rig->core.image().selectorByte(a)));
         QCOMPARE(m(window, 189)->text(), QString()); // filled by Read only
-        QCOMPARE(m(window, 7)->text(), QString("300"));
+        QCOMPARE(m(window, 7)->text(), QString("44")); // the byte that 300 programs
         QCOMPARE(m(window, 0)->toolTip(), QString("0($0)"));
         QCOMPARE(m(window, 26)->toolTip(), QString("26($1A)"));
         QCOMPARE(m(window, 188)->toolTip(), QString("188($BC)"));
@@ -114,24 +114,40 @@ private slots:
     {
         QTest::addColumn<bool>("hex");
         QTest::addColumn<QString>("typed");
-        QTest::newRow("decimal") << false << "77";
-        QTest::newRow("hexadecimal") << true << "4d";
+        QTest::addColumn<int>("written"); // -1: refused
+        QTest::newRow("decimal") << false << "77" << 77;
+        QTest::newRow("hexadecimal") << true << "4d" << 77;
+        QTest::newRow("hex FF") << true << "fF" << 255;
+        QTest::newRow("hex 100") << true << "100" << -1;
+        QTest::newRow("hex blanks") << true << " 5 " << 5;
+        QTest::newRow("hex 0x5") << true << "0x5" << -1;
+        QTest::newRow("decimal 255") << false << "255" << 255;
+        QTest::newRow("decimal 256") << false << "256" << -1;
+        QTest::newRow("decimal 12C") << false << "12C" << -1;
+        QTest::newRow("decimal -1") << false << "-1" << -1;
     }
     void programWritesEveryByteAndShowsTheModeAgain()
     {
         QFETCH(bool, hex);
         QFETCH(QString, typed);
+        QFETCH(int, written);
         MemoryWindow window(rig->core);
         if (hex)
             click(window, "op16");
         m(window, 10)->setText(typed);
-        const QString shown10 = hex ? QString("4D") : typed;
-        const QString shown120 = m(window, 120)->text();
 
         click(window, "Command1");
+        if (written < 0) {
+            QVERIFY(rig->port->written.isEmpty());
+            QCOMPARE(window.findChild<QLabel*>("labelStats")->text(),
+                     QString("Not one byte at address 10($A)"));
+            QCOMPARE(m(window, 10)->palette().color(QPalette::Text), QColor(255, 0, 0));
+            click(window, hex ? "op10" : "op16");
+            QCOMPARE(window.abc(), !hex);
+            return;
+        }
         for (const char* command : {"Command1", "Command3", "Command4"})
             QVERIFY2(!window.findChild<QPushButton*>(command)->isEnabled(), command);
-        QCOMPARE(m(window, 10)->text(), shown10);
         QVERIFY(rig->runLinkUntilIdle());
         QVERIFY(window.findChild<QPushButton*>("Command1")->isEnabled());
 
@@ -143,22 +159,22 @@ private slots:
         const std::array<quint8, 4> fixed{4, 52, 107, 61};
         for (int a = 0; a < 189; ++a) {
             const quint8 expected = a >= 120 && a <= 123 ? fixed[std::size_t(a - 120)]
-                                    : a == 10            ? quint8(77)
+                                    : a == 10            ? quint8(written)
                                                          : quint8((a * 5 + 1) % 256);
             QCOMPARE(rig->selector.memory[std::size_t(a)], expected);
         }
         QCOMPARE(window.abc(), !hex);
-        QCOMPARE(m(window, 10)->text(), shown10);
-        QCOMPARE(m(window, 120)->text(), shown120); // the grid keeps what it showed
+        QCOMPARE(m(window, 10)->text(), typed);
+        QCOMPARE(m(window, 121)->text(), hex ? QString("34") : QString("52")); // as written
     }
 
-    void aReadRefillsTheGridOnlyInDecimalMode_data()
+    void aReadRefillsTheGridInTheModeShown_data()
     {
         QTest::addColumn<bool>("hex");
         QTest::newRow("decimal") << false;
         QTest::newRow("hexadecimal") << true;
     }
-    void aReadRefillsTheGridOnlyInDecimalMode()
+    void aReadRefillsTheGridInTheModeShown()
     {
         QFETCH(bool, hex);
         rig->core.image().setNumber(5, 17);
@@ -167,15 +183,17 @@ private slots:
             click(window, "op16");
         click(window, "Command3");
         QVERIFY(rig->runLinkUntilIdle());
-        QCOMPARE(rig->core.image().cell(5), QString::number(rig->selector.memory[5]));
-        QCOMPARE(m(window, 5)->text(), hex ? QString("11") : rig->core.image().cell(5));
-        QCOMPARE(m(window, 189)->text(), hex ? QString("0") : rig->core.image().cell(189));
+        QCOMPARE(rig->core.image().cell(5), QString("38"));
+        QCOMPARE(m(window, 5)->text(), hex ? QString("26") : QString("38"));
 
         // Listening again: the last message in the mode shown.
         rig->port->receive(QByteArray::fromHex("AA0CC80381"));
         const QStringList shown = hex ? QStringList{"AA", "C", "C8", "3", "81"}
                                       : QStringList{"170", "12", "200", "3", "129"};
         QCOMPARE(row(window, 1), shown);
+        window.setAttribute(Qt::WA_DeleteOnClose, false);
+        click(window, "Command2");
+        QCOMPARE(rig->core.image().cell(5), QString("38")); // not the 17 shown before the read
     }
 
     void exitCopiesTheGridAndWritesTheLog_data()
