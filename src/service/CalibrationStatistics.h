@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "MeasurementResult.h"
+#include "TrimmedSamples.h"
+
 #include <QList>
 #include <QString>
 
 #include <array>
+#include <vector>
 
 class SelectorImage;
 
@@ -53,11 +57,16 @@ public:
     // The warning that the selector is to be sorted out, or empty when it passes both checks.
     // A wrong AB high byte is named in place of a BM outside its band.
     QString rejectText() const;
+    // AB, XY and dH in this order; dH's reference is BM.
+    std::vector<MeasurementResult> measurements() const;
 
     // "  1C206B4645": AB, XY and dH of a sample in hexadecimal, run together.
     static QString sampleText(const CalibrationSample& sample);
 
 private:
+    TrimmedSamples m_ab;
+    TrimmedSamples m_xy;
+    TrimmedSamples m_dH;
     int m_abMean;
     int m_abSpread;
     int m_xyMean;
