@@ -10,13 +10,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QPen>
 #include <QScatterSeries>
 #include <QSettings>
 #include <QStringList>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 
 #include <algorithm>
 #include <limits>
@@ -44,9 +45,9 @@ QScatterSeries* scatter(const QString& name, const QColor& colour, double size)
 RunView::RunView(RunViewModel& model, const QString& settingsKey, QWidget* parent)
     : QWidget(parent), m_model(model), m_settingsKey(settingsKey),
       m_toggle(new QCheckBox(QStringLiteral("Measurements"))), m_measurement(new QComboBox(this)),
-      m_chart(new QChart), m_chartView(new QChartView(m_chart, this)),
-      m_coinAxis(new QValueAxis), m_valueAxis(new QValueAxis), m_result(new QLabel(this)),
-      m_ignored(new QLabel(this)), m_hint(new QLabel(this)), m_unsaved(new QLabel(this))
+      m_chart(new QChart), m_chartView(new QChartView(m_chart, this)), m_coinAxis(new QValueAxis),
+      m_valueAxis(new QValueAxis), m_result(new QLabel(this)), m_ignored(new QLabel(this)),
+      m_hint(new QLabel(this)), m_unsaved(new QLabel(this))
 {
     setObjectName(QStringLiteral("runView"));
     m_toggle->setObjectName(QStringLiteral("runViewToggle"));
@@ -65,7 +66,7 @@ RunView::RunView(RunViewModel& model, const QString& settingsKey, QWidget* paren
 
     m_chartView->setObjectName(QStringLiteral("runViewChart"));
     m_chartView->setRenderHint(QPainter::Antialiasing);
-    m_chartView->setMinimumSize(360, 260);
+    m_chartView->setMinimumSize(480, 300);
     m_chart->legend()->setAlignment(Qt::AlignBottom);
     m_coinAxis->setTitleText(QStringLiteral("coin"));
     m_coinAxis->setLabelFormat(QStringLiteral("%d"));
@@ -160,13 +161,14 @@ void RunView::drawPoints(int measurement)
     QScatterSeries* counted = scatter(QStringLiteral("counted"), Qt::darkBlue, MarkerSize);
     QScatterSeries* kept = scatter(QStringLiteral("kept"), Qt::darkGreen, MarkerSize);
     QScatterSeries* dropped = scatter(QStringLiteral("dropped"), Qt::gray, MarkerSize);
-    QScatterSeries* far =
-        scatter(QStringLiteral("unlike the others"), Qt::red, FarMarkerSize);
+    QScatterSeries* far = scatter(QStringLiteral("unlike"), Qt::red, FarMarkerSize);
     far->setColor(Qt::transparent);
     far->setBorderColor(Qt::red);
     for (const RunViewModel::Point& point : m_model.points(measurement)) {
         const QPointF at(point.coin, point.value);
-        (point.state == State::Counted ? counted : point.state == State::Kept ? kept : dropped)
+        (point.state == State::Counted ? counted
+         : point.state == State::Kept  ? kept
+                                       : dropped)
             ->append(at);
         if (point.far)
             far->append(at);
@@ -192,25 +194,29 @@ void RunView::drawResult(int measurement)
     auto* band = new QAreaSeries(upper, lower);
     upper->setParent(band);
     lower->setParent(band);
-    band->setName(QStringLiteral("spread ±%1").arg(result->spread));
+    band->setName(QStringLiteral("spread"));
     band->setColor(QColor(0, 128, 0, 40));
     band->setBorderColor(QColor(0, 128, 0, 90));
     addSeries(band);
-    QLineSeries* reference =
-        levelLine(result->reference, QStringLiteral("reference %1").arg(result->reference));
+    QLineSeries* reference = levelLine(result->reference, QStringLiteral("reference"));
     reference->setColor(Qt::darkGreen);
     addSeries(reference);
 }
 
 void RunView::drawLimits(int measurement)
 {
+    bool named = false;
     for (const int limit : m_model.measurements()[measurement].limits) {
-        QLineSeries* line = levelLine(limit, QStringLiteral("limit %1").arg(limit));
+        QLineSeries* line = levelLine(limit, QStringLiteral("limits"));
         line->setColor(Qt::red);
         QPen pen = line->pen();
         pen.setStyle(Qt::DashLine);
         line->setPen(pen);
         addSeries(line);
+        // One entry in the legend for all of them.
+        for (QLegendMarker* marker : m_chart->legend()->markers(line))
+            marker->setVisible(!named);
+        named = true;
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -12,6 +13,7 @@ namespace {
 // A far coin lies more than this many spreads and this share of the mean from the mean.
 constexpr double FarSpreads = 3.0;
 constexpr double FarShare = 0.02;
+constexpr int LeastSpread = 1;
 
 QString reasonText(CoinReportSession::IgnoredReason reason)
 {
@@ -36,17 +38,19 @@ QList<RunViewModel::Measurement> RunViewModel::teachingMeasurements()
             {QStringLiteral("dH"), [](const CoinReport& r) { return int(r.dH()); }, {}, {}}};
 }
 
-QList<RunViewModel::Measurement> RunViewModel::calibrationMeasurements(int lowestBm,
-                                                                       int highestBm)
+QList<RunViewModel::Measurement> RunViewModel::calibrationMeasurements(int lowestBm, int highestBm)
 {
     return {{QStringLiteral("AB"), [](const CoinReport& r) { return r.ab(); }, {}, {}},
             {QStringLiteral("XY"), [](const CoinReport& r) { return r.xy(); }, {}, {}},
-            {QStringLiteral("dH"), [](const CoinReport& r) { return int(r.dH()); },
-             {lowestBm, highestBm}, QStringLiteral("BM")}};
+            {QStringLiteral("dH"),
+             [](const CoinReport& r) { return int(r.dH()); },
+             {lowestBm, highestBm},
+             QStringLiteral("BM")}};
 }
 
 RunViewModel::RunViewModel(QList<Measurement> measurements, QObject* parent)
-    : QObject(parent), m_measurements(std::move(measurements)), m_values(m_measurements.size())
+    : QObject(parent), m_measurements(std::move(measurements)), m_values(m_measurements.size()),
+      m_far(m_measurements.size())
 {
 }
 
@@ -58,12 +62,14 @@ void RunViewModel::begin(int coins, const CoinReportSession& session)
     for (QList<int>& values : m_values)
         values.clear();
     m_results.clear();
-    m_far.clear();
+    for (QList<int>& far : m_far)
+        far.clear();
+    m_farCoins.clear();
     m_ignored.clear();
-    m_accepted = connect(&session, &CoinReportSession::reportAccepted, this,
-                         &RunViewModel::addReport);
-    m_ignoredReports = connect(&session, &CoinReportSession::reportIgnored, this,
-                               &RunViewModel::addIgnored);
+    m_accepted =
+        connect(&session, &CoinReportSession::reportAccepted, this, &RunViewModel::addReport);
+    m_ignoredReports =
+        connect(&session, &CoinReportSession::reportIgnored, this, &RunViewModel::addIgnored);
     emit changed();
 }
 
@@ -84,15 +90,17 @@ void RunViewModel::finish(const std::vector<MeasurementResult>& results)
 {
     Q_ASSERT(results.size() == std::size_t(m_measurements.size()));
     m_results = results;
-    m_far.clear();
     const auto counted = int(m_values.value(0).size());
     for (int arrival = 0; arrival < counted; ++arrival) {
+        bool far = false;
         for (int i = 0; i < m_measurements.size(); ++i) {
             if (isFar(i, arrival)) {
-                m_far.append(arrival + 1);
-                break;
+                m_far[i].append(arrival + 1);
+                far = true;
             }
         }
+        if (far)
+            m_farCoins.append(arrival + 1);
     }
     emit changed();
 }
@@ -102,7 +110,8 @@ bool RunViewModel::isFar(int measurement, int arrival) const
     const MeasurementResult& result = m_results[std::size_t(measurement)];
     const double mean = double(result.samples.mean());
     const double distance = std::abs(m_values[measurement][arrival] - mean);
-    return distance > FarSpreads * result.spread && distance > FarShare * mean;
+    return distance > FarSpreads * std::max(result.spread, LeastSpread) &&
+           distance > FarShare * mean;
 }
 
 QList<RunViewModel::Point> RunViewModel::points(int measurement) const
@@ -111,10 +120,11 @@ QList<RunViewModel::Point> RunViewModel::points(int measurement) const
     const QList<int>& values = m_values[measurement];
     QList<Point> points;
     for (int arrival = 0; arrival < values.size(); ++arrival) {
-        const PointState state = !done                                ? PointState::Counted
+        const PointState state = !done                           ? PointState::Counted
                                  : done->samples.isKept(arrival) ? PointState::Kept
-                                                                       : PointState::Dropped;
-        points.append({arrival + 1, values[arrival], state, m_far.contains(arrival + 1)});
+                                                                 : PointState::Dropped;
+        points.append(
+            {arrival + 1, values[arrival], state, m_far[measurement].contains(arrival + 1)});
     }
     return points;
 }
@@ -129,7 +139,7 @@ const MeasurementResult* RunViewModel::result(int measurement) const
 QString RunViewModel::hintText() const
 {
     QStringList lines;
-    for (const int coin : m_far)
+    for (const int coin : m_farCoins)
         lines.append(QStringLiteral("coin %1 looks unlike the others: drop it again?").arg(coin));
     return lines.join(QLatin1Char('\n'));
 }
@@ -157,7 +167,8 @@ QString RunViewModel::resultText() const
         const MeasurementResult& done = m_results[std::size_t(i)];
         const QString name =
             measurement.referenceName.isEmpty() ? measurement.name : measurement.referenceName;
-        parts.append(QStringLiteral("%1 %2 (spread %3)").arg(name).arg(done.reference).arg(done.spread));
+        parts.append(
+            QStringLiteral("%1 %2 (spread %3)").arg(name).arg(done.reference).arg(done.spread));
     }
     return parts.join(QStringLiteral(", "));
 }

@@ -20,9 +20,10 @@ class CoinReport;
 // why, and once the run's statistics are in, which coins they kept, the references and spreads,
 // and the coins far from the others. It computes no statistics of its own.
 //
-// A coin is far from the others when, in any measurement, it lies more than three spreads and
-// more than 2% away from the mean of the kept values: twelve equal coins mark nothing, and a
-// spread of 0 alone does not make a coin one count off stand out.
+// A coin is far from the others in a measurement when it lies more than three spreads and more
+// than 2% away from the mean of the kept values, a spread below one counting as one (the
+// spreads are floored): twelve equal coins mark nothing, and a byte measurement two counts off
+// does not stand out.
 class RunViewModel : public QObject
 {
     Q_OBJECT
@@ -45,7 +46,7 @@ public:
         int coin; // 1.., in the order of arrival
         int value;
         PointState state;
-        bool far; // far from the others
+        bool far; // far from the others in this measurement
     };
 
     // In the order of the statistics' own results: AB, X, Y, dH.
@@ -66,8 +67,7 @@ public:
     QList<Point> points(int measurement) const;
     // After finish(): the measurement's result.
     const MeasurementResult* result(int measurement) const;
-    QList<int> farCoins() const { return m_far; }
-    // "coin N looks unlike the others: drop it again?", one line per far coin.
+    // "coin N looks unlike the others: drop it again?", one line per coin far in any measurement.
     QString hintText() const;
     // "ignored: 2 (1 bad checksum, 1 out of range)", or empty when every report counted.
     QString ignoredText() const;
@@ -90,7 +90,8 @@ private:
     int m_coins = 0;
     QList<QList<int>> m_values; // per measurement, per coin in order of arrival
     std::vector<MeasurementResult> m_results;
-    QList<int> m_far;
+    QList<QList<int>> m_far; // per measurement, the far coins
+    QList<int> m_farCoins;   // in any measurement
     std::map<CoinReportSession::IgnoredReason, int> m_ignored;
     QList<int> m_unsaved;
     QMetaObject::Connection m_accepted;

@@ -22,10 +22,10 @@ CalibrationWindow::CalibrationWindow(ApplicationCore& core, QWidget* parent)
       m_runCounters(new RunCounters(this)), m_bar(new QProgressBar(this)),
       m_labelStats(new QLabel(QStringLiteral("press  \"insert\"  !!"), this)),
       m_labelPickOut(new QLabel(this)),
-      m_runModel(new RunViewModel(
-          RunViewModel::calibrationMeasurements(CalibrationStatistics::LowestBm,
-                                                CalibrationStatistics::HighestBm),
-          this)),
+      m_runModel(
+          new RunViewModel(RunViewModel::calibrationMeasurements(CalibrationStatistics::LowestBm,
+                                                                 CalibrationStatistics::HighestBm),
+                           this)),
       m_runView(new RunView(*m_runModel, QStringLiteral("Calibration"), this))
 {
     setObjectName(QStringLiteral("calibration"));

@@ -159,13 +159,14 @@ void SamplingWindow::insert(std::size_t channel)
         m_runCounters->setAccepted(accepted);
         bar->setValue(awaited);
     });
-    connect(run, &SamplingRun::sampled, this, [this, channel](const SamplingStatistics& statistics) {
-        m_runModel->finish(statistics.measurements());
-        QList<int> unsaved = m_runModel->unsavedCoins();
-        const int coin = static_cast<int>(channel) + 1;
-        if (!unsaved.contains(coin))
-            m_runModel->setUnsavedCoins(unsaved << coin);
-    });
+    connect(run, &SamplingRun::sampled, this,
+            [this, channel](const SamplingStatistics& statistics) {
+                m_runModel->finish(statistics.measurements());
+                QList<int> unsaved = m_runModel->unsavedCoins();
+                const int coin = static_cast<int>(channel) + 1;
+                if (!unsaved.contains(coin))
+                    m_runModel->setUnsavedCoins(unsaved << coin);
+            });
     connect(run, &SamplingRun::completed, this, [this] { showRunControls(false); });
     connect(run, &SamplingRun::finished, this, [this, run] {
         m_run = nullptr;

@@ -52,21 +52,23 @@ private slots:
         QTest::addColumn<QString>("ignored");
 
         // Of equal values the earlier coin sorts first: the first two and last two go.
-        QTest::newRow("twelve identical") << QList<QByteArray>(12, coin()) << false
-                                          << QList<int>(12, Ab) << QList<int>{1, 2, 11, 12}
-                                          << QList<int>{} << "" << "";
+        QTest::newRow("twelve identical")
+            << QList<QByteArray>(12, coin()) << false << QList<int>(12, Ab)
+            << QList<int>{1, 2, 11, 12} << QList<int>{} << ""
+            << "";
         const QString hint = "coin 5 looks unlike the others: drop it again?";
         QTest::newRow("one 20% off") << withFifth(5592) << false << abOfTwelve(5592)
                                      << QList<int>{1, 5, 11, 12} << QList<int>{5} << hint << "";
         QTest::newRow("93 off, within 2%") << withFifth(Ab + 93) << false << abOfTwelve(Ab + 93)
                                            << QList<int>{1, 5, 11, 12} << QList<int>{} << ""
                                            << "";
-        QTest::newRow("94 off, beyond 2%") << withFifth(Ab - 94) << false << abOfTwelve(Ab - 94)
-                                           << QList<int>{1, 2, 12, 5} << QList<int>{5} << hint
-                                           << "";
-        QTest::newRow("cancelled after five") << QList<QByteArray>(5, coin()) << true
-                                              << QList<int>(5, Ab) << QList<int>{}
-                                              << QList<int>{} << "" << "";
+        QTest::newRow("94 off, beyond 2%")
+            << withFifth(Ab - 94) << false << abOfTwelve(Ab - 94) << QList<int>{1, 2, 12, 5}
+            << QList<int>{5} << hint << "";
+        QTest::newRow("cancelled after five")
+            << QList<QByteArray>(5, coin()) << true << QList<int>(5, Ab) << QList<int>{}
+            << QList<int>{} << ""
+            << "";
 
         QByteArray badChecksum = coin();
         badChecksum[9] = char(badChecksum[9] + 1);
@@ -79,7 +81,8 @@ private slots:
         spoilt.insert(1, badChecksum);
         QTest::newRow("ignored by reason")
             << spoilt << false << QList<int>(12, Ab) << QList<int>{1, 2, 11, 12} << QList<int>{}
-            << "" << "ignored: 3 (1 bad checksum, 1 out of range, 1 out of step)";
+            << ""
+            << "ignored: 3 (1 bad checksum, 1 out of range, 1 out of step)";
     }
     void theViewShowsTheRunAndWhatItsStatisticsMadeOfIt()
     {
