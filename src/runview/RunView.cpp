@@ -95,8 +95,10 @@ RunView::RunView(RunViewModel& model, const QString& settingsKey, QWidget* paren
     layout->addWidget(m_unsaved);
 
     connect(&m_model, &RunViewModel::changed, this, [this] {
+        // A view that comes into sight draws itself as it is shown.
+        const bool wasVisible = isVisible();
         updateShown();
-        if (isVisible())
+        if (wasVisible && isVisible())
             refresh();
     });
     updateShown();
