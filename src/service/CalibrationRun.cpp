@@ -27,7 +27,7 @@ CoinReportSession::Protocol calibrationProtocol()
 
 CalibrationSample sampleOf(const CoinReport& report)
 {
-    return {report.ab(), report.x() * 256 + report.y(), report.dH()};
+    return {report.ab(), report.xy(), report.dH()};
 }
 
 } // namespace
@@ -80,6 +80,7 @@ void CalibrationRun::storeAndProgram()
     for (const CoinReport& report : m_session.reports())
         samples.append(sampleOf(report));
     const CalibrationStatistics statistics(samples);
+    emit measured(statistics);
     emit statusChanged(statistics.summaryText(), StatusColour::Green);
     const int token = m_core.token();
     const bool stored = statistics.writeTo(m_core.image(), token);

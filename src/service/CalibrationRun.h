@@ -41,6 +41,9 @@ public:
     // takes effect once the handshake has succeeded.
     void cancel();
 
+    // Its coins as they come, and those it ignores.
+    const CoinReportSession& session() const { return m_session; }
+
 signals:
     void statusChanged(const QString& text, StatusColour colour);
     // accepted: coins taken so far; awaited: the coin now awaited (1..40), 0 before the first.
@@ -48,6 +51,8 @@ signals:
     // The selector failed a check of its record; the record is stored and programmed all the
     // same.
     void rejected(const QString& text);
+    // The statistics of forty collected coins, before the record is stored.
+    void measured(const CalibrationStatistics& statistics);
     // Emitted once at the end: after the program transfer, after the settling pause that
     // follows the stop frame, or at once when the selector never answered the start.
     void finished(CalibrationRun::Outcome outcome);

@@ -4,7 +4,6 @@
 #include "FieldValue.h"
 #include "ParameterMap.h"
 #include "SelectorImage.h"
-#include "TrimmedSamples.h"
 
 #include <algorithm>
 
@@ -21,15 +20,14 @@ QString hex(int value)
 } // namespace
 
 CalibrationStatistics::CalibrationStatistics(const QList<CalibrationSample>& samples)
+    : m_ab(TrimmedSamples::of(samples, &CalibrationSample::ab)),
+      m_xy(TrimmedSamples::of(samples, &CalibrationSample::xy)),
+      m_dH(TrimmedSamples::of(samples, &CalibrationSample::dH)), m_abMean(m_ab.flooredMean()),
+      // AB spreads around its floored mean and is rounded; dH around its exact mean, floored.
+      m_abSpread(static_cast<int>(FieldValue::roundHalfEven(m_ab.spreadRoot(m_abMean)))),
+      m_xyMean(m_xy.flooredMean()), m_dHSpread(m_dH.flooredSpread()),
+      m_bm(TrimmedSamples::roundedAbove(m_dH.mean()))
 {
-    const TrimmedSamples ab = TrimmedSamples::of(samples, &CalibrationSample::ab);
-    m_abMean = ab.flooredMean();
-    // AB spreads around its floored mean and is rounded; dH around its exact mean, floored.
-    m_abSpread = static_cast<int>(FieldValue::roundHalfEven(ab.spreadRoot(m_abMean)));
-    m_xyMean = TrimmedSamples::of(samples, &CalibrationSample::xy).flooredMean();
-    const TrimmedSamples dH = TrimmedSamples::of(samples, &CalibrationSample::dH);
-    m_dHSpread = dH.flooredSpread();
-    m_bm = TrimmedSamples::roundedAbove(dH.mean());
 }
 
 std::array<int, 4> CalibrationStatistics::record() const
@@ -68,6 +66,14 @@ QString CalibrationStatistics::limitFault(double abHigh, double bm)
     if (bm < LowestBm || bm > HighestBm)
         return QStringLiteral("BM = %1").arg(bm);
     return QString();
+}
+
+std::vector<MeasurementResult> CalibrationStatistics::measurements() const
+{
+    // The result line gives no spread for XY; its is taken as dH's is.
+    return {{m_ab, m_abMean, m_abSpread},
+            {m_xy, m_xyMean, m_xy.flooredSpread()},
+            {m_dH, m_bm, m_dHSpread}};
 }
 
 QString CalibrationStatistics::sampleText(const CalibrationSample& sample)

@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "MeasurementResult.h"
+#include "TrimmedSamples.h"
+
 #include <QList>
 #include <QString>
 
 #include <array>
+#include <vector>
 
 class SelectorImage;
 
@@ -55,11 +59,16 @@ public:
     // What fails the checks in a record of this AB high byte and BM, as "BD = 27" or "BM = 64";
     // empty when it passes both. A wrong AB high byte is named in place of a BM outside its band.
     static QString limitFault(double abHigh, double bm);
+    // AB, XY and dH in this order; dH's reference is BM.
+    std::vector<MeasurementResult> measurements() const;
 
     // "  1C206B4645": AB, XY and dH of a sample in hexadecimal, run together.
     static QString sampleText(const CalibrationSample& sample);
 
 private:
+    TrimmedSamples m_ab;
+    TrimmedSamples m_xy;
+    TrimmedSamples m_dH;
     int m_abMean;
     int m_abSpread;
     int m_xyMean;

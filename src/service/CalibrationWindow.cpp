@@ -4,6 +4,8 @@
 #include "ApplicationCore.h"
 #include "CalibrationRun.h"
 #include "RunCounters.h"
+#include "RunView.h"
+#include "RunViewModel.h"
 #include "SelectorLink.h"
 #include "StatusColours.h"
 
@@ -19,7 +21,12 @@ CalibrationWindow::CalibrationWindow(ApplicationCore& core, QWidget* parent)
       m_interrept(new QPushButton(QStringLiteral("Cancel"), this)),
       m_runCounters(new RunCounters(this)), m_bar(new QProgressBar(this)),
       m_labelStats(new QLabel(QStringLiteral("press  \"insert\"  !!"), this)),
-      m_labelPickOut(new QLabel(this))
+      m_labelPickOut(new QLabel(this)),
+      m_runModel(
+          new RunViewModel(RunViewModel::calibrationMeasurements(CalibrationStatistics::LowestBm,
+                                                                 CalibrationStatistics::HighestBm),
+                           this)),
+      m_runView(new RunView(*m_runModel, QStringLiteral("Calibration"), this))
 {
     setObjectName(QStringLiteral("calibration"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -57,12 +64,17 @@ CalibrationWindow::CalibrationWindow(ApplicationCore& core, QWidget* parent)
     buttons->addWidget(m_interrept);
     buttons->addStretch();
     buttons->addWidget(command3);
-    auto* layout = new QVBoxLayout(this);
+    buttons->addWidget(m_runView->toggle());
+    auto* layout = new QVBoxLayout;
     layout->addLayout(buttons);
     layout->addWidget(m_runCounters);
     layout->addWidget(m_bar);
     layout->addWidget(m_labelStats);
     layout->addWidget(m_labelPickOut);
+    // The measurements stand beside the window's controls; hidden, they take no room.
+    auto* beside = new QHBoxLayout(this);
+    beside->addLayout(layout);
+    beside->addWidget(m_runView, 1);
 
     showRunControls(false);
     m_insert->setEnabled(!m_core.link().isBusy());
@@ -84,6 +96,10 @@ void CalibrationWindow::insert()
         m_labelPickOut->setText(text);
         m_labelPickOut->show();
     });
+    connect(run, &CalibrationRun::measured, m_runModel,
+            [this](const CalibrationStatistics& statistics) {
+                m_runModel->finish(statistics.measurements());
+            });
     connect(run, &CalibrationRun::finished, this, [this, run](CalibrationRun::Outcome outcome) {
         // A run that was cancelled or never reached the selector leaves its counters up.
         if (outcome != CalibrationRun::Outcome::Cancelled &&
@@ -98,6 +114,7 @@ void CalibrationWindow::insert()
         return;
     }
     m_run = run;
+    m_runModel->begin(CalibrationRun::SampleCount, run->session());
     m_labelPickOut->hide();
     m_bar->setMaximum(CalibrationRun::SampleCount);
     m_runCounters->setCount(CalibrationRun::SampleCount);

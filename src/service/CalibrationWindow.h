@@ -11,6 +11,8 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class RunCounters;
+class RunView;
+class RunViewModel;
 
 // The global calibration window: "insert" calibrates the selector on forty reference coins and
 // programs the calibration record of the core's TOKEN; the run's counters, "Cancel", the
@@ -36,4 +38,6 @@ private:
     QProgressBar* m_bar;
     QLabel* m_labelStats;
     QLabel* m_labelPickOut;
+    RunViewModel* m_runModel;
+    RunView* m_runView;
 };

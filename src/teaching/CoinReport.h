@@ -32,6 +32,8 @@ public:
     quint8 dH() const { return m_second.at(3); }
     // A·256 + B; 0..32767 for a report that teaching accepts.
     int ab() const { return a() * 256 + b(); }
+    // X·256 + Y, the measurement calibration takes from X and Y.
+    int xy() const { return x() * 256 + y(); }
 
     bool hasValidChecksums() const
     {

@@ -143,10 +143,13 @@ void CoinReportSession::onCoin(const SelectorLink::AttemptResult& result)
         // came after the repeat's own answer, got in first. What follows is out of step: every
         // later report would fail its checks or, five bytes out of step, pass them with the
         // wrong fields. Let the rest in, drop it all and wait for the next coin.
+        emit reportIgnored(report && !report->hasValidChecksums() ? IgnoredReason::BadChecksum
+                                                                  : IgnoredReason::OutOfStep);
         m_link.prepareRepeat(SelectorLink::Outcome::Replied, [this] { awaitCoin(); });
         return;
     }
     if (!m_protocol.accepts(*report)) {
+        emit reportIgnored(IgnoredReason::OutOfRange);
         awaitCoin();
         return;
     }

@@ -30,6 +30,15 @@ public:
     };
     Q_ENUM(Ending)
 
+    // Why a report that came was not counted.
+    enum class IgnoredReason
+    {
+        BadChecksum,
+        OutOfRange, // a measurement the protocol does not accept (A of 128 or more)
+        OutOfStep,  // a short read, or bytes not on a report's boundary
+    };
+    Q_ENUM(IgnoredReason)
+
     struct Protocol
     {
         LinkFrame startFrame;
@@ -65,6 +74,7 @@ signals:
     // accepted: reports taken so far; awaited: the coin now awaited (1..N), 0 before the first.
     void progressChanged(int accepted, int awaited);
     void reportAccepted(const CoinReport& report);
+    void reportIgnored(CoinReportSession::IgnoredReason reason);
     // Every session that started ends exactly once; the link is still held then.
     void ended(CoinReportSession::Ending ending);
 

@@ -58,6 +58,7 @@ void SamplingRun::onEnded(CoinReportSession::Ending ending)
                    });
     const SamplingStatistics statistics(samples);
     statistics.writeTo(m_image, m_channel, m_keepTolerance);
+    emit sampled(statistics);
     emit statusChanged(statistics.summaryText(), StatusColour::Green);
     windUp(Outcome::Sampled);
 }

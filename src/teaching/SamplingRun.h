@@ -43,11 +43,15 @@ public:
     void cancel();
 
     int channel() const { return m_channel; }
+    // Its coins as they come, and those it ignores.
+    const CoinReportSession& session() const { return m_session; }
 
 signals:
     void statusChanged(const QString& text, StatusColour colour);
     // accepted: coins taken so far; awaited: the coin now awaited (1..12), 0 before the first.
     void progressChanged(int accepted, int awaited);
+    // The statistics of twelve collected coins, once their references are in the image.
+    void sampled(const SamplingStatistics& statistics);
     // The stop frame has gone out; the run's own controls can be hidden.
     void completed(SamplingRun::Outcome outcome);
     // Emitted once, after the settling pause, when the link is free again.

@@ -3,7 +3,6 @@
 
 #include "ParameterMap.h"
 #include "SelectorImage.h"
-#include "TrimmedSamples.h"
 
 #include <algorithm>
 
@@ -19,15 +18,14 @@ QString hex(int value)
 } // namespace
 
 SamplingStatistics::SamplingStatistics(const Samples& samples)
+    : m_ab(TrimmedSamples::of(samples, &CoinSample::ab)),
+      m_x(TrimmedSamples::of(samples, &CoinSample::x)),
+      m_y(TrimmedSamples::of(samples, &CoinSample::y)),
+      m_dH(TrimmedSamples::of(samples, &CoinSample::dH)), m_abReference(m_ab.flooredMean()),
+      m_xReference(m_x.flooredMean()), m_yReference(TrimmedSamples::roundedAbove(m_y.mean())),
+      m_dHReference(TrimmedSamples::roundedAbove(m_dH.mean())), m_ySpread(m_y.flooredSpread()),
+      m_dHSpread(m_dH.flooredSpread())
 {
-    const TrimmedSamples y = TrimmedSamples::of(samples, &CoinSample::y);
-    const TrimmedSamples dH = TrimmedSamples::of(samples, &CoinSample::dH);
-    m_abReference = TrimmedSamples::of(samples, &CoinSample::ab).flooredMean();
-    m_xReference = TrimmedSamples::of(samples, &CoinSample::x).flooredMean();
-    m_yReference = TrimmedSamples::roundedAbove(y.mean());
-    m_dHReference = TrimmedSamples::roundedAbove(dH.mean());
-    m_ySpread = y.flooredSpread();
-    m_dHSpread = dH.flooredSpread();
 }
 
 int SamplingStatistics::storedY() const
@@ -58,4 +56,13 @@ QString SamplingStatistics::summaryText() const
     return QStringLiteral("Sampling ok :%1 %2 %3 0 0 %4 (%5 %6) (%7 %8)")
         .arg(hex(m_abReference % 256), hex(m_abReference / 256), hex(AbTolerance),
              hex(m_xReference), hex(m_ySpread), hex(storedY()), hex(m_dHSpread), hex(storedDH()));
+}
+
+std::vector<MeasurementResult> SamplingStatistics::measurements() const
+{
+    // The result line gives no spread for AB and X; theirs is taken as Y's and dH's is.
+    return {{m_ab, m_abReference, m_ab.flooredSpread()},
+            {m_x, m_xReference, m_x.flooredSpread()},
+            {m_y, storedY(), m_ySpread},
+            {m_dH, storedDH(), m_dHSpread}};
 }

@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "MeasurementResult.h"
+#include "TrimmedSamples.h"
+
 #include <QString>
 
 #include <array>
+#include <vector>
 
 class SelectorImage;
 
@@ -44,11 +48,17 @@ public:
     void writeTo(SelectorImage& image, int channel, bool keepTolerance) const;
     // "Sampling ok :34 12 A 0 0 50 (0 81) (0 7F)": the bytes written, in hexadecimal.
     QString summaryText() const;
+    // AB, X, Y and dH in this order, with the references the result line shows.
+    std::vector<MeasurementResult> measurements() const;
 
 private:
     int storedY() const;
     int storedDH() const;
 
+    TrimmedSamples m_ab;
+    TrimmedSamples m_x;
+    TrimmedSamples m_y;
+    TrimmedSamples m_dH;
     int m_abReference;
     int m_xReference;
     int m_yReference;

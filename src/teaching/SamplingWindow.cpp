@@ -3,7 +3,10 @@
 
 #include "ApplicationCore.h"
 #include "RunCounters.h"
+#include "RunView.h"
+#include "RunViewModel.h"
 #include "SamplingRun.h"
+#include "SamplingStatistics.h"
 #include "SelectorImage.h"
 #include "SelectorLink.h"
 #include "StatusColours.h"
@@ -14,6 +17,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -67,12 +71,15 @@ SamplingWindow::SamplingWindow(ApplicationCore& core, int operation, QWidget* pa
     m_command3 = new QPushButton(QStringLiteral("exit"), this);
     m_command3->setObjectName(QStringLiteral("Command3"));
     connect(m_command1, &QPushButton::clicked, this, &SamplingWindow::saveAsCdtFile);
-    connect(m_command2, &QPushButton::clicked, this, [this] { m_core.mnuProgram_Click(); });
+    connect(m_command2, &QPushButton::clicked, this, &SamplingWindow::programToSelector);
     connect(m_command3, &QPushButton::clicked, this, &SamplingWindow::exitWithConversion);
     auto* commands = new QHBoxLayout;
     commands->addWidget(m_command1);
     commands->addWidget(m_command2);
     commands->addWidget(m_command3);
+    m_runModel = new RunViewModel(RunViewModel::teachingMeasurements(), this);
+    m_runView = new RunView(*m_runModel, QStringLiteral("Sampling"), this);
+    commands->addWidget(m_runView->toggle());
 
     m_labelStats = new QLabel(QStringLiteral("standby"), this);
     m_labelStats->setObjectName(QStringLiteral("labelStats"));
@@ -86,7 +93,7 @@ SamplingWindow::SamplingWindow(ApplicationCore& core, int operation, QWidget* pa
     statusRow->addWidget(m_labelStats, 1);
     statusRow->addWidget(m_strch2);
 
-    auto* layout = new QVBoxLayout(this);
+    auto* layout = new QVBoxLayout;
     layout->addLayout(frames);
     m_runCounters = new RunCounters(this);
     m_runCounters->hide();
@@ -94,6 +101,10 @@ SamplingWindow::SamplingWindow(ApplicationCore& core, int operation, QWidget* pa
     layout->addWidget(m_interrept, 0, Qt::AlignLeft);
     layout->addLayout(commands);
     layout->addLayout(statusRow);
+    // The measurements stand beside the rows; hidden, they take no room.
+    auto* beside = new QHBoxLayout(this);
+    beside->addLayout(layout);
+    beside->addWidget(m_runView, 1);
 
     m_chooseSaveFile = [this](const QString& title) {
         return QFileDialog::getSaveFileName(this, title, QString(), QStringLiteral(" (*.cdt)"));
@@ -148,6 +159,14 @@ void SamplingWindow::insert(std::size_t channel)
         m_runCounters->setAccepted(accepted);
         bar->setValue(awaited);
     });
+    connect(run, &SamplingRun::sampled, this,
+            [this, channel](const SamplingStatistics& statistics) {
+                m_runModel->finish(statistics.measurements());
+                QList<int> unsaved = m_runModel->unsavedCoins();
+                const int coin = static_cast<int>(channel) + 1;
+                if (!unsaved.contains(coin))
+                    m_runModel->setUnsavedCoins(unsaved << coin);
+            });
     connect(run, &SamplingRun::completed, this, [this] { showRunControls(false); });
     connect(run, &SamplingRun::finished, this, [this, run] {
         m_run = nullptr;
@@ -163,6 +182,8 @@ void SamplingWindow::insert(std::size_t channel)
         return;
     }
     m_run = run;
+    m_runView->setTitle(QStringLiteral("Coin %1").arg(channel + 1));
+    m_runModel->begin(SamplingRun::SampleCount, run->session());
 }
 
 void SamplingWindow::showRunControls(bool shown)
@@ -226,6 +247,18 @@ void SamplingWindow::saveAsCdtFile()
     const QString failure = m_core.saveCurrentFileAs(chosen);
     if (!failure.isEmpty())
         showStatus(failure, StatusColour::Red);
+    else
+        m_runModel->setUnsavedCoins({});
+}
+
+void SamplingWindow::programToSelector()
+{
+    // The transfer may outlive the window.
+    QPointer<RunViewModel> model(m_runModel);
+    m_core.mnuProgram_Click([model](bool succeeded) {
+        if (succeeded && model)
+            model->setUnsavedCoins({});
+    });
 }
 
 void SamplingWindow::exitWithConversion()

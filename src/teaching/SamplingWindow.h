@@ -16,6 +16,8 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class RunCounters;
+class RunView;
+class RunViewModel;
 class SamplingRun;
 
 // The sampling window: twelve coin channels, each with its money amount, an "Insert" button
@@ -57,6 +59,7 @@ private:
     void showMode(int operation);
     void showStatus(const QString& text, StatusColour colour);
     void saveAsCdtFile();
+    void programToSelector();
     void exitWithConversion();
 
     ApplicationCore& m_core;
@@ -73,5 +76,7 @@ private:
     QPushButton* m_command3 = nullptr;
     QLabel* m_labelStats = nullptr;
     QLabel* m_strch2 = nullptr;
+    RunViewModel* m_runModel = nullptr;
+    RunView* m_runView = nullptr;
     FileChooser m_chooseSaveFile;
 };

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <numeric>
 
 namespace {
@@ -17,10 +16,18 @@ constexpr double SmallestKeptWeight = 4.8;
 
 } // namespace
 
-TrimmedSamples::TrimmedSamples(std::vector<int> values) : m_sorted(std::move(values))
+TrimmedSamples::TrimmedSamples(std::vector<int> values)
+    : m_sorted(values.size()), m_rank(values.size())
 {
     Q_ASSERT(count() >= MinimumCount);
-    std::sort(m_sorted.begin(), m_sorted.end(), std::greater<>());
+    std::vector<std::size_t> order(values.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&values](std::size_t l, std::size_t r) { return values[l] > values[r]; });
+    for (std::size_t position = 0; position < order.size(); ++position) {
+        m_sorted[position] = values[order[position]];
+        m_rank[order[position]] = static_cast<int>(position);
+    }
 }
 
 std::span<const int> TrimmedSamples::kept() const
@@ -33,6 +40,12 @@ int TrimmedSamples::keptSum() const
 {
     const auto values = kept();
     return std::accumulate(values.begin(), values.end(), 0);
+}
+
+bool TrimmedSamples::isKept(int arrival) const
+{
+    const int position = m_rank.at(static_cast<std::size_t>(arrival));
+    return position >= TrimmedAtEachEnd && position < TrimmedAtEachEnd + keptCount();
 }
 
 float TrimmedSamples::mean() const

@@ -14,7 +14,7 @@ public:
     static constexpr int TrimmedAtEachEnd = 2;
     static constexpr int MinimumCount = 2 * TrimmedAtEachEnd + 1;
 
-    // At least MinimumCount values.
+    // At least MinimumCount values, in the order the coins came.
     explicit TrimmedSamples(std::vector<int> values);
     // The values of one field of every sample.
     template <typename Samples, typename Sample>
@@ -30,6 +30,9 @@ public:
     int keptCount() const { return count() - 2 * TrimmedAtEachEnd; }
     std::span<const int> kept() const;
     int keptSum() const;
+    // Whether the value of coin `arrival` (0-based, in the order given) is among the kept ones.
+    // Of equal values the earlier coin sorts first.
+    bool isKept(int arrival) const;
     int flooredMean() const { return keptSum() / keptCount(); }
     // The mean of the kept values in single precision.
     float mean() const;
@@ -47,4 +50,5 @@ public:
 
 private:
     std::vector<int> m_sorted;
+    std::vector<int> m_rank; // each coin's position in m_sorted, in the order the coins came
 };

@@ -14,10 +14,13 @@
 #include "StatusWindow.h"
 #include "SystemLinkClock.h"
 
+#include <QChartView>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScatterSeries>
 #include <QTest>
 
 using selectorsim::Fault;
@@ -112,11 +115,26 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(status->text().startsWith("Sampling ok :"), Patience);
         waitForLinkIdle();
         QVERIFY(core->image().value(ParameterMap::m1(4)) > 0);
+        // The measurement view holds the twelve coins, kept and dropped, until the next run.
+        auto* view = sampling->findChild<QWidget*>("runView");
+        QVERIFY(view->isVisible());
+        QMap<QString, qsizetype> points;
+        for (auto* series : sampling->findChild<QChartView*>("runViewChart")->chart()->series())
+            if (auto* scatter = qobject_cast<QScatterSeries*>(series))
+                points[scatter->name()] = scatter->count();
+        QCOMPARE(points.value("kept"), 8);
+        QCOMPARE(points.value("dropped"), 4);
+        auto* unsaved = sampling->findChild<QLabel*>("runViewUnsaved");
+        QCOMPARE(unsaved->text(), QString("taught here, not programmed or saved: coin 4"));
 
         sampling->findChild<QPushButton*>("Command2")->click();
         QTRY_VERIFY_WITH_TIMEOUT(simulator->countReceived(LinkCommands::EndOfBlockLead) == 3,
                                  Patience);
         waitForLinkIdle();
+        QVERIFY(!unsaved->isVisible());
+        sampling->findChild<QCheckBox*>("runViewToggle")->click();
+        QVERIFY(!view->isVisible());
+        QCOMPARE(QSettings().value("RunView/Sampling"), QVariant(false));
         for (int a : {ParameterMap::ea(4), ParameterMap::eb(4), ParameterMap::cgma(4),
                       ParameterMap::mad(4), ParameterMap::m1(4), ParameterMap::m2(4)})
             QCOMPARE(simulator->memoryAt(a), core->image().selectorByte(a));

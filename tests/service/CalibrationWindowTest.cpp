@@ -44,6 +44,7 @@ private slots:
         QCOMPARE(child<QLabel>(window, "labelStats")->text(), QString("press  \"insert\"  !!"));
         QVERIFY(!runControlsShown(window));
         QVERIFY(!child<QWidget>(window, "interrept")->isVisible());
+        QVERIFY(!child<QWidget>(window, "runView")->isVisible()); // until the first run
 
         auto* insert = child<QPushButton>(window, "insert_0");
         insert->click();
@@ -69,6 +70,10 @@ private slots:
         QCOMPARE(pickOut->text(), QStringLiteral(" 請剔出本台投幣器 !!  (BD = 29)"));
         QCOMPARE(child<QLabel>(window, "labelStats")->text(),
                  QString("Sampling ok :0 1D 0 0 20 6B 0 46"));
+        // The same results in decimal beside the measurements.
+        QVERIFY(child<QWidget>(window, "runView")->isVisible());
+        QCOMPARE(child<QLabel>(window, "runViewResult")->text(),
+                 QString("AB 7424 (spread 0), XY 27424 (spread 0), BM 70 (spread 0)"));
         QVERIFY(runControlsShown(window)); // until the record is programmed
         QVERIFY(bench->runLinkUntilIdle());
         QVERIFY(!runControlsShown(window));

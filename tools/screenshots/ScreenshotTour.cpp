@@ -8,11 +8,14 @@
 #include "SelectorLink.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QProgressBar>
 #include <QPushButton>
 
 #include <array>
+#include <random>
+#include <vector>
 
 namespace {
 
@@ -26,6 +29,9 @@ constexpr int StepLimitMs = 60000;
 // Coins beyond what a run takes are discarded by its stop frame; they cover rejected ones.
 constexpr int SpareCoins = 8;
 constexpr int CoinIntervalMs = 100;
+// Where the teaching picture's odd coins fall among the twelve (0-based).
+constexpr int ForeignCoinAt = 4;
+constexpr std::size_t SpoiltReportAt = 8;
 
 } // namespace
 
@@ -71,19 +77,27 @@ QList<ScreenshotTour::Step> ScreenshotTour::steps()
          [this, main] {
              click(main, QStringLiteral("ComTeach"));
              click(QStringLiteral("setting"), QStringLiteral("ComOK"));
-             m_coins.dropKind(SamplingRun::SampleCount + SpareCoins, 1);
+             dropMixedCoins();
              click(QStringLiteral("sampling"), QStringLiteral("insert_0"));
          },
          Ready::LinkQuiet,
-         {{QStringLiteral("sampling"), QStringLiteral("sampling-window.png")}}},
+         {{QStringLiteral("sampling"), QStringLiteral("sampling-window.png")},
+          {QStringLiteral("sampling"), QStringLiteral("sampling-measurements.png"),
+           QStringLiteral("runView")}}},
         {QStringLiteral("calibrate"),
          [this] {
              trigger(QStringLiteral("mnuTK1"));
+             // dH, with the band that BM must fall in.
+             if (QWidget* calibration = window(QStringLiteral("calibration")))
+                 calibration->findChild<QComboBox*>(QStringLiteral("runViewMeasurement"))
+                     ->setCurrentText(QStringLiteral("dH"));
              m_coins.dropReference(CalibrationRun::SampleCount + SpareCoins);
              click(QStringLiteral("calibration"), QStringLiteral("insert_0"));
          },
          Ready::LinkQuiet,
-         {{QStringLiteral("calibration"), QStringLiteral("calibration-window.png")}}},
+         {{QStringLiteral("calibration"), QStringLiteral("calibration-window.png")},
+          {QStringLiteral("calibration"), QStringLiteral("calibration-measurements.png"),
+           QStringLiteral("runView")}}},
         // The monitor windows each take what arrives on the line: one at a time.
         {QStringLiteral("queries and events"),
          [this] {
@@ -108,6 +122,16 @@ QList<ScreenshotTour::Step> ScreenshotTour::steps()
          Ready::Settled,
          {{QStringLiteral("display"), QStringLiteral("display-window.png")}}},
     };
+}
+
+void ScreenshotTour::dropMixedCoins()
+{
+    std::mt19937 random; // default seed: the same picture every time
+    std::vector<selectorsim::CoinDrop> drops;
+    for (int i = 0; i < SamplingRun::SampleCount + SpareCoins; ++i)
+        drops.push_back(selectorsim::CoinDrop::ofKind(i == ForeignCoinAt ? 2 : 1, random));
+    drops[SpoiltReportAt].badSecondChecksum = true;
+    m_coins.drop(drops);
 }
 
 void ScreenshotTour::start()
@@ -139,8 +163,10 @@ void ScreenshotTour::takePictures()
 {
     for (const Picture& picture : m_steps[m_current].pictures) {
         QWidget* shown = window(picture.window);
+        if (shown && !picture.part.isEmpty())
+            shown = shown->findChild<QWidget*>(picture.part);
         if (!shown || !shown->isVisible()) {
-            fail(QStringLiteral("the window %1 is not open").arg(picture.window));
+            fail(QStringLiteral("%1 %2 is not shown").arg(picture.window, picture.part));
             return;
         }
         if (!save(shown, picture.file))

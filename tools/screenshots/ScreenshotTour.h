@@ -44,6 +44,7 @@ private:
     {
         QString window; // objectName
         QString file;
+        QString part = {}; // a child's objectName: only that part of the window
     };
     struct Step
     {
@@ -54,6 +55,8 @@ private:
     };
 
     QList<Step> steps();
+    // Twelve coins of kind 1 with one foreign coin and one spoilt report among them.
+    void dropMixedCoins();
     void runStep();
     void takePictures();
     void grabStatusWindowHalfway();

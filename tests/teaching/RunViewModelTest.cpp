@@ -1,0 +1,140 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "RunViewModel.h"
+#include "CoinReportBytes.h"
+#include "FakeLinkRig.h"
+#include "FakeSelector.h"
+#include "SamplingRun.h"
+#include "SamplingStatistics.h"
+#include "SelectorImage.h"
+
+#include <QTest>
+
+namespace {
+
+constexpr int Ab = 0x1234; // 4660; 2% of it is 93.2
+const QString Result = "AB 4660 (spread 0), X 80 (spread 0), Y 129 (spread 0), dH 127 (spread 0)";
+
+QByteArray coin(int ab = Ab)
+{
+    return coinReportBytes(0x90, quint8(ab / 256), quint8(ab % 256), 5, 0x50, 0x80, 0x7E);
+}
+
+// Twelve coins of AB 0x1234, the fifth replaced.
+QList<QByteArray> withFifth(int ab)
+{
+    QList<QByteArray> reports(12, coin());
+    reports[4] = coin(ab);
+    return reports;
+}
+
+QList<int> abOfTwelve(int fifth)
+{
+    QList<int> values(12, Ab);
+    values[4] = fifth;
+    return values;
+}
+
+} // namespace
+
+// The view of a teaching run on a fake link, from the run's own reports and statistics.
+class RunViewModelTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void theViewShowsTheRunAndWhatItsStatisticsMadeOfIt_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("reports");
+        QTest::addColumn<bool>("cancelled");
+        QTest::addColumn<QList<int>>("values"); // AB of the points, in order
+        QTest::addColumn<QList<int>>("dropped");
+        QTest::addColumn<QList<int>>("far");
+        QTest::addColumn<QString>("hint");
+        QTest::addColumn<QString>("ignored");
+
+        // Of equal values the earlier coin sorts first: the first two and last two go.
+        QTest::newRow("twelve identical")
+            << QList<QByteArray>(12, coin()) << false << QList<int>(12, Ab)
+            << QList<int>{1, 2, 11, 12} << QList<int>{} << ""
+            << "";
+        const QString hint = "coin 5 looks unlike the others: drop it again?";
+        QTest::newRow("one 20% off") << withFifth(5592) << false << abOfTwelve(5592)
+                                     << QList<int>{1, 5, 11, 12} << QList<int>{5} << hint << "";
+        QTest::newRow("93 off, within 2%") << withFifth(Ab + 93) << false << abOfTwelve(Ab + 93)
+                                           << QList<int>{1, 5, 11, 12} << QList<int>{} << ""
+                                           << "";
+        QTest::newRow("94 off, beyond 2%")
+            << withFifth(Ab - 94) << false << abOfTwelve(Ab - 94) << QList<int>{1, 2, 12, 5}
+            << QList<int>{5} << hint << "";
+        QTest::newRow("cancelled after five")
+            << QList<QByteArray>(5, coin()) << true << QList<int>(5, Ab) << QList<int>{}
+            << QList<int>{} << ""
+            << "";
+
+        QByteArray badChecksum = coin();
+        badChecksum[9] = char(badChecksum[9] + 1);
+        const QByteArray outOfRange = coinReportBytes(0x90, 0x80, 0, 0, 0x50, 0x80, 0x7E);
+        // A late start reply puts the coin after it out of step.
+        const QByteArray outOfStep = QByteArray::fromHex("E3010203E9") + coin();
+        QList<QByteArray> spoilt(12, coin());
+        spoilt.insert(3, outOfStep);
+        spoilt.insert(1, outOfRange);
+        spoilt.insert(1, badChecksum);
+        QTest::newRow("ignored by reason")
+            << spoilt << false << QList<int>(12, Ab) << QList<int>{1, 2, 11, 12} << QList<int>{}
+            << ""
+            << "ignored: 3 (1 bad checksum, 1 out of range, 1 out of step)";
+    }
+    void theViewShowsTheRunAndWhatItsStatisticsMadeOfIt()
+    {
+        QFETCH(QList<QByteArray>, reports);
+        QFETCH(bool, cancelled);
+        QFETCH(QList<int>, values);
+        QFETCH(QList<int>, dropped);
+        QFETCH(QList<int>, far);
+        QFETCH(QString, hint);
+        QFETCH(QString, ignored);
+
+        FakeLinkRig rig;
+        FakeSelector selector(*rig.port);
+        SelectorImage image;
+        RunViewModel model(RunViewModel::teachingMeasurements());
+        SamplingRun run(0, false, rig.link, image);
+        int awaited = 0;
+        bool finished = false;
+        connect(&run, &SamplingRun::progressChanged, this, [&](int, int coin) { awaited = coin; });
+        connect(&run, &SamplingRun::sampled, &model, [&](const SamplingStatistics& statistics) {
+            model.finish(statistics.measurements());
+        });
+        connect(&run, &SamplingRun::finished, this, [&] { finished = true; });
+        QVERIFY(run.start());
+        model.begin(SamplingRun::SampleCount, run.session());
+        for (const QByteArray& report : reports) {
+            QVERIFY(pumpUntil(rig.clock, [&] { return awaited > 0 && rig.link.isWaiting(); }));
+            rig.port->receive(report);
+        }
+        if (cancelled)
+            run.cancel();
+        QVERIFY(pumpUntil(rig.clock, [&] { return finished; }));
+
+        QList<int> shown, shownDropped, shownFar;
+        for (const RunViewModel::Point& point : model.points(0)) {
+            shown << point.value;
+            if (point.state == RunViewModel::PointState::Dropped)
+                shownDropped << point.coin;
+            if (point.far)
+                shownFar << point.coin;
+            QCOMPARE(point.state == RunViewModel::PointState::Counted, cancelled);
+        }
+        QCOMPARE(shown, values);
+        std::sort(dropped.begin(), dropped.end());
+        QCOMPARE(shownDropped, dropped);
+        QCOMPARE(shownFar, far);
+        QCOMPARE(model.hintText(), hint);
+        QCOMPARE(model.ignoredText(), ignored);
+        QCOMPARE(model.result(0) == nullptr, cancelled);
+        QCOMPARE(model.resultText(), cancelled ? QString() : Result);
+    }
+};
+
+QTEST_GUILESS_MAIN(RunViewModelTest)
+#include "RunViewModelTest.moc"
