@@ -31,7 +31,7 @@ class SamplingRunOverPtyTest : public QObject
 
     std::optional<SamplingRun::Outcome> teach(int channel)
     {
-        SamplingRun run(channel, false, *link, image);
+        SamplingRun run(channel, {}, *link, image);
         std::optional<SamplingRun::Outcome> outcome;
         connect(&run, &SamplingRun::finished, this, [&](auto o) { outcome = o; });
         if (!run.start())

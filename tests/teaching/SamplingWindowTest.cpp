@@ -139,6 +139,7 @@ private slots:
 
     void insertTeachesOneChannelAndShowsTheRun()
     {
+        image().setCell(ParameterMap::cgma(7), "3");
         SamplingWindow window(rig->core, 0);
         window.show();
         auto* counters = window.findChild<QWidget*>("Label13");
@@ -154,10 +155,13 @@ private slots:
         for (int k = 1; k <= 12; ++k) {
             QCOMPARE(accepted->text(), QString::number(k - 1));
             QCOMPARE(window.findChild<QProgressBar*>("bar_6")->value(), k);
+            if (k == 12) // cdt counts when the results are written, not at Insert
+                rig->core.setCdt(1);
             rig->port->receive(coin);
             QVERIFY(k == 12 || awaitingCoin());
         }
         QCOMPARE(status(window), QString("Sampling ok :34 12 A 0 0 50 (0 81) (0 7F)"));
+        QCOMPARE(image().cell(ParameterMap::cgma(7)), QString("3"));
         QVERIFY(!counters->isVisible());
         QVERIFY(!window.findChild<QWidget*>("interrept")->isVisible());
         QCOMPARE(image().cell(ParameterMap::ea(7)), QString("52"));
