@@ -54,8 +54,10 @@ class CalibrationRunTest : public QObject
     bool awaitingCoin() { return bench->awaitingCoin(); }
     void drop(int count, const QByteArray& bytes = ReferenceCoin)
     {
-        for (int i = 0; i < count; ++i)
+        for (int i = 0; i < count; ++i) {
             bench->port->receive(bytes);
+            bench->clock.advance(SelectorLink::ResyncGapHundredths);
+        }
     }
     bool runToEnd()
     {

@@ -63,6 +63,7 @@ private slots:
             bench->port->receive(coin);
             QVERIFY(n == 40 || awaitingCoin());
         }
+        bench->clock.advance(SelectorLink::ResyncGapHundredths); // the last report is whole
         QCOMPARE(bar->maximum(), 40);
         auto* pickOut = child<QLabel>(window, "LabelPickOut");
         QVERIFY(pickOut->isVisible());

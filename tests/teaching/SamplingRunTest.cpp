@@ -73,8 +73,10 @@ struct RunBench
     }
     void drop(int count, const QByteArray& report = Coin)
     {
-        for (int i = 0; i < count; ++i)
+        for (int i = 0; i < count; ++i) {
             rig.port->receive(report);
+            rig.clock.advance(SelectorLink::ResyncGapHundredths);
+        }
     }
     bool runToEnd()
     {

@@ -160,6 +160,7 @@ private slots:
             rig->port->receive(coin);
             QVERIFY(k == 12 || awaitingCoin());
         }
+        rig->clock.advance(SelectorLink::ResyncGapHundredths); // the last report is whole
         QCOMPARE(status(window), QString("Sampling ok :34 12 A 0 0 50 (0 81) (0 7F)"));
         QCOMPARE(image().cell(ParameterMap::cgma(7)), QString("3"));
         QVERIFY(!counters->isVisible());
