@@ -18,6 +18,7 @@ constexpr int ReportTailHundredths = 1;
 CoinReportSession::CoinReportSession(Protocol protocol, SelectorLink& link, QObject* parent)
     : QObject(parent), m_protocol(std::move(protocol)), m_link(link)
 {
+    connect(&m_link, &SelectorLink::portClosing, this, &CoinReportSession::onPortClosing);
 }
 
 CoinReportSession::~CoinReportSession()
@@ -204,6 +205,16 @@ void CoinReportSession::resynchronise()
     // No clean report: noise, or a read out of step. Let the rest in, drop it all and wait for
     // the next coin, whose report then starts the next read.
     m_link.prepareRepeat(SelectorLink::Outcome::Replied, [this] { awaitCoin(); });
+}
+
+void CoinReportSession::onPortClosing()
+{
+    // The selector may be measuring: the run ends now, so that its owner's stop frame goes
+    // out while the port is still open.
+    if (m_state != State::Handshaking && m_state != State::Collecting)
+        return;
+    m_link.abandonWait();
+    end(Ending::SelectorLost);
 }
 
 void CoinReportSession::end(Ending ending)

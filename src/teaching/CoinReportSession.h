@@ -33,7 +33,7 @@ public:
         Collected,    // sampleCount reports accepted
         Cancelled,    // cancel() while coins were awaited
         NoStartReply, // no valid start reply in five attempts
-        SelectorLost, // the port failed
+        SelectorLost, // the port failed, or is being closed
     };
     Q_ENUM(Ending)
 
@@ -97,6 +97,7 @@ private:
     void onQuietAfter(const CoinReport& report, const SelectorLink::AttemptResult& result);
     void accept(const CoinReport& report);
     void resynchronise();
+    void onPortClosing();
     void end(Ending ending);
 
     Protocol m_protocol;
