@@ -84,7 +84,10 @@ void CalibrationWindow::insert()
         m_labelPickOut->setText(text);
         m_labelPickOut->show();
     });
+    // Cancel shows only while it can still have an effect.
+    connect(run, &CalibrationRun::programmingStarted, m_interrept, &QWidget::hide);
     connect(run, &CalibrationRun::finished, this, [this, run](CalibrationRun::Outcome outcome) {
+        m_interrept->hide();
         // A run that was cancelled or never reached the selector leaves its counters up.
         if (outcome != CalibrationRun::Outcome::Cancelled &&
             outcome != CalibrationRun::Outcome::SelectorError)
