@@ -444,6 +444,9 @@ void MainWindow::mnuFileExit_Click()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    // The program ends with this window. A teaching or calibration run still on the line sends
+    // its stop frame as the port closes, before its window goes.
+    m_core.link().closePort();
     for (qsizetype i = m_openWindows.size() - 1; i >= 0; --i)
         if (QWidget* window = m_openWindows.at(i))
             window->close();

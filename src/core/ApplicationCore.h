@@ -41,8 +41,8 @@ public:
     // Start-up: defaults, start-up file, current coin data file, port; then the status line is
     // cleared (and shows the port warning if the port would not open).
     void startUp();
-    // Writes the start-up file and closes the port; false when the file could not be written
-    // (the previous one is kept).
+    // Writes the start-up file and closes the port (a teaching or calibration run sends its
+    // stop frame first); false when the file could not be written (the previous one is kept).
     bool exit();
 
     SelectorImage& image() { return m_image; }

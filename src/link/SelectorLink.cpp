@@ -41,8 +41,10 @@ bool SelectorLink::openPort(const QString& deviceName)
 
 void SelectorLink::closePort()
 {
-    if (m_port->isOpen())
+    if (m_port->isOpen()) {
+        emit portClosing();
         LinkTrace::event(QStringLiteral("closed"));
+    }
     m_port->close();
 }
 
@@ -100,6 +102,7 @@ void SelectorLink::startAttempt(const LinkFrame& request, AttemptCallback done)
     m_t0 = static_cast<float>(m_clock.now());
     m_pendingCallback = std::move(done);
     m_attemptHasDeadline = true;
+    m_deadlineHundredths = ReplyTimeoutHundredths;
     const bool lateReplyWaiting = m_receiveFlag;
     m_replyTimer->start(ReplyTimeoutHundredths, [this] { onAttemptDeadline(); });
     sendFrame(request);
@@ -107,12 +110,16 @@ void SelectorLink::startAttempt(const LinkFrame& request, AttemptCallback done)
         completeFromEventLoop();
 }
 
-void SelectorLink::waitForData(AttemptCallback done)
+void SelectorLink::waitForData(AttemptCallback done, std::optional<int> deadlineHundredths)
 {
     Q_ASSERT(!m_pendingCallback);
     m_t0 = static_cast<float>(m_clock.now());
     m_pendingCallback = std::move(done);
-    m_attemptHasDeadline = false;
+    m_attemptHasDeadline = deadlineHundredths.has_value();
+    if (deadlineHundredths) {
+        m_deadlineHundredths = *deadlineHundredths;
+        m_replyTimer->start(m_deadlineHundredths, [this] { onAttemptDeadline(); });
+    }
     if (m_receiveFlag)
         completeFromEventLoop();
 }
@@ -166,11 +173,11 @@ void SelectorLink::onAttemptDeadline()
         return;
     // The timer only wakes us up; the clock decides, by the same rule across midnight.
     const int elapsed = LinkClock::elapsedHundredths(m_t0, m_clock.now());
-    if (elapsed >= ReplyTimeoutHundredths) {
+    if (elapsed >= m_deadlineHundredths) {
         LinkTrace::event(QStringLiteral("time-out"));
         complete(Outcome::TimedOut);
     } else
-        m_replyTimer->start(ReplyTimeoutHundredths - elapsed, [this] { onAttemptDeadline(); });
+        m_replyTimer->start(m_deadlineHundredths - elapsed, [this] { onAttemptDeadline(); });
 }
 
 void SelectorLink::onReadyRead()

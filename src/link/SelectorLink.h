@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class LinkClock;
 class LinkPort;
@@ -48,6 +49,7 @@ public:
     ~SelectorLink() override;
 
     bool openPort(const QString& deviceName);
+    // Says portClosing first when the port is open.
     void closePort();
     bool isPortOpen() const;
 
@@ -72,8 +74,10 @@ public:
     // 0.2 s. A reply already waiting (one that came late for the previous attempt) is taken at
     // once. Only one attempt or report wait runs at a time.
     void startAttempt(const LinkFrame& request, AttemptCallback done);
-    // Waits with no time-out until the threshold is reached (coin reports); cancellable.
-    void waitForData(AttemptCallback done);
+    // Waits until the threshold is reached (coin reports); cancellable. With a deadline the
+    // wait ends as TimedOut once that many hundredths have passed with too few bytes: the line
+    // stayed quiet.
+    void waitForData(AttemptCallback done, std::optional<int> deadlineHundredths = std::nullopt);
     void cancelWait();
     // Drops the running wait (and a running prepareRepeat) without calling back (its owner is
     // going away).
@@ -104,6 +108,9 @@ public:
 
 signals:
     void busyChanged(bool busy);
+    // The open port is about to be closed on purpose (exit, another port): the last moment to
+    // send on it, so that the selector is not left in a mode of its own.
+    void portClosing();
     // The open port broke; it has been closed.
     void portFailed(const QString& reason);
     // Bytes arrived while nobody waited for a reply (monitor windows listen here).
@@ -127,6 +134,7 @@ private:
     bool m_receiveFlag = false;
     bool m_busy = false;
     bool m_attemptHasDeadline = false;
+    int m_deadlineHundredths = ReplyTimeoutHundredths;
     float m_t0 = 0.0F;
     AttemptCallback m_pendingCallback;
 };

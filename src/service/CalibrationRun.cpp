@@ -51,14 +51,17 @@ bool CalibrationRun::start()
 
 void CalibrationRun::cancel()
 {
+    m_cancelRequested = true;
     m_session.cancel();
 }
 
 void CalibrationRun::onEnded(CoinReportSession::Ending ending)
 {
+    // The session goes with the run, and with it the calls after its stop.
     switch (ending) {
     case CoinReportSession::Ending::Collected:
-        storeAndProgram();
+        showResults();
+        m_session.stop([this] { afterStop(); });
         return;
     case CoinReportSession::Ending::Cancelled:
         m_session.stop([this] { emit finished(Outcome::Cancelled); });
@@ -74,24 +77,35 @@ void CalibrationRun::onEnded(CoinReportSession::Ending ending)
     }
 }
 
-void CalibrationRun::storeAndProgram()
+void CalibrationRun::showResults()
 {
     QList<CalibrationSample> samples;
     for (const CoinReport& report : m_session.reports())
         samples.append(sampleOf(report));
-    const CalibrationStatistics statistics(samples);
-    emit measured(statistics);
-    emit statusChanged(statistics.summaryText(), StatusColour::Green);
-    const int token = m_core.token();
-    const bool stored = statistics.writeTo(m_core.image(), token);
-    const QString reject = statistics.rejectText();
+    m_statistics.emplace(samples);
+    emit measured(*m_statistics);
+    emit statusChanged(m_statistics->summaryText(), StatusColour::Green);
+    const QString reject = m_statistics->rejectText();
     if (!reject.isEmpty())
         emit rejected(reject);
-    // The session goes with the run, and with it these calls.
-    if (stored)
-        m_session.stop([this, first = ParameterMap::calibrationRecord(token)] { program(first); });
-    else
-        m_session.stop([this] { emit finished(Outcome::Measured); });
+}
+
+void CalibrationRun::afterStop()
+{
+    // Cancel clicked after the last coin, before the programming begins, still keeps the
+    // record out of the image and the selector.
+    if (m_cancelRequested) {
+        emit statusChanged(CoinReportSession::CancelledText, StatusColour::Red);
+        emit finished(Outcome::Cancelled);
+        return;
+    }
+    const int token = m_core.token();
+    if (!m_statistics->writeTo(m_core.image(), token)) {
+        emit finished(Outcome::Measured);
+        return;
+    }
+    emit programmingStarted();
+    program(ParameterMap::calibrationRecord(token));
 }
 
 void CalibrationRun::program(int first)

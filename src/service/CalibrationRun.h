@@ -8,11 +8,13 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 class ApplicationCore;
 
 // Calibrates the selector on one reference coin: starts calibration measuring, collects forty
-// coin reports, stores the calibration record of the core's TOKEN into the image, stops
-// measuring and programs the record's four addresses into the selector. It holds the link as
+// coin reports, stops measuring, stores the calibration record of the core's TOKEN into the
+// image and programs the record's four addresses into the selector. It holds the link as
 // one operation from start() until the settling pause after its stop frame, then hands it to
 // the program transfer; it reports through signals and never touches widgets. Destroyed midway
 // (its window closed), it stops measuring on the selector without calling back; a program
@@ -26,7 +28,7 @@ public:
         Programmed,    // the record is stored and in the selector
         ProgramFailed, // the record is stored; its program transfer failed
         Measured,      // TOKEN names no record: the results are shown, nothing is stored
-        Cancelled,     // cancel() while coins were awaited; nothing stored or programmed
+        Cancelled,     // cancel() before the programming began; nothing stored or programmed
         SelectorError, // no valid start reply in five attempts, or the port failed
     };
     Q_ENUM(Outcome)
@@ -37,8 +39,8 @@ public:
 
     // False when another link operation holds the link: nothing is sent then.
     bool start();
-    // The user's Cancel. Takes effect while coins are awaited; during the start handshake it
-    // takes effect once the handshake has succeeded.
+    // The user's Cancel. Takes effect until the record's programming begins; during the start
+    // handshake it takes effect once the handshake has succeeded.
     void cancel();
 
     // Its coins as they come, and those it ignores.
@@ -53,15 +55,20 @@ signals:
     void rejected(const QString& text);
     // The statistics of forty collected coins, before the record is stored.
     void measured(const CalibrationStatistics& statistics);
+    // The record's programming begins: from here on Cancel has no effect.
+    void programmingStarted();
     // Emitted once at the end: after the program transfer, after the settling pause that
     // follows the stop frame, or at once when the selector never answered the start.
     void finished(CalibrationRun::Outcome outcome);
 
 private:
     void onEnded(CoinReportSession::Ending ending);
-    void storeAndProgram();
+    void showResults();
+    void afterStop();
     void program(int first);
 
     ApplicationCore& m_core;
     CoinReportSession m_session;
+    std::optional<CalibrationStatistics> m_statistics; // once the coins are in
+    bool m_cancelRequested = false;
 };

@@ -100,7 +100,10 @@ void CalibrationWindow::insert()
             [this](const CalibrationStatistics& statistics) {
                 m_runModel->finish(statistics.measurements());
             });
+    // Cancel shows only while it can still have an effect.
+    connect(run, &CalibrationRun::programmingStarted, m_interrept, &QWidget::hide);
     connect(run, &CalibrationRun::finished, this, [this, run](CalibrationRun::Outcome outcome) {
+        m_interrept->hide();
         // A run that was cancelled or never reached the selector leaves its counters up.
         if (outcome != CalibrationRun::Outcome::Cancelled &&
             outcome != CalibrationRun::Outcome::SelectorError)

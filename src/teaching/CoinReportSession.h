@@ -17,6 +17,13 @@
 // coin reports with no time-out until enough are accepted or the user cancels. It holds the
 // link as one operation from start() until its owner ends it with stop() or release(); it runs
 // on the link's events and never touches widgets.
+//
+// Reports are told from stray bytes by their framing alone, never by their code byte: a report
+// is ten bytes with both checksums right and then silence, as the next coin is far behind. A
+// read followed at once by more bytes was out of step (a stray frame ahead of a report whose
+// second half was still coming) and is dropped with what trails it. After a start that needed
+// more than one attempt, the answer to an earlier attempt may still be on its way: the line is
+// left quiet for a settling pause and cleared before the first coin is awaited.
 class CoinReportSession : public QObject
 {
     Q_OBJECT
@@ -26,7 +33,7 @@ public:
         Collected,    // sampleCount reports accepted
         Cancelled,    // cancel() while coins were awaited
         NoStartReply, // no valid start reply in five attempts
-        SelectorLost, // the port failed
+        SelectorLost, // the port failed, or is being closed
     };
     Q_ENUM(Ending)
 
@@ -48,6 +55,9 @@ public:
         std::function<bool(const CoinReport&)> accepts;
         QString startText; // the status line while the run waits for the selector and coins
     };
+
+    // The status line when the user's Cancel ended a run.
+    inline static const QString CancelledText = QStringLiteral("User terminate Insert !");
 
     CoinReportSession(Protocol protocol, SelectorLink& link, QObject* parent = nullptr);
     // Destroyed while it holds the link (its window closed), it stops measuring on the selector
@@ -94,6 +104,10 @@ private:
     void showProgress();
     void awaitCoin();
     void onCoin(const SelectorLink::AttemptResult& result);
+    void onQuietAfter(const CoinReport& report, const SelectorLink::AttemptResult& result);
+    void accept(const CoinReport& report);
+    void resynchronise(IgnoredReason reason);
+    void onPortClosing();
     void end(Ending ending);
 
     Protocol m_protocol;

@@ -18,10 +18,10 @@ CoinReportSession::Protocol teachingProtocol()
 
 } // namespace
 
-SamplingRun::SamplingRun(int channel, bool keepTolerance, SelectorLink& link, SelectorImage& image,
-                         QObject* parent)
-    : QObject(parent), m_channel(channel), m_keepTolerance(keepTolerance), m_image(image),
-      m_session(teachingProtocol(), link)
+SamplingRun::SamplingRun(int channel, ToleranceKept keepTolerance, SelectorLink& link,
+                         SelectorImage& image, QObject* parent)
+    : QObject(parent), m_channel(channel), m_keepTolerance(std::move(keepTolerance)),
+      m_image(image), m_session(teachingProtocol(), link)
 {
     connect(&m_session, &CoinReportSession::statusChanged, this, &SamplingRun::statusChanged);
     connect(&m_session, &CoinReportSession::progressChanged, this, &SamplingRun::progressChanged);
@@ -57,7 +57,7 @@ void SamplingRun::onEnded(CoinReportSession::Ending ending)
                        return CoinSample{report.ab(), report.x(), report.y(), report.dH()};
                    });
     const SamplingStatistics statistics(samples);
-    statistics.writeTo(m_image, m_channel, m_keepTolerance);
+    statistics.writeTo(m_image, m_channel, m_keepTolerance && m_keepTolerance());
     emit sampled(statistics);
     emit statusChanged(statistics.summaryText(), StatusColour::Green);
     windUp(Outcome::Sampled);

@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class SelectorImage;
 class SelectorLink;
 
@@ -31,9 +33,12 @@ public:
 
     static constexpr int SampleCount = SamplingStatistics::SampleCount;
 
-    // channel 0..11 (coins 1..12). keepTolerance leaves the channel's CGMA as it is (after a
-    // coin data file was programmed, the tolerance comes from the file).
-    SamplingRun(int channel, bool keepTolerance, SelectorLink& link, SelectorImage& image,
+    // Asked when the results are written: true leaves the channel's CGMA as it is (after a
+    // coin data file was programmed, the tolerance comes from the file). None writes it.
+    using ToleranceKept = std::function<bool()>;
+
+    // channel 0..11 (coins 1..12).
+    SamplingRun(int channel, ToleranceKept keepTolerance, SelectorLink& link, SelectorImage& image,
                 QObject* parent = nullptr);
 
     // False when another link operation holds the link: nothing is sent then.
@@ -62,7 +67,7 @@ private:
     void windUp(Outcome outcome);
 
     int m_channel;
-    bool m_keepTolerance;
+    ToleranceKept m_keepTolerance;
     SelectorImage& m_image;
     CoinReportSession m_session;
 };

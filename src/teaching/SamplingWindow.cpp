@@ -151,8 +151,11 @@ void SamplingWindow::insert(std::size_t channel)
 {
     if (m_run || m_core.link().isBusy())
         return;
-    auto* run = new SamplingRun(static_cast<int>(channel), m_core.cdt() == 1, m_core.link(),
-                                m_core.image(), this);
+    // cdt as it stands when the results are written ("Teach Coin Selector" may clear it while
+    // the coins come).
+    auto* run = new SamplingRun(
+        static_cast<int>(channel), [&core = m_core] { return core.cdt() == 1; }, m_core.link(),
+        m_core.image(), this);
     QProgressBar* bar = m_channels[channel].bar;
     connect(run, &SamplingRun::statusChanged, this, &SamplingWindow::showStatus);
     connect(run, &SamplingRun::progressChanged, this, [this, bar](int accepted, int awaited) {

@@ -298,7 +298,7 @@ class FaultMatrixTest : public QObject
         case Operation::StandardProgramming:
             return core().mnuProgram_Click(done);
         case Operation::Teaching:
-            return startSession(new SamplingRun(TaughtChannel, false, core().link(), image()),
+            return startSession(new SamplingRun(TaughtChannel, {}, core().link(), image()),
                                 TaughtCoin, SamplingRun::Outcome::Sampled, done);
         case Operation::Calibration:
             core().setToken(2);

@@ -14,6 +14,7 @@
 #include "StatusWindow.h"
 #include "SystemLinkClock.h"
 
+#include <QAction>
 #include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
@@ -139,6 +140,30 @@ private slots:
                       ParameterMap::mad(4), ParameterMap::m1(4), ParameterMap::m2(4)})
             QCOMPARE(simulator->memoryAt(a), core->image().selectorByte(a));
         QCOMPARE(simulator->memoryAt(ParameterMap::cgma(4)), std::uint8_t{10});
+    }
+
+    // Leaving while a run waits for coins stops the selector before the port closes.
+    void leavingDuringTeachingStopsTheSelector_data()
+    {
+        QTest::addColumn<bool>("exitButton");
+        QTest::newRow("Exit") << true;
+        QTest::newRow("close box") << false;
+    }
+    void leavingDuringTeachingStopsTheSelector()
+    {
+        QFETCH(bool, exitButton);
+        selectorsim::CoinFeeder coins(*simulator);
+        window->findChild<QPushButton*>("ComTeach")->click();
+        window->editor()->findChild<QPushButton*>("ComOK")->click();
+        window->samplingWindow()->findChild<QPushButton*>("insert_0")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(core->link().receiveThreshold() == 10, Patience);
+        QVERIFY(!window->findChild<QAction*>("mnuCom2")->isEnabled()); // no other port meanwhile
+        if (exitButton)
+            window->findChild<QPushButton*>("ComExit")->click();
+        else
+            window->close();
+        QTRY_VERIFY_WITH_TIMEOUT(!coins.isMeasuring(), Patience);
+        QCOMPARE(simulator->countReceived(LinkCommands::StopLead), 1);
     }
 
     void programmingFromCoinDataShiftsTheFileForThisSelector()

@@ -54,8 +54,10 @@ class CalibrationRunTest : public QObject
     bool awaitingCoin() { return bench->awaitingCoin(); }
     void drop(int count, const QByteArray& bytes = ReferenceCoin)
     {
-        for (int i = 0; i < count; ++i)
+        for (int i = 0; i < count; ++i) {
             bench->port->receive(bytes);
+            bench->clock.advance(SelectorLink::ResyncGapHundredths);
+        }
     }
     bool runToEnd()
     {
@@ -159,16 +161,20 @@ private slots:
         QCOMPARE(bench->core.image().cell(124), QString("32"));
     }
 
-    void cancelBeforeTheFirstCoinStopsAndLeavesEverything()
+    // Cancel counts until the record's programming begins, after the stop frame too.
+    void cancelBeforeTheProgrammingStopsAndLeavesEverything()
     {
         const SelectorImage before = bench->core.image();
+        const auto memoryBefore = bench->selector.memory;
         start();
         QVERIFY(awaitingCoin());
+        drop(40); // the stop frame has gone out
         run->cancel();
         QVERIFY(runToEnd());
         QCOMPARE(statuses.last(), QString("User terminate Insert !"));
         QCOMPARE(bench->port->written, (QList<QByteArray>{CalibrationStart, Stop}));
         QCOMPARE(bench->core.image(), before);
+        QCOMPARE(bench->selector.memory, memoryBefore);
         QCOMPARE(*finished, Outcome::Cancelled);
     }
 

@@ -64,6 +64,7 @@ private slots:
             bench->port->receive(coin);
             QVERIFY(n == 40 || awaitingCoin());
         }
+        bench->clock.advance(SelectorLink::ResyncGapHundredths); // the last report is whole
         QCOMPARE(bar->maximum(), 40);
         auto* pickOut = child<QLabel>(window, "LabelPickOut");
         QVERIFY(pickOut->isVisible());
@@ -75,6 +76,11 @@ private slots:
         QCOMPARE(child<QLabel>(window, "runViewResult")->text(),
                  QString("AB 7424 (spread 0), XY 27424 (spread 0), BM 70 (spread 0)"));
         QVERIFY(runControlsShown(window)); // until the record is programmed
+        auto* cancel = child<QWidget>(window, "interrept");
+        QVERIFY(cancel->isVisible()); // for as long as it can stop the programming
+        QVERIFY(
+            pumpUntil(bench->clock, [&] { return !bench->selector.writtenAddresses.isEmpty(); }));
+        QVERIFY(!cancel->isVisible());
         QVERIFY(bench->runLinkUntilIdle());
         QVERIFY(!runControlsShown(window));
         QVERIFY(!child<QWidget>(window, "interrept")->isVisible());
@@ -108,7 +114,7 @@ private slots:
         QVERIFY(bench->runLinkUntilIdle());
         QCOMPARE(child<QLabel>(window, "labelStats")->text(), status);
         QVERIFY(runControlsShown(window));
-        QCOMPARE(child<QWidget>(window, "interrept")->isVisible(), ending == "silent");
+        QVERIFY(!child<QWidget>(window, "interrept")->isVisible());
         QVERIFY(child<QPushButton>(window, "insert_0")->isEnabled());
     }
 

@@ -45,7 +45,8 @@ struct RunBench
     }
     bool start(int channel = 0, bool keepTolerance = false)
     {
-        run = std::make_unique<SamplingRun>(channel, keepTolerance, rig.link, image);
+        run = std::make_unique<SamplingRun>(
+            channel, [keepTolerance] { return keepTolerance; }, rig.link, image);
         QObject::connect(run.get(), &SamplingRun::statusChanged,
                          [this](const QString& text, StatusColour c) {
                              statuses.append(text);
@@ -72,8 +73,10 @@ struct RunBench
     }
     void drop(int count, const QByteArray& report = Coin)
     {
-        for (int i = 0; i < count; ++i)
+        for (int i = 0; i < count; ++i) {
             rig.port->receive(report);
+            rig.clock.advance(SelectorLink::ResyncGapHundredths);
+        }
     }
     bool runToEnd()
     {
@@ -163,7 +166,7 @@ private slots:
         QVERIFY(bench->awaitingCoin(1));
         QCOMPARE(bench->rig.link.receiveThreshold(), 10);
         // The run holds the link: no other operation, no second run.
-        SamplingRun second(3, false, bench->rig.link, bench->image);
+        SamplingRun second(3, {}, bench->rig.link, bench->image);
         QVERIFY(!second.start());
 
         bench->drop(11);

@@ -148,13 +148,17 @@ private slots:
     void insertTeachesOneChannelAndShowsTheRun_data()
     {
         QTest::addColumn<int>("cdt");
+        QTest::addColumn<int>("cdtAtWrite");
         QTest::addColumn<QString>("cgma");
-        QTest::newRow("no file programmed") << 0 << "10";
-        QTest::newRow("a file programmed") << 1 << "7";
+        QTest::newRow("no file programmed") << 0 << 0 << "10";
+        QTest::newRow("a file programmed") << 1 << 1 << "7";
+        // cdt counts when the results are written, not at Insert
+        QTest::newRow("a file programmed during the run") << 0 << 1 << "7";
     }
     void insertTeachesOneChannelAndShowsTheRun()
     {
         QFETCH(int, cdt);
+        QFETCH(int, cdtAtWrite);
         QFETCH(QString, cgma);
         rig->core.setCdt(cdt);
         image().setNumber(ParameterMap::cgma(7), 7);
@@ -173,9 +177,12 @@ private slots:
         for (int k = 1; k <= 12; ++k) {
             QCOMPARE(accepted->text(), QString::number(k - 1));
             QCOMPARE(window.findChild<QProgressBar*>("bar_6")->value(), k);
+            if (k == 12)
+                rig->core.setCdt(cdtAtWrite);
             rig->port->receive(coin);
             QVERIFY(k == 12 || awaitingCoin());
         }
+        rig->clock.advance(SelectorLink::ResyncGapHundredths); // the last report is whole
         QCOMPARE(status(window), QString("Sampling ok :34 12 A 0 0 50 (0 81) (0 7F)"));
         QVERIFY(!counters->isVisible());
         QVERIFY(!window.findChild<QWidget*>("interrept")->isVisible());
