@@ -70,7 +70,7 @@ QString PortChoices::describe(const QString& path) const
 {
     const SerialDevice* device = find(path);
     if (!device)
-        return QStringLiteral("not among the serial devices present");
+        return QStringLiteral("not listed by the system");
     QStringList words;
     for (const QString& word : {device->description, device->manufacturer})
         if (!word.isEmpty())

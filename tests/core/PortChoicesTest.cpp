@@ -38,7 +38,7 @@ private slots:
                  QStringList({dev.filePath("ttyUSB0"), stable, dev.filePath("ttyUSB1")}));
         QCOMPARE(choices.describe(stable), "FT232R USB UART, FTDI, serial number A50285BI");
         QCOMPARE(choices.describe(dev.filePath("ttyUSB0")), "a serial device with no description");
-        QCOMPARE(choices.describe("/dev/pts/7"), "not among the serial devices present");
+        QCOMPARE(choices.describe("/dev/pts/7"), "not listed by the system");
 
         // A Com item mapped by either name belongs to the device.
         QSettings settings;
