@@ -25,10 +25,10 @@ public:
 
     // The mapping as stored, and the devices present: what the dialog shows when it opens.
     void showMapping();
-    // Reads the devices present again, keeping what each Com item shows.
-    void refresh();
 
 private:
+    // Reads the devices present again, keeping what each Com item shows.
+    void refresh();
     void describe(std::size_t row);
     void store();
 
