@@ -147,8 +147,7 @@ void MainWindow::buildMenus()
 void MainWindow::mnuPorts_Click()
 {
     if (!m_ports) {
-        m_ports = new PortsDialog(
-            m_core, [] { return PortChoices::present(); }, this);
+        m_ports = new PortsDialog(m_core, this);
         trackWindow(m_ports);
     }
     m_ports->showMapping();

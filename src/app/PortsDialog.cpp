@@ -13,8 +13,7 @@
 #include <QSettings>
 #include <QVBoxLayout>
 
-PortsDialog::PortsDialog(ApplicationCore& core, DeviceSource devices, QWidget* parent)
-    : QDialog(parent), m_core(core), m_devices(std::move(devices))
+PortsDialog::PortsDialog(ApplicationCore& core, QWidget* parent) : QDialog(parent), m_core(core)
 {
     setObjectName(QStringLiteral("ports"));
     setWindowTitle(QStringLiteral("Serial Ports"));
@@ -78,7 +77,7 @@ void PortsDialog::showMapping()
 
 void PortsDialog::refresh()
 {
-    m_choices = PortChoices(m_devices());
+    m_choices = PortChoices(PortChoices::present());
     const QStringList names = m_choices.names();
     for (std::size_t row = 0; row < m_combos.size(); ++row) {
         QComboBox* combo = m_combos[row];

@@ -7,7 +7,6 @@
 #include <QDialog>
 
 #include <array>
-#include <functional>
 
 class QComboBox;
 class QLabel;
@@ -19,9 +18,7 @@ class PortsDialog : public QDialog
 {
     Q_OBJECT
 public:
-    using DeviceSource = std::function<QList<SerialDevice>()>;
-
-    PortsDialog(ApplicationCore& core, DeviceSource devices, QWidget* parent = nullptr);
+    explicit PortsDialog(ApplicationCore& core, QWidget* parent = nullptr);
 
     // The mapping as stored, and the devices present: what the dialog shows when it opens.
     void showMapping();
@@ -33,7 +30,6 @@ private:
     void store();
 
     ApplicationCore& m_core;
-    DeviceSource m_devices;
     PortChoices m_choices{{}};
     std::array<QComboBox*, ApplicationCore::PortNumbers.size()> m_combos{};
     std::array<QLabel*, ApplicationCore::PortNumbers.size()> m_details{};
