@@ -3,6 +3,7 @@
 
 #include "ApplicationCore.h"
 #include "CoinDataProgramming.h"
+#include "PortsDialog.h"
 #include "SamplingWindow.h"
 #include "SelectorLink.h"
 #include "SettingWindow.h"
@@ -120,6 +121,8 @@ void MainWindow::buildMenus()
         connect(action, &QAction::triggered, this, [&core, number] { core.choosePort(number); });
         m_portActions[i] = action;
     }
+    QAction* ports = addAction(system, "mnuPorts", QStringLiteral("Serial Ports..."), true,
+                               [this] { mnuPorts_Click(); });
     separator(system, "mnubar3");
     addAction(system, "mnuPar", QStringLiteral("Parameters(&p)"), false, [this] {
         m_core.setOpened(false);
@@ -135,9 +138,21 @@ void MainWindow::buildMenus()
                       showServiceWindow(m_calibration);
                   });
 
-    m_linkActions = {read, openProgram, program, editSelector};
+    // Its OK may open the port again.
+    m_linkActions = {read, openProgram, program, editSelector, ports};
     for (QAction* action : m_portActions)
         m_linkActions.append(action);
+}
+
+void MainWindow::mnuPorts_Click()
+{
+    if (!m_ports) {
+        m_ports = new PortsDialog(m_core, this);
+        trackWindow(m_ports);
+    }
+    m_ports->showMapping();
+    // Window-modal without an event loop of its own: the main window waits for its answer.
+    m_ports->open();
 }
 
 void MainWindow::buildButtons()

@@ -18,6 +18,7 @@
 #include <memory>
 
 class ApplicationCore;
+class PortsDialog;
 class QAction;
 class QLabel;
 class QMenu;
@@ -52,6 +53,8 @@ public:
     void ComSampling_Click();
 
     void mnuFileExit_Click();
+    // "Serial Ports...": the dialog that maps the Com items to devices.
+    void mnuPorts_Click();
 
     // The file dialogs; tests replace them.
     void setFileChooser(FileChooser open, FileChooser save);
@@ -95,6 +98,7 @@ private:
     QPointer<DisplayWindow> m_display;
     QPointer<MemoryWindow> m_memory;
     QPointer<CalibrationWindow> m_calibration;
+    QPointer<PortsDialog> m_ports;
     QList<QPointer<QWidget>> m_openWindows;
     // The placement as restored, so a window that was not moved or resized stores exactly
     // what it was given instead of a value rounded through pixels.

@@ -5,6 +5,9 @@
 #include "BlockSequence.h"
 #include "CliReport.h"
 #include "CoinDataFile.h"
+#include "PortChoices.h"
+#include "PortFailure.h"
+#include "PortReport.h"
 #include "SelectorLink.h"
 
 #include <QIODevice>
@@ -30,6 +33,8 @@ QString commandName(CliRequest::Command command)
         return QStringLiteral("diff");
     case CliRequest::Command::Show:
         return QStringLiteral("show");
+    case CliRequest::Command::Ports:
+        return QStringLiteral("ports");
     }
     return QStringLiteral("help");
 }
@@ -51,8 +56,8 @@ CliSession::CliSession(ApplicationCore& core, CliRequest request, QIODevice& out
     : QObject(parent), m_core(core), m_request(std::move(request)), m_out(out), m_err(err),
       m_progress(err, showProgress)
 {
-    connect(&m_core.link(), &SelectorLink::portFailed, this, [this](const QString& reason) {
-        say(QStringLiteral("port %1 closed: %2").arg(m_device, reason));
+    connect(&m_core.link(), &SelectorLink::portFailed, this, [this] {
+        say(QStringLiteral("port %1 closed: %2").arg(m_device, PortFailure::lostLine()));
     });
 }
 
@@ -75,6 +80,9 @@ void CliSession::start()
         break;
     case CliRequest::Command::Show:
         show();
+        break;
+    case CliRequest::Command::Ports:
+        ports();
         break;
     }
 }
@@ -174,6 +182,18 @@ void CliSession::show()
     finish(ExitCode::Success);
 }
 
+void CliSession::ports()
+{
+    const QSettings settings;
+    const PortChoices choices(PortChoices::present());
+    if (m_request.json) {
+        succeed(PortReport::json(choices, settings));
+        return;
+    }
+    writeOut(PortReport::text(choices, settings).toUtf8());
+    finish(ExitCode::Success);
+}
+
 void CliSession::report(const SelectorImage& first, const SelectorImage& second,
                         const QList<int>& addresses, const QString& heading)
 {
@@ -200,7 +220,8 @@ bool CliSession::openPort()
     m_device = CommandLine::portDevice(m_request.port, QSettings());
     if (m_core.link().openPort(m_device))
         return true;
-    fail(ExitCode::PortUnavailable, QStringLiteral("Can not open port %1").arg(m_device));
+    fail(ExitCode::PortUnavailable,
+         QStringLiteral("Can not open port: ") + m_core.link().openFailure());
     return false;
 }
 

@@ -35,6 +35,7 @@ private:
     void verify(const SelectorImage& programmed);
     void diff();
     void show();
+    void ports();
     void report(const SelectorImage& first, const SelectorImage& second,
                 const QList<int>& addresses, const QString& heading);
 

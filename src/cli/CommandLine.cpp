@@ -18,10 +18,9 @@ struct CommandShape
 };
 
 constexpr CommandShape Commands[] = {
-    {"read", CliRequest::Command::Read, 0, 0},
-    {"program", CliRequest::Command::Program, 1, 1},
-    {"diff", CliRequest::Command::Diff, 1, 2},
-    {"show", CliRequest::Command::Show, 1, 1},
+    {"read", CliRequest::Command::Read, 0, 0},   {"program", CliRequest::Command::Program, 1, 1},
+    {"diff", CliRequest::Command::Diff, 1, 2},   {"show", CliRequest::Command::Show, 1, 1},
+    {"ports", CliRequest::Command::Ports, 0, 0},
 };
 
 // What a command takes beyond its files; the empty text when the request is sound.
@@ -47,8 +46,9 @@ QString misuse(const CliRequest& request)
             return QStringLiteral("diff compares two files, or one file and --port");
         break;
     case Command::Show:
+    case Command::Ports:
         if (hasPort)
-            return QStringLiteral("show takes no --port");
+            return QStringLiteral("only read, program and diff take --port");
         break;
     }
     if (request.command != Command::Read && !request.output.isEmpty())
@@ -126,10 +126,12 @@ QString helpText()
         "  diff A B | diff A --port P     list the parameters in which two coin data files (or\n"
         "                                 a file and the selector) differ\n"
         "  show FILE                      list the parameters of a coin data file\n"
+        "  ports                          list the serial devices present, with their stable\n"
+        "                                 names and the Com items mapped to them\n"
         "\n"
         "Options:\n"
-        "  --port P       a device path (/dev/ttyUSB0), or Com1..Com9 as mapped in the\n"
-        "                 program's settings ([Ports] section)\n"
+        "  --port P       a device path (/dev/ttyUSB0, /dev/serial/by-id/...), or Com1..Com9\n"
+        "                 as mapped in the program's settings ([Ports] section)\n"
         "  --json         results as JSON on standard output\n"
         "  --trace        every frame, time-out, retry and pause on standard error\n"
         "  -h, --help     this text\n"

@@ -26,12 +26,13 @@ struct CliRequest
         Read,
         Program,
         Diff,
-        Show
+        Show,
+        Ports
     };
 
     Command command = Command::Help;
     QStringList files;
-    QString port;   // as given: a device path or Com1..Com9
+    QString port;   // as given: a device path (a stable name included) or Com1..Com9
     QString output; // read's -o; "-" is standard output
     bool verify = false;
     bool json = false;

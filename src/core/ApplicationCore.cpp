@@ -4,6 +4,7 @@
 #include "AppPaths.h"
 #include "DefaultSets.h"
 #include "LinkPort.h"
+#include "PortFailure.h"
 #include "PortMap.h"
 #include "SelectorLink.h"
 
@@ -20,9 +21,14 @@ QString portStatusName(int portNumber)
     return portNumber == 9 ? QStringLiteral("COM9") : QStringLiteral("com%1").arg(portNumber);
 }
 
-QString openWarning(int portNumber)
+// The reason, when the port can tell it, follows on the same line.
+QString openWarning(int portNumber, const QString& reason)
 {
-    return QStringLiteral("warning:something wrong to open %1").arg(portStatusName(portNumber));
+    QString warning =
+        QStringLiteral("warning:something wrong to open %1").arg(portStatusName(portNumber));
+    if (!reason.isEmpty())
+        warning += QStringLiteral(": ") + reason;
+    return warning;
 }
 
 } // namespace
@@ -34,6 +40,9 @@ ApplicationCore::ApplicationCore(std::unique_ptr<LinkPort> port, LinkClock& cloc
       m_previousFile(AppPaths::dataFile(AppPaths::PreviousFileName))
 {
     connect(m_link, &SelectorLink::portFailed, this, &ApplicationCore::onPortFailed);
+    connect(m_link, &SelectorLink::reopenFailed, this, [this](const QString& reason) {
+        showStatus(openWarning(m_portNumber, reason), StatusColour::Red);
+    });
 }
 
 ApplicationCore::~ApplicationCore()
@@ -65,7 +74,7 @@ void ApplicationCore::startUp()
 
     clearStatus();
     if (!portOpened)
-        showStatus(openWarning(portNumber), StatusColour::Red);
+        showStatus(openWarning(portNumber, m_link->openFailure()), StatusColour::Red);
 }
 
 bool ApplicationCore::exit()
@@ -131,20 +140,35 @@ void ApplicationCore::choosePort(int portNumber)
                    StatusColour::Blue);
         return;
     }
-    QString warning = openWarning(portNumber);
+    QString warning = openWarning(portNumber, m_link->openFailure());
     if (portNumber != 1) {
         setPortChecks({true, false, false, false, false});
         // Without this the technician would believe Com1 is in use.
         if (!openPortNumber(1))
-            warning += QLatin1Char('\n') + openWarning(1);
+            warning += QLatin1Char('\n') + openWarning(1, m_link->openFailure());
     }
     showStatus(warning, StatusColour::Red);
 }
 
-void ApplicationCore::onPortFailed(const QString& reason)
+void ApplicationCore::onPortFailed()
 {
-    showStatus(QStringLiteral("warning:%1 closed: %2").arg(portStatusName(m_portNumber), reason),
+    // The system's words ("Resource temporarily unavailable") would not tell a technician what
+    // happened; the frame trace keeps them.
+    showStatus(QStringLiteral("warning:%1 closed: %2")
+                   .arg(portStatusName(m_portNumber), PortFailure::lostLine()),
                StatusColour::Red);
+}
+
+void ApplicationCore::setPortDevices(const std::array<QString, PortNumbers.size()>& devices)
+{
+    QSettings settings;
+    bool inUseChanged = false;
+    for (std::size_t i = 0; i < PortNumbers.size(); ++i)
+        if (PortMap::setDevice(settings, PortNumbers[i], devices[i]) &&
+            PortNumbers[i] == m_portNumber)
+            inUseChanged = true;
+    if (inUseChanged)
+        choosePort(m_portNumber);
 }
 
 bool ApplicationCore::mnuReadSelector_Click(Continuation then)

@@ -115,6 +115,9 @@ public:
     void choosePort(int portNumber);
     int currentPortNumber() const { return m_portNumber; }
     bool isPortChecked(int portNumber) const;
+    // Maps the Com items, in menu order, to devices (empty: the default) in the settings
+    // store; the port in use is opened again, as if chosen, when its device changed.
+    void setPortDevices(const std::array<QString, PortNumbers.size()>& devices);
 
 signals:
     void statusChanged();
@@ -135,7 +138,7 @@ private:
     // By value: callers pass the members themselves, as when the two names swap.
     void setFileNames(QString current, QString previous);
     StartupSettings startupSettings() const;
-    void onPortFailed(const QString& reason);
+    void onPortFailed();
 
     SelectorImage m_image;
     ForwardingTransferDisplay m_display;

@@ -16,11 +16,30 @@ QString defaultDevice(int portNumber)
 #endif
 }
 
+namespace {
+
+QString key(int portNumber)
+{
+    return QStringLiteral("Ports/Com%1").arg(portNumber);
+}
+
+} // namespace
+
 QString device(const QSettings& settings, int portNumber)
 {
-    const QString key = QStringLiteral("Ports/Com%1").arg(portNumber);
-    const QString mapped = settings.value(key).toString().trimmed();
+    const QString mapped = settings.value(key(portNumber)).toString().trimmed();
     return mapped.isEmpty() ? defaultDevice(portNumber) : mapped;
+}
+
+bool setDevice(QSettings& settings, int portNumber, const QString& device)
+{
+    const QString before = PortMap::device(settings, portNumber);
+    const QString chosen = device.trimmed();
+    if (chosen.isEmpty())
+        settings.remove(key(portNumber));
+    else
+        settings.setValue(key(portNumber), chosen);
+    return PortMap::device(settings, portNumber) != before;
 }
 
 } // namespace PortMap

@@ -11,5 +11,8 @@ namespace PortMap {
 
 QString defaultDevice(int portNumber);
 QString device(const QSettings& settings, int portNumber);
+// Stores the device of a Com item; an empty one gives it back its default. True when the
+// device the Com item stands for changed.
+bool setDevice(QSettings& settings, int portNumber, const QString& device);
 
 } // namespace PortMap

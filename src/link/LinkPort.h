@@ -13,6 +13,8 @@ public:
     using QObject::QObject;
 
     virtual bool open(const QString& deviceName) = 0;
+    // Why the last open failed, in words; empty when the port cannot tell.
+    virtual QString openFailure() const { return {}; }
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
     virtual void write(const QByteArray& bytes) = 0;

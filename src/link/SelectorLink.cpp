@@ -33,10 +33,23 @@ SelectorLink::~SelectorLink()
 bool SelectorLink::openPort(const QString& deviceName)
 {
     closePort();
-    const bool opened = m_port->open(deviceName);
-    LinkTrace::event((opened ? QStringLiteral("opened ") : QStringLiteral("cannot open ")) +
-                     deviceName);
+    m_device = deviceName;
+    return openDevice();
+}
+
+bool SelectorLink::openDevice()
+{
+    const bool opened = m_port->open(m_device);
+    const QString failure = m_port->openFailure();
+    LinkTrace::event(opened ? QStringLiteral("opened ") + m_device
+                            : QStringLiteral("cannot open ") +
+                                  (failure.isEmpty() ? m_device : failure));
     return opened;
+}
+
+QString SelectorLink::openFailure() const
+{
+    return m_port->openFailure();
 }
 
 void SelectorLink::closePort()
@@ -46,6 +59,15 @@ void SelectorLink::closePort()
         LinkTrace::event(QStringLiteral("closed"));
     }
     m_port->close();
+    m_device.clear();
+}
+
+void SelectorLink::reopenIfClosed()
+{
+    if (m_port->isOpen() || m_device.isEmpty() || m_lostInOperation)
+        return;
+    if (!openDevice())
+        emit reopenFailed(m_port->openFailure());
 }
 
 bool SelectorLink::isPortOpen() const
@@ -199,6 +221,7 @@ void SelectorLink::onReadyRead()
 void SelectorLink::onPortFailed(const QString& reason)
 {
     LinkTrace::event(QStringLiteral("port failed: ") + reason);
+    m_lostInOperation = m_busy;
     m_waiting.clear();
     m_receiveFlag = false;
     if (m_pendingCallback)
@@ -226,6 +249,7 @@ bool SelectorLink::beginOperation()
     if (m_busy)
         return false;
     setBusy(true);
+    reopenIfClosed();
     return true;
 }
 
@@ -252,6 +276,12 @@ void SelectorLink::pauseThen(float reference, std::function<void()> then)
 void SelectorLink::endOperation()
 {
     setBusy(false);
+    // What is chained on this end (the next block) starts before control returns to the
+    // event loop; once the link is still free there, the lost port may be opened again.
+    if (m_lostInOperation)
+        QMetaObject::invokeMethod(
+            this, [this] { m_lostInOperation = m_lostInOperation && m_busy; },
+            Qt::QueuedConnection);
 }
 
 void SelectorLink::setBusy(bool busy)

@@ -48,8 +48,13 @@ public:
     SelectorLink(std::unique_ptr<LinkPort> port, LinkClock& clock, QObject* parent = nullptr);
     ~SelectorLink() override;
 
+    // The device is remembered even when it will not open: an operation that begins while its
+    // port is closed (the port failed, or never opened) opens it again first.
     bool openPort(const QString& deviceName);
-    // Says portClosing first when the port is open.
+    // Why the last open failed, in words; empty when the port cannot tell.
+    QString openFailure() const;
+    // Closes the port for good: no operation opens it again. Says portClosing first when the
+    // port is open.
     void closePort();
     bool isPortOpen() const;
 
@@ -92,7 +97,9 @@ public:
     bool isWaiting() const { return static_cast<bool>(m_pendingCallback); }
 
     // One link operation at a time: transfers, teaching and calibration hold the link from
-    // their start until their settling pause has ended.
+    // their start until their settling pause has ended. A closed port is opened again first,
+    // unless it was lost by the operation that this one continues (the blocks of a
+    // programming): that operation ends as a failure, as it began.
     bool beginOperation();
     bool isBusy() const { return m_busy; }
     // Keeps the link quiet until SettlingPauseHundredths have passed since reference, then
@@ -113,6 +120,8 @@ signals:
     void portClosing();
     // The open port broke; it has been closed.
     void portFailed(const QString& reason);
+    // An operation began on a closed port that would not open again; it runs on and fails.
+    void reopenFailed(const QString& reason);
     // Bytes arrived while nobody waited for a reply (monitor windows listen here).
     void dataWaiting();
 
@@ -123,6 +132,8 @@ private:
     void complete(Outcome outcome);
     void completeFromEventLoop();
     void setBusy(bool busy);
+    bool openDevice();
+    void reopenIfClosed();
 
     std::unique_ptr<LinkPort> m_port;
     LinkClock& m_clock;
@@ -133,6 +144,8 @@ private:
     int m_threshold = ReplyThreshold;
     bool m_receiveFlag = false;
     bool m_busy = false;
+    QString m_device; // what the port is to be, while it is to be open
+    bool m_lostInOperation = false;
     bool m_attemptHasDeadline = false;
     int m_deadlineHundredths = ReplyTimeoutHundredths;
     float m_t0 = 0.0F;

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SerialLinkPort.h"
 
+#include "PortFailure.h"
+
+#include <QFile>
 #include <QMetaObject>
 
 #include <algorithm>
@@ -18,9 +21,14 @@ SerialLinkPort::SerialLinkPort(QObject* parent) : LinkPort(parent)
 bool SerialLinkPort::open(const QString& deviceName)
 {
     close();
+    m_openFailure.clear();
     m_port.setPortName(deviceName);
-    if (!m_port.open(QIODevice::ReadWrite))
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        const QByteArray path = QFile::encodeName(deviceName);
+        m_openFailure = PortFailure::openReason(m_port.error(), deviceName, m_port.errorString(),
+                                                ::access(path.constData(), R_OK | W_OK) == 0);
         return false;
+    }
     // A pseudo-terminal refuses some line settings and all modem lines; the selector's line is
     // 8N1 anyway, so a refusal here is not a reason to give up the port.
     m_port.setBaudRate(QSerialPort::Baud19200);

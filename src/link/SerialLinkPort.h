@@ -13,6 +13,7 @@ public:
     explicit SerialLinkPort(QObject* parent = nullptr);
 
     bool open(const QString& deviceName) override;
+    QString openFailure() const override { return m_openFailure; }
     void close() override;
     bool isOpen() const override;
     void write(const QByteArray& bytes) override;
@@ -28,5 +29,6 @@ private:
     QSerialPort m_port;
     bool m_hangUpPending = false;
     QString m_failure; // why the open port broke
+    QString m_openFailure;
     int m_wakeThreshold = 1;
 };

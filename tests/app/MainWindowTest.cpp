@@ -13,11 +13,14 @@
 #include "StatusWindow.h"
 
 #include <QAction>
+#include <QComboBox>
+#include <QDialog>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QTest>
 
 namespace {
@@ -240,6 +243,38 @@ private slots:
         QCOMPARE(status()->text(), warning + "\nwarning:something wrong to open com1");
         QCOMPARE(checkedPorts(), QStringList{"mnuCom1"});
         QVERIFY(!port->isOpen());
+    }
+
+    // What OK maps is what the Com item opens, at once and at the next start; Cancel keeps
+    // the settings as they were.
+    void theSerialPortsDialogMapsTheComItems()
+    {
+        window->startUp();
+        const auto openDialog = [this] {
+            find<QAction>("mnuPorts")->trigger();
+            return find<QDialog>("ports");
+        };
+        QDialog* dialog = openDialog();
+        QVERIFY(dialog->isVisible());
+        auto* com1 = dialog->findChild<QComboBox*>("ComboPort1");
+        QCOMPARE(com1->currentText(), PortMap::defaultDevice(1));
+        com1->setEditText("/tmp/selector");
+        dialog->findChild<QPushButton*>("ComCancel")->click();
+        QVERIFY(!QSettings().contains("Ports/Com1"));
+
+        dialog = openDialog();
+        QCOMPARE(com1->currentText(), PortMap::defaultDevice(1));
+        com1->setEditText("/tmp/selector");
+        dialog->findChild<QComboBox*>("ComboPort3")->setEditText("/dev/ttyACM0");
+        dialog->findChild<QPushButton*>("ComOK")->click();
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(port->openedDevice, QString("/tmp/selector"));
+        QCOMPARE(status()->text(), QString("commucation port use com1:"));
+        QCOMPARE(QSettings().value("Ports/Com3").toString(), QString("/dev/ttyACM0"));
+
+        createWindow();
+        window->startUp();
+        QCOMPARE(port->openedDevice, QString("/tmp/selector"));
     }
 
     void onlyExitWritesTheStartupFile()

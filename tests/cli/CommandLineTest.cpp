@@ -28,6 +28,7 @@ private slots:
         row("diff a.cdt --port Com2", int(Command::Diff));
         row("show a.cdt --json", int(Command::Show));
         row("--help", int(Command::Help));
+        row("ports --json", int(Command::Ports));
         row("", -1);
         row("erase --port Com1", -1);
         row("read", -1);
@@ -38,6 +39,7 @@ private slots:
         row("diff a.cdt", -1);
         row("diff a.cdt b.cdt --port Com1", -1);
         row("show a.cdt --port Com1", -1);
+        row("ports --port Com1", -1);
         row("show a.cdt -o b.cdt", -1);
         row("read --port Com1 --verify", -1);
         row("read --port", -1);

@@ -5,6 +5,7 @@
 #include "FakeCoreRig.h"
 #include "FileBytes.h"
 #include "ParameterMap.h"
+#include "PortMap.h"
 #include "RecordingDisplay.h"
 #include "SelectorLink.h"
 
@@ -171,16 +172,36 @@ private slots:
         QCOMPARE(rig->selector.writtenAddresses.size(), 184);
     }
 
-    void aPortThatBreaksIsSaidUntilTheNextChoice()
+    // A lost port is said in words and opened again by the next operation, without a choice;
+    // one that will not open again is said and the operation fails on the closed port.
+    void aPortThatBreaksIsOpenedAgainByTheNextOperation()
     {
         rig->core.choosePort(2);
-        QCOMPARE(rig->core.currentPortNumber(), 2);
         rig->port->hangUp();
-        QCOMPARE(rig->core.statusText(), QString("warning:com2 closed: hung up"));
+        QCOMPARE(rig->core.statusText(),
+                 QString("warning:com2 closed: the adapter or line is gone"));
         QCOMPARE(rig->core.statusColour(), StatusColour::Red);
-        rig->core.choosePort(2);
-        QCOMPARE(rig->core.statusText(), QString("commucation port use com2:"));
-        QVERIFY(rig->core.link().isPortOpen());
+
+        rig->port->refusedDevices << PortMap::defaultDevice(2);
+        std::optional<bool> outcome;
+        QVERIFY(rig->core.mnuReadSelector_Click([&](bool ok) { outcome = ok; }));
+        QCOMPARE(rig->core.statusText(), QString("warning:something wrong to open com2"));
+        QVERIFY(rig->runLinkUntilIdle());
+        QCOMPARE(outcome, std::optional<bool>(false));
+        QVERIFY(rig->selector.requests.isEmpty());
+
+        rig->port->refusedDevices.clear();
+        QVERIFY(rig->core.mnuReadSelector_Click([&](bool ok) { outcome = ok; }));
+        QVERIFY(rig->runLinkUntilIdle());
+        QCOMPARE(outcome, std::optional<bool>(true));
+        QCOMPARE(rig->port->openedDevice, PortMap::defaultDevice(2));
+        QCOMPARE(rig->core.currentPortNumber(), 2);
+
+        // Closed on purpose (as at Exit), it stays closed.
+        rig->core.link().closePort();
+        QVERIFY(rig->core.mnuReadSelector_Click());
+        QVERIFY(!rig->core.link().isPortOpen());
+        QVERIFY(rig->runLinkUntilIdle());
     }
 };
 

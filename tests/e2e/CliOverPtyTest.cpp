@@ -191,7 +191,8 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("said");
         QTest::newRow("no such device")
-            << QStringList{"read", "--port", "/dev/no-such-port"} << 4 << "Can not open port";
+            << QStringList{"read", "--port", "/dev/no-such-port"} << 4
+            << "Can not open port: no device /dev/no-such-port: is the adapter plugged in?";
         QTest::newRow("missing file")
             << QStringList{"show", "/no/such.cdt"} << 2 << "Can not read file /no/such.cdt";
         QTest::newRow("bad usage") << QStringList{"program", "--port", "x"} << 2 << "--help";
@@ -218,6 +219,12 @@ private slots:
         const CliRun unmapped = run({"read", "--port", "Com9"});
         QCOMPARE(unmapped.exitCode, 4);
         QVERIFY2(unmapped.err.contains("/dev/no-such-adapter"), qPrintable(unmapped.err));
+
+        const CliRun ports = run({"ports", "--json"});
+        QCOMPARE(ports.exitCode, 0);
+        const QJsonObject listed = QJsonDocument::fromJson(ports.out.toUtf8()).object();
+        QCOMPARE(listed["comItems"].toObject()["Com3"].toString(), device());
+        QVERIFY(listed["devices"].isArray());
     }
 
     void theTraceShowsEveryFrameAndTheRetry()

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SerialLinkPort.h"
+#include "PortFailure.h"
 #include "PseudoTerminal.h"
 
 #include <QDeadlineTimer>
@@ -69,6 +70,50 @@ private slots:
         farEndSends("IJ");
         QTRY_COMPARE(wakes.count(), 2);
         QCOMPARE(port.readAll(), QByteArray("ABCDEFGHIJ"));
+    }
+
+    void reasonsAPortWillNotOpen_data()
+    {
+        QTest::addColumn<QSerialPort::SerialPortError>("error");
+        QTest::addColumn<bool>("accessible");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no device") << QSerialPort::DeviceNotFoundError << false
+                                   << "no device /dev/ttyUSB0: is the adapter plugged in?";
+        QTest::newRow("no permission")
+            << QSerialPort::PermissionError << false
+            << "no permission for /dev/ttyUSB0: add your account to the group dialout, then "
+               "log in again";
+        QTest::newRow("in use") << QSerialPort::PermissionError << true
+                                << "/dev/ttyUSB0 is in use by another program";
+        QTest::newRow("other") << QSerialPort::ResourceError << true
+                               << "/dev/ttyUSB0: Input/output error";
+    }
+    void reasonsAPortWillNotOpen()
+    {
+        QFETCH(QSerialPort::SerialPortError, error);
+        QFETCH(bool, accessible);
+        QFETCH(QString, reason);
+        QCOMPARE(PortFailure::openReason(error, "/dev/ttyUSB0", "Input/output error", accessible),
+                 reason);
+    }
+
+    // The system's own refusals reach those words: a device that is not there, and one that
+    // another port holds (its lock file, whoever runs the test).
+    void aRefusedOpenSaysWhy()
+    {
+        SerialLinkPort port;
+        QVERIFY(!port.open("/dev/no-such-adapter"));
+        QCOMPARE(port.openFailure(), "no device /dev/no-such-adapter: is the adapter plugged in?");
+
+        selectorsim::PseudoTerminal line;
+        QVERIFY(line.open());
+        const QString device = QString::fromStdString(line.slavePath());
+        SerialLinkPort holder;
+        QVERIFY(holder.open(device));
+        QVERIFY(!port.open(device));
+        QCOMPARE(port.openFailure(), device + " is in use by another program");
+        holder.close();
+        QVERIFY(port.open(device));
     }
 };
 

@@ -121,6 +121,10 @@ QList<ScreenshotTour::Step> ScreenshotTour::steps()
          },
          Ready::Settled,
          {{QStringLiteral("display"), QStringLiteral("display-window.png")}}},
+        {QStringLiteral("serial ports"),
+         [this] { trigger(QStringLiteral("mnuPorts")); },
+         Ready::Settled,
+         {{QStringLiteral("ports"), QStringLiteral("ports-dialog.png")}}},
     };
 }
 

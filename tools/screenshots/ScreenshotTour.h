@@ -18,9 +18,10 @@ namespace selectorsim {
 class SelectorSimulator;
 }
 
-// Walks the program's real windows through a full read, a teaching, a calibration and the
-// selector's own events against the virtual selector, and saves a picture of each window once
-// it shows what it is for. Every step is started by the controls a technician would use.
+// Walks the program's real windows through a full read, a teaching, a calibration, the
+// selector's own events and the serial ports dialog against the virtual selector, and saves a
+// picture of each window once it shows what it is for. Every step is started by the controls
+// a technician would use.
 class ScreenshotTour : public QObject
 {
     Q_OBJECT
