@@ -12,7 +12,7 @@ namespace {
 
 // A far coin lies more than this many spreads and this share of the mean from the mean.
 constexpr double FarSpreads = 3.0;
-constexpr double FarShare = 0.02;
+constexpr double FarShare = 0.05;
 constexpr int LeastSpread = 1;
 
 QString reasonText(CoinReportSession::IgnoredReason reason)

@@ -21,7 +21,7 @@ class CoinReport;
 // and the coins far from the others. It computes no statistics of its own.
 //
 // A coin is far from the others in a measurement when it lies more than three spreads and more
-// than 2% away from the mean of the kept values, a spread below one counting as one (the
+// than 5% away from the mean of the kept values, a spread below one counting as one (the
 // spreads are floored): twelve equal coins mark nothing, and a byte measurement two counts off
 // does not stand out.
 class RunViewModel : public QObject
