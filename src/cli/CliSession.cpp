@@ -21,6 +21,7 @@ QString commandName(CliRequest::Command command)
 {
     switch (command) {
     case CliRequest::Command::Help:
+    case CliRequest::Command::Version:
         break;
     case CliRequest::Command::Read:
         return QStringLiteral("read");
@@ -62,6 +63,10 @@ void CliSession::start()
     switch (m_request.command) {
     case CliRequest::Command::Help:
         writeOut(CommandLine::helpText().toUtf8());
+        finish(ExitCode::Success);
+        break;
+    case CliRequest::Command::Version:
+        writeOut(CommandLine::versionText().toUtf8());
         finish(ExitCode::Success);
         break;
     case CliRequest::Command::Read:
