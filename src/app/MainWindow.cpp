@@ -440,9 +440,10 @@ void MainWindow::trackWindow(QWidget* window)
 void MainWindow::showAbout()
 {
     // Not modal: the link and every other window carry on while it is open.
-    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("About Tarnvello"),
-                                QStringLiteral("Tarnvello %1").arg(QLatin1String(TarnvelloVersion::Number)),
-                                QMessageBox::Ok, this);
+    auto* box =
+        new QMessageBox(QMessageBox::Information, QStringLiteral("About Tarnvello"),
+                        QStringLiteral("Tarnvello %1").arg(QLatin1String(TarnvelloVersion::Number)),
+                        QMessageBox::Ok, this);
     box->setObjectName(QStringLiteral("about"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setInformativeText(

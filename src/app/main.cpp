@@ -92,8 +92,7 @@ int main(int argc, char* argv[])
         QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, &window,
                          [&window, signalFd] {
                              signalfd_siginfo received{};
-                             while (read(signalFd, &received, sizeof received) ==
-                                    sizeof received) {
+                             while (read(signalFd, &received, sizeof received) == sizeof received) {
                              }
                              window.close();
                          });

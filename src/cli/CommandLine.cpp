@@ -19,11 +19,9 @@ struct CommandShape
 };
 
 constexpr CommandShape Commands[] = {
-    {"help", CliRequest::Command::Help, 0, 0},
-    {"read", CliRequest::Command::Read, 0, 0},
-    {"program", CliRequest::Command::Program, 1, 1},
-    {"diff", CliRequest::Command::Diff, 1, 2},
-    {"show", CliRequest::Command::Show, 1, 1},
+    {"read", CliRequest::Command::Read, 0, 0}, {"program", CliRequest::Command::Program, 1, 1},
+    {"diff", CliRequest::Command::Diff, 1, 2}, {"show", CliRequest::Command::Show, 1, 1},
+    {"help", CliRequest::Command::Help, 0, 0}, // as --help
 };
 
 // What a command takes beyond its files; the empty text when the request is sound.

@@ -152,8 +152,8 @@ private slots:
         QVERIFY(about && about->isVisible());
         QVERIFY(!about->isModal());
         QCOMPARE(about->text(), QString("Tarnvello ") + TarnvelloVersion::Number);
-        for (const QString& said : {QString("version 3 or later"), QSettings().fileName(),
-                                    environment.dataFolder()})
+        for (const QString& said :
+             {QString("version 3 or later"), QSettings().fileName(), environment.dataFolder()})
             QVERIFY2(about->informativeText().contains(said), qPrintable(said));
     }
 

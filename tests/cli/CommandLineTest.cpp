@@ -28,6 +28,9 @@ private slots:
         row("diff a.cdt --port Com2", int(Command::Diff));
         row("show a.cdt --json", int(Command::Show));
         row("--help", int(Command::Help));
+        row("help", int(Command::Help));
+        row("--version", int(Command::Version));
+        row("help show", -1);
         row("", -1);
         row("erase --port Com1", -1);
         row("read", -1);

@@ -199,7 +199,8 @@ int main(int argc, char** argv)
         return 0;
     }
     if (arguments->answer == Arguments::Answer::Version) {
-        std::cout << "selector-sim " << TarnvelloVersion::Number << '\n' << TarnvelloVersion::Notice;
+        std::cout << "selector-sim " << TarnvelloVersion::Number << '\n'
+                  << TarnvelloVersion::Notice;
         return 0;
     }
 
