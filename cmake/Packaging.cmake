@@ -32,18 +32,17 @@ add_custom_command(OUTPUT "${changelog}"
 add_custom_target(changelog ALL DEPENDS "${changelog}")
 install(FILES "${changelog}" DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
-set(TARNVELLO_PACKAGE_MAINTAINER "Tarnvello Team <team@tarnvello.invalid>"
+set(TARNVELLO_MAINTAINER "Tarnvello Team <team@tarnvello.invalid>"
     CACHE STRING "The Maintainer field of the Debian package")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tarnvello)
-set(CPACK_PACKAGE_CONTACT "${TARNVELLO_PACKAGE_MAINTAINER}")
+set(CPACK_PACKAGE_CONTACT "${TARNVELLO_MAINTAINER}")
 set(CPACK_PACKAGE_VENDOR "Tarnvello Team")
 set(CPACK_RESOURCE_FILE_LICENSE "${CMAKE_SOURCE_DIR}/LICENSE")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "coin selector programmer for the service bench")
-# The long description below the summary, in lines short enough for Debian's tools.
+# The long description, which CPack puts below the summary; lines short enough for Debian.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}\n"
   "Reads the parameter memory of an electronic coin selector over a serial\n"
   "port, lets a technician edit, teach and calibrate it, keeps configurations\n"
   "in coin data files (.cdt) and programs the selector again.\n"
