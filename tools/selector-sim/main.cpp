@@ -47,8 +47,7 @@ struct Arguments
 
 void printUsage(std::ostream& out)
 {
-    out << "Usage: selector-sim [--no-pacing] [--latency-us N] [--link PATH] [--auto-coins]\n"
-           "                    [--demo-events]\n"
+    out << "Usage: selector-sim [options]\n"
            "A virtual coin selector on a pseudo-terminal, for trying tarnvello and\n"
            "tarnvello-cli without hardware. Prints the device path, then reads commands on\n"
            "standard input (type help: dump and set memory, inject faults on the line such as\n"
