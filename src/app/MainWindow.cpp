@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "MainWindow.h"
 
+#include "AppPaths.h"
 #include "ApplicationCore.h"
 #include "CoinDataProgramming.h"
 #include "PortsDialog.h"
@@ -9,12 +10,15 @@
 #include "SettingWindow.h"
 #include "StatusColours.h"
 #include "StatusWindowDisplay.h"
+#include "TarnvelloVersion.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -138,7 +142,11 @@ void MainWindow::buildMenus()
                       showServiceWindow(m_calibration);
                   });
 
-    // Its OK may open the port again.
+    QMenu* help = menuBar()->addMenu(QStringLiteral("Help(&H)"));
+    help->setObjectName(QStringLiteral("mnuHelp"));
+    addAction(help, "mnuAbout", QStringLiteral("About(&A)"), true, [this] { showAbout(); });
+
+    // The ports dialog's OK may open the port again.
     m_linkActions = {read, openProgram, program, editSelector, ports};
     for (QAction* action : m_portActions)
         m_linkActions.append(action);
@@ -442,6 +450,26 @@ void MainWindow::trackWindow(QWidget* window)
 {
     m_openWindows.removeAll(nullptr);
     m_openWindows.append(window);
+}
+
+void MainWindow::showAbout()
+{
+    // Not modal: the link and every other window carry on while it is open.
+    auto* box =
+        new QMessageBox(QMessageBox::Information, QStringLiteral("About Tarnvello"),
+                        QStringLiteral("Tarnvello %1").arg(QLatin1String(TarnvelloVersion::Number)),
+                        QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("about"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setInformativeText(
+        QStringLiteral("Coin selector programmer for the service bench.\n\n"
+                       "Free software under the %1.\n\n"
+                       "Settings: %2\nFiles (recent files, default coin data, journal): %3")
+            .arg(QLatin1String(TarnvelloVersion::Licence),
+                 QDir::toNativeSeparators(QSettings().fileName()), AppPaths::dataFile(QString())));
+    box->setModal(false);
+    trackWindow(box);
+    box->show();
 }
 
 void MainWindow::setFileChooser(FileChooser open, FileChooser save)

@@ -72,6 +72,8 @@ protected:
 
 private:
     void buildMenus();
+    // The Help menu's About box: version, licence and where the files live.
+    void showAbout();
     void buildButtons();
     QAction* addAction(QMenu* menu, const char* objectName, const QString& caption, bool shown,
                        const std::function<void()>& handler);

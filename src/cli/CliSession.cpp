@@ -5,6 +5,7 @@
 #include "BlockSequence.h"
 #include "CliReport.h"
 #include "CoinDataFile.h"
+#include "FieldValue.h"
 #include "PortChoices.h"
 #include "PortFailure.h"
 #include "PortReport.h"
@@ -16,6 +17,8 @@
 #include <QJsonObject>
 #include <QSettings>
 
+#include <algorithm>
+
 namespace {
 
 const QString StandardOutput = QStringLiteral("-");
@@ -24,6 +27,7 @@ QString commandName(CliRequest::Command command)
 {
     switch (command) {
     case CliRequest::Command::Help:
+    case CliRequest::Command::Version:
         break;
     case CliRequest::Command::Read:
         return QStringLiteral("read");
@@ -69,6 +73,10 @@ void CliSession::start()
         writeOut(CommandLine::helpText().toUtf8());
         finish(ExitCode::Success);
         break;
+    case CliRequest::Command::Version:
+        writeOut(CommandLine::versionText().toUtf8());
+        finish(ExitCode::Success);
+        break;
     case CliRequest::Command::Read:
         read();
         break;
@@ -108,9 +116,11 @@ void CliSession::read()
             }
         }
         if (m_request.json) {
-            succeed({{QStringLiteral("port"), m_device},
-                     {QStringLiteral("file"), output},
-                     {QStringLiteral("parameters"), CliReport::parameterJson(image)}});
+            QJsonObject result{{QStringLiteral("port"), m_device},
+                               {QStringLiteral("parameters"), CliReport::parameterJson(image)}};
+            if (!output.isEmpty())
+                result.insert(QStringLiteral("file"), output);
+            succeed(result);
             return;
         }
         if (output.isEmpty())
@@ -146,32 +156,35 @@ void CliSession::verify(const SelectorImage& programmed)
     readSelector([this, programmed] {
         report(programmed, m_core.image(), programmedAddresses(),
                QStringLiteral("The selector holds other bytes than were programmed "
-                              "(programmed -> read):"));
+                              "(programmed -> read):"),
+               QStringLiteral("Programmed %1 into the selector on %2 and read it back: the "
+                              "selector holds every byte programmed")
+                   .arg(m_request.files.constFirst(), m_device));
     });
 }
 
 void CliSession::diff()
 {
     SelectorImage first;
-    if (!loadFile(m_request.files.constFirst(), first, false))
+    if (!loadListed(m_request.files.constFirst(), first, false))
         return;
     if (m_request.files.size() == 2) {
         SelectorImage second;
-        if (loadFile(m_request.files.constLast(), second, false))
-            report(first, second, CliReport::selectorAddresses(), QString());
+        if (loadListed(m_request.files.constLast(), second, false))
+            report(first, second, CliReport::selectorAddresses(), QString(), QString());
         return;
     }
     if (!openPort())
         return;
     readSelector([this, first] {
-        report(first, m_core.image(), CliReport::selectorAddresses(), QString());
+        report(first, m_core.image(), CliReport::selectorAddresses(), QString(), QString());
     });
 }
 
 void CliSession::show()
 {
     SelectorImage image;
-    if (!loadFile(m_request.files.constFirst(), image, false))
+    if (!loadListed(m_request.files.constFirst(), image, true))
         return;
     if (m_request.json) {
         succeed({{QStringLiteral("file"), m_request.files.constFirst()},
@@ -195,18 +208,22 @@ void CliSession::ports()
 }
 
 void CliSession::report(const SelectorImage& first, const SelectorImage& second,
-                        const QList<int>& addresses, const QString& heading)
+                        const QList<int>& addresses, const QString& heading, const QString& agreed)
 {
     const QList<ByteDifference> found = CliReport::differences(first, second, addresses);
     if (m_request.json) {
         QJsonArray differences;
         for (const ByteDifference& difference : found)
             differences.append(CliReport::differenceJson(difference));
-        printJson({{QStringLiteral("command"), commandName(m_request.command)},
-                   {QStringLiteral("ok"), found.isEmpty()},
-                   {QStringLiteral("port"), m_device},
-                   {QStringLiteral("differences"), differences}});
+        QJsonObject result{{QStringLiteral("command"), commandName(m_request.command)},
+                           {QStringLiteral("ok"), found.isEmpty()},
+                           {QStringLiteral("differences"), differences}};
+        if (!m_device.isEmpty())
+            result.insert(QStringLiteral("port"), m_device);
+        printJson(result);
     } else {
+        if (found.isEmpty() && !agreed.isEmpty())
+            say(agreed);
         if (!found.isEmpty() && !heading.isEmpty())
             say(heading);
         for (const ByteDifference& difference : found)
@@ -235,6 +252,27 @@ bool CliSession::loadFile(const QString& path, SelectorImage& image, bool comple
     return false;
 }
 
+bool CliSession::loadListed(const QString& path, SelectorImage& image, bool refuseWithoutNumbers)
+{
+    if (CoinDataFile::loadComplete(path, image) == CoinDataFile::LoadResult::Loaded)
+        return true;
+    if (!loadFile(path, image, false))
+        return false;
+    const auto& cells = image.cells();
+    const bool holdsNumbers = std::any_of(cells.begin(), cells.end(), [](const QString& cell) {
+        return FieldValue::leadingNumber(cell).has_value();
+    });
+    if (!holdsNumbers && refuseWithoutNumbers) {
+        fail(ExitCode::Usage,
+             CoinDataFile::failureText(CoinDataFile::LoadResult::NotCoinData, path));
+        return false;
+    }
+    say(QStringLiteral("Not a complete coin data file: %1 (program refuses it); what it does "
+                       "not give as a number counts as 0")
+            .arg(path));
+    return true;
+}
+
 void CliSession::readSelector(std::function<void()> then)
 {
     m_core.mnuReadSelector_Click([this, then = std::move(then)](bool succeeded) {
@@ -248,9 +286,17 @@ void CliSession::readSelector(std::function<void()> then)
 
 void CliSession::failTransfer(const QString& fallback)
 {
-    // The transfer's own red text says what went wrong, as the status window would.
+    // The transfer's own red text says what went wrong, as the status window would; the hint
+    // says what to look at on the bench.
+    const QString port =
+        m_request.port == m_device
+            ? m_device
+            : QStringLiteral("%1 (%2 in the settings)").arg(m_device, m_request.port);
     fail(ExitCode::NoAnswer,
-         m_progress.lastColour() == StatusColour::Red ? m_progress.lastStatus() : fallback);
+         m_progress.lastColour() == StatusColour::Red ? m_progress.lastStatus() : fallback,
+         QStringLiteral("Check the cable and the selector's power, and that the selector is "
+                        "on the port %1")
+             .arg(port));
 }
 
 void CliSession::writeOut(const QByteArray& bytes)
@@ -280,9 +326,11 @@ void CliSession::succeed(const QJsonObject& json)
     finish(ExitCode::Success);
 }
 
-void CliSession::fail(ExitCode code, const QString& text)
+void CliSession::fail(ExitCode code, const QString& text, const QString& hint)
 {
     say(QStringLiteral("tarnvello-cli: %1").arg(text));
+    if (!hint.isEmpty())
+        say(hint);
     if (m_request.json)
         printJson({{QStringLiteral("command"), commandName(m_request.command)},
                    {QStringLiteral("ok"), false},

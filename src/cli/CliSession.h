@@ -36,11 +36,15 @@ private:
     void diff();
     void show();
     void ports();
+    // Lists the differences under heading, or says agreed when there are none.
     void report(const SelectorImage& first, const SelectorImage& second,
-                const QList<int>& addresses, const QString& heading);
+                const QList<int>& addresses, const QString& heading, const QString& agreed);
 
     bool openPort();
     bool loadFile(const QString& path, SelectorImage& image, bool completeOnly);
+    // Loads any file show and diff can list, saying when it is not a complete coin data file;
+    // one without a single number is refused when refuseWithoutNumbers is set.
+    bool loadListed(const QString& path, SelectorImage& image, bool refuseWithoutNumbers);
     // Reads the whole selector into the core's image, then runs then; fails the session when
     // the selector does not answer.
     void readSelector(std::function<void()> then);
@@ -50,7 +54,7 @@ private:
     void say(const QString& text);
     void printJson(const QJsonObject& object);
     void succeed(const QJsonObject& json = {});
-    void fail(ExitCode code, const QString& text);
+    void fail(ExitCode code, const QString& text, const QString& hint = QString());
     void finish(ExitCode code);
 
     ApplicationCore& m_core;

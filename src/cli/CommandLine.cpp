@@ -2,6 +2,7 @@
 #include "CommandLine.h"
 
 #include "PortMap.h"
+#include "TarnvelloVersion.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
@@ -21,6 +22,7 @@ constexpr CommandShape Commands[] = {
     {"read", CliRequest::Command::Read, 0, 0},   {"program", CliRequest::Command::Program, 1, 1},
     {"diff", CliRequest::Command::Diff, 1, 2},   {"show", CliRequest::Command::Show, 1, 1},
     {"ports", CliRequest::Command::Ports, 0, 0},
+    {"help", CliRequest::Command::Help, 0, 0}, // as --help
 };
 
 // What a command takes beyond its files; the empty text when the request is sound.
@@ -30,6 +32,7 @@ QString misuse(const CliRequest& request)
     const bool hasPort = !request.port.isEmpty();
     switch (request.command) {
     case Command::Help:
+    case Command::Version:
         break;
     case Command::Read:
         if (!hasPort)
@@ -72,13 +75,18 @@ std::variant<CliRequest, QString> parse(const QStringList& arguments)
     const QCommandLineOption verify(QStringLiteral("verify"), QString());
     const QCommandLineOption json(QStringLiteral("json"), QString());
     const QCommandLineOption trace(QStringLiteral("trace"), QString());
-    parser.addOptions({help, port, output, verify, json, trace});
+    const QCommandLineOption version(QStringLiteral("version"), QString());
+    parser.addOptions({help, version, port, output, verify, json, trace});
     if (!parser.parse(QStringList{QStringLiteral("tarnvello-cli")} + arguments))
         return parser.errorText();
 
     CliRequest request;
     if (parser.isSet(help))
         return request;
+    if (parser.isSet(version)) {
+        request.command = CliRequest::Command::Version;
+        return request;
+    }
     QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
         return QStringLiteral("no command given");
@@ -114,6 +122,8 @@ QString helpText()
 {
     return QStringLiteral(
         "Usage: tarnvello-cli COMMAND [options]\n"
+        "Reads, programs and compares electronic coin selectors over a serial port, and\n"
+        "the coin data files (.cdt) they are kept in.\n"
         "\n"
         "Commands:\n"
         "  read --port P [-o FILE]        read the selector's whole memory; -o writes it as a\n"
@@ -128,13 +138,15 @@ QString helpText()
         "  show FILE                      list the parameters of a coin data file\n"
         "  ports                          list the serial devices present, with their stable\n"
         "                                 names and the Com items mapped to them\n"
+        "  help                           print this help\n"
         "\n"
         "Options:\n"
         "  --port P       a device path (/dev/ttyUSB0, /dev/serial/by-id/...), or Com1..Com9\n"
         "                 as mapped in the program's settings ([Ports] section)\n"
         "  --json         results as JSON on standard output\n"
         "  --trace        every frame, time-out, retry and pause on standard error\n"
-        "  -h, --help     this text\n"
+        "  -h, --help     print this help and exit\n"
+        "  --version      print the version and licence and exit\n"
         "\n"
         "Progress goes to standard error when it is a terminal. Every successful read and\n"
         "programming is also kept in the journal folder of the program's data folder.\n"
@@ -145,6 +157,12 @@ QString helpText()
         "  2  bad usage, or a file that cannot be read or written\n"
         "  3  the selector did not answer (read or programming failed)\n"
         "  4  the port cannot be opened\n");
+}
+
+QString versionText()
+{
+    return QStringLiteral("tarnvello-cli %1\n%2")
+        .arg(QLatin1String(TarnvelloVersion::Number), QLatin1String(TarnvelloVersion::Notice));
 }
 
 QString portDevice(const QString& port, const QSettings& settings)

@@ -23,6 +23,7 @@ struct CliRequest
     enum class Command
     {
         Help,
+        Version,
         Read,
         Program,
         Diff,
@@ -45,6 +46,8 @@ namespace CommandLine {
 std::variant<CliRequest, QString> parse(const QStringList& arguments);
 
 QString helpText();
+// "tarnvello-cli VERSION" and the licence notice.
+QString versionText();
 
 // Com1..Com9 (any case) stand for the devices the program's port map gives them; anything else
 // is taken as a device path.

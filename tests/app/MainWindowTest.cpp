@@ -11,6 +11,7 @@
 #include "SelectorLink.h"
 #include "SettingWindow.h"
 #include "StatusWindow.h"
+#include "TarnvelloVersion.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -18,6 +19,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
@@ -120,8 +122,8 @@ private slots:
                 lastTop = button->y();
             }
         }
-        const QStringList shownActions{"mnuOpen_Program", "mnuCom1", "mnuCom2",
-                                       "mnuCom3",         "MnuCom4", "MnuCom9"};
+        const QStringList shownActions{"mnuOpen_Program", "mnuCom1", "mnuCom2", "mnuCom3",
+                                       "MnuCom4",         "MnuCom9", "mnuAbout"};
         const QStringList hiddenActions{
             "mnuFileOpen", "mnuReadSelector", "mnuDefault", "mnuFileSave", "mnuSaveAs",
             "mnuProgram",  "mnuFileExit",     "mnuName1",   "mnuName2",    "mnuEdit",
@@ -144,6 +146,18 @@ private slots:
         QVERIFY(FileBytes::read(core->currentFileName()).startsWith("\"0\"\r\n"));
         find<QAction>("mnuTK2")->trigger();
         QCOMPARE(core->token(), 2);
+    }
+
+    void aboutSaysTheVersionLicenceAndWhereTheFilesLive()
+    {
+        find<QAction>("mnuAbout")->trigger();
+        auto* about = find<QMessageBox>("about");
+        QVERIFY(about && about->isVisible());
+        QVERIFY(!about->isModal());
+        QCOMPARE(about->text(), QString("Tarnvello ") + TarnvelloVersion::Number);
+        for (const QString& said :
+             {QString("version 3 or later"), QSettings().fileName(), environment.dataFolder()})
+            QVERIFY2(about->informativeText().contains(said), qPrintable(said));
     }
 
     void theHiddenServiceItemsOpenTheirWindowsOnce()

@@ -29,6 +29,9 @@ private slots:
         row("show a.cdt --json", int(Command::Show));
         row("--help", int(Command::Help));
         row("ports --json", int(Command::Ports));
+        row("help", int(Command::Help));
+        row("--version", int(Command::Version));
+        row("help show", -1);
         row("", -1);
         row("erase --port Com1", -1);
         row("read", -1);

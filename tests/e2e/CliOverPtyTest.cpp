@@ -92,6 +92,8 @@ private slots:
             run({"program", file("changed.cdt"), "--port", device(), "--verify"});
         QCOMPARE(program.exitCode, 0);
         QCOMPARE(simulator->memoryAt(money), image.selectorByte(money));
+        QVERIFY2(program.err.contains("read it back: the selector holds every byte programmed"),
+                 qPrintable(program.err));
 
         // What the selector held before, and what went in.
         const QStringList journal =
@@ -136,6 +138,10 @@ private slots:
         const CliRun same = run({"diff", file("a.cdt"), "--port", device()});
         QCOMPARE(same.exitCode, 0);
         QCOMPARE(same.out, QString());
+        // Two files have no port to name.
+        const CliRun json = run({"diff", file("a.cdt"), file("b.cdt"), "--json"});
+        QVERIFY2(!QJsonDocument::fromJson(json.out.toUtf8()).object().contains("port"),
+                 qPrintable(json.out));
     }
 
     // The listing as a technician reads it and as a script parses it, on a file in which coin
@@ -182,7 +188,11 @@ private slots:
             arguments[1] = file(arguments[1]);
         const CliRun run = this->run(arguments + QStringList{"--port", device()});
         QCOMPARE(run.exitCode, 3);
-        QVERIFY2(run.err.contains(failure), qPrintable(run.err));
+        QVERIFY2(run.err.contains(failure +
+                                  "\nCheck the cable and the selector's power, and that "
+                                  "the selector is on the port " +
+                                  device()),
+                 qPrintable(run.err));
     }
 
     void portsAndFilesThatCannotBeUsed_data()
@@ -196,12 +206,23 @@ private slots:
         QTest::newRow("missing file")
             << QStringList{"show", "/no/such.cdt"} << 2 << "Can not read file /no/such.cdt";
         QTest::newRow("bad usage") << QStringList{"program", "--port", "x"} << 2 << "--help";
+        QTest::newRow("text shown")
+            << QStringList{"show", "notes.txt"} << 2 << "Not a coin data file: ";
+        QTest::newRow("short file shown")
+            << QStringList{"show", "short.cdt"} << 0 << "Not a complete coin data file: ";
+        QTest::newRow("text compared") << QStringList{"diff", "short.cdt", "notes.txt"} << 1
+                                       << "Not a complete coin data file: ";
     }
     void portsAndFilesThatCannotBeUsed()
     {
         QFETCH(QStringList, arguments);
         QFETCH(int, exitCode);
         QFETCH(QString, said);
+        QVERIFY(FileBytes::write(file("notes.txt"), "Selector notes, bench 2\n"));
+        QVERIFY(FileBytes::write(file("short.cdt"), "\"5\"\r\n\"7\"\r\n"));
+        for (QString& argument : arguments)
+            if (argument.endsWith(".txt") || (argument.endsWith(".cdt") && !argument.contains('/')))
+                argument = file(argument);
         const CliRun run = this->run(arguments);
         QCOMPARE(run.exitCode, exitCode);
         QVERIFY2(run.err.contains(said), qPrintable(run.err));

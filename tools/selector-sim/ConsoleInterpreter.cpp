@@ -83,7 +83,11 @@ std::optional<int> parseNumber(std::string_view word, int min, int max, int base
 
 std::string quoted(std::string_view word)
 {
-    return "'" + std::string(word) + "'";
+    // Built by appending: GCC 12 warns falsely (-Wrestrict) on a literal + std::string&&.
+    std::string text;
+    text.reserve(word.size() + 2);
+    text.append(1, '\'').append(word).append(1, '\'');
+    return text;
 }
 
 // The words as hexadecimal bytes; on failure, the first word that is not one.

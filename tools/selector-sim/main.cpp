@@ -5,6 +5,7 @@
 #include "ConsoleInterpreter.h"
 #include "SelectorEvents.h"
 #include "SelectorSimulator.h"
+#include "TarnvelloVersion.h"
 
 #include <array>
 #include <cerrno>
@@ -30,6 +31,14 @@ constexpr long long MaxLatencyUs = 10'000'000;
 
 struct Arguments
 {
+    enum class Answer
+    {
+        Run,
+        Help,
+        Version
+    };
+
+    Answer answer = Answer::Run;
     selectorsim::SimulatorOptions options;
     std::string link;
     bool autoCoins = false;
@@ -38,13 +47,22 @@ struct Arguments
 
 void printUsage(std::ostream& out)
 {
-    out << "usage: selector-sim [--no-pacing] [--latency-us N] [--link PATH] [--auto-coins]\n"
-           "                    [--demo-events]\n"
-           "Prints the device path of a virtual coin selector, then reads commands on\n"
-           "standard input (type help). Runs until quit, SIGINT or SIGTERM.\n"
-           "--auto-coins drops twelve coins after every teach start and forty reference\n"
-           "coins after every calibration start.\n"
-           "--demo-events: coins dropped while no teaching runs send event messages.\n";
+    out << "Usage: selector-sim [options]\n"
+           "A virtual coin selector on a pseudo-terminal, for trying tarnvello and\n"
+           "tarnvello-cli without hardware. Prints the device path, then reads commands on\n"
+           "standard input (type help: dump and set memory, inject faults on the line such as\n"
+           "'fault corrupt at 34', drop coins, send event messages). Runs until quit, SIGINT\n"
+           "or SIGTERM.\n"
+           "\n"
+           "Options:\n"
+           "  --no-pacing       answer at once instead of at 19200 baud\n"
+           "  --latency-us N    wait N microseconds before every reply\n"
+           "  --link PATH       make PATH a symbolic link to the device while it runs\n"
+           "  --auto-coins      drop twelve coins after every teach start and forty\n"
+           "                    reference coins after every calibration start\n"
+           "  --demo-events     coins dropped while no teaching runs send event messages\n"
+           "  -h, --help        print this help and exit\n"
+           "  --version         print the version and licence and exit\n";
 }
 
 std::optional<Arguments> parseArguments(int argc, char** argv)
@@ -53,7 +71,11 @@ std::optional<Arguments> parseArguments(int argc, char** argv)
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (argument == "--no-pacing") {
+        if (argument == "--help" || argument == "-h") {
+            parsed.answer = Arguments::Answer::Help;
+        } else if (argument == "--version") {
+            parsed.answer = Arguments::Answer::Version;
+        } else if (argument == "--no-pacing") {
             parsed.options.paced = false;
         } else if (argument == "--latency-us" && hasValue) {
             const std::string_view value = argv[++i];
@@ -170,6 +192,15 @@ int main(int argc, char** argv)
     if (!arguments) {
         printUsage(std::cerr);
         return 2;
+    }
+    if (arguments->answer == Arguments::Answer::Help) {
+        printUsage(std::cout);
+        return 0;
+    }
+    if (arguments->answer == Arguments::Answer::Version) {
+        std::cout << "selector-sim " << TarnvelloVersion::Number << '\n'
+                  << TarnvelloVersion::Notice;
+        return 0;
     }
 
     // Signals arrive through a descriptor; blocked before the worker starts so that it
