@@ -111,6 +111,7 @@ private slots:
         for (const QByteArray& report : reports) {
             QVERIFY(pumpUntil(rig.clock, [&] { return awaited > 0 && rig.link.isWaiting(); }));
             rig.port->receive(report);
+            rig.clock.advance(SelectorLink::ResyncGapHundredths); // the quiet after a report
         }
         if (cancelled)
             run.cancel();
