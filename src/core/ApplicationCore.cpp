@@ -40,6 +40,8 @@ ApplicationCore::ApplicationCore(std::unique_ptr<LinkPort> port, LinkClock& cloc
       m_previousFile(AppPaths::dataFile(AppPaths::PreviousFileName))
 {
     connect(m_link, &SelectorLink::portFailed, this, &ApplicationCore::onPortFailed);
+    // A replugged adapter works again: the warning that it was gone would no longer be true.
+    connect(m_link, &SelectorLink::reopened, this, [this] { showPortInUse(m_portNumber); });
     connect(m_link, &SelectorLink::reopenFailed, this, [this](const QString& reason) {
         showStatus(openWarning(m_portNumber, reason), StatusColour::Red);
     });
@@ -136,8 +138,7 @@ void ApplicationCore::choosePort(int portNumber)
     setPortChecks(checks);
     m_link->closePort();
     if (openPortNumber(portNumber)) {
-        showStatus(QStringLiteral("commucation port use com%1:").arg(portNumber),
-                   StatusColour::Blue);
+        showPortInUse(portNumber);
         return;
     }
     QString warning = openWarning(portNumber, m_link->openFailure());
@@ -148,6 +149,11 @@ void ApplicationCore::choosePort(int portNumber)
             warning += QLatin1Char('\n') + openWarning(1, m_link->openFailure());
     }
     showStatus(warning, StatusColour::Red);
+}
+
+void ApplicationCore::showPortInUse(int portNumber)
+{
+    showStatus(QStringLiteral("commucation port use com%1:").arg(portNumber), StatusColour::Blue);
 }
 
 void ApplicationCore::onPortFailed()

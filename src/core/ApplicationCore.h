@@ -138,6 +138,7 @@ private:
     // By value: callers pass the members themselves, as when the two names swap.
     void setFileNames(QString current, QString previous);
     StartupSettings startupSettings() const;
+    void showPortInUse(int portNumber);
     void onPortFailed();
 
     SelectorImage m_image;

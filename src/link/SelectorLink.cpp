@@ -66,7 +66,9 @@ void SelectorLink::reopenIfClosed()
 {
     if (m_port->isOpen() || m_device.isEmpty() || m_lostInOperation)
         return;
-    if (!openDevice())
+    if (openDevice())
+        emit reopened();
+    else
         emit reopenFailed(m_port->openFailure());
 }
 

@@ -120,6 +120,8 @@ signals:
     void portClosing();
     // The open port broke; it has been closed.
     void portFailed(const QString& reason);
+    // An operation began on a closed port and opened it again.
+    void reopened();
     // An operation began on a closed port that would not open again; it runs on and fails.
     void reopenFailed(const QString& reason);
     // Bytes arrived while nobody waited for a reply (monitor windows listen here).

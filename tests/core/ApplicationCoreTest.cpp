@@ -196,6 +196,7 @@ private slots:
         QCOMPARE(outcome, std::optional<bool>(true));
         QCOMPARE(rig->port->openedDevice, PortMap::defaultDevice(2));
         QCOMPARE(rig->core.currentPortNumber(), 2);
+        QCOMPARE(rig->core.statusText(), QString("commucation port use com2:"));
 
         // Closed on purpose (as at Exit), it stays closed.
         rig->core.link().closePort();
