@@ -116,12 +116,12 @@ MemoryWindow::MemoryWindow(ApplicationCore& core, QWidget* parent)
     m_command1 = new QPushButton(QStringLiteral("Program"), this);
     m_command1->setObjectName(QStringLiteral("Command1"));
     m_command1->setToolTip(QStringLiteral("Write to selector"));
-    auto* command2 = new QPushButton(QStringLiteral("Exit"), this);
-    command2->setObjectName(QStringLiteral("Command2"));
-    command2->setToolTip(QStringLiteral("Exit"));
+    m_command2 = new QPushButton(QStringLiteral("Exit"), this);
+    m_command2->setObjectName(QStringLiteral("Command2"));
+    m_command2->setToolTip(QStringLiteral("Exit"));
     connect(m_command3, &QPushButton::clicked, this, &MemoryWindow::readSelector);
     connect(m_command1, &QPushButton::clicked, this, &MemoryWindow::programSelector);
-    connect(command2, &QPushButton::clicked, this, &MemoryWindow::exitWithCopy);
+    connect(m_command2, &QPushButton::clicked, this, &MemoryWindow::exitWithCopy);
 
     auto* commands = new QHBoxLayout;
     commands->addWidget(m_op10);
@@ -129,7 +129,7 @@ MemoryWindow::MemoryWindow(ApplicationCore& core, QWidget* parent)
     commands->addStretch();
     commands->addWidget(m_command3);
     commands->addWidget(m_command1);
-    commands->addWidget(command2);
+    commands->addWidget(m_command2);
 
     m_labelStats = new QLabel(this);
     m_labelStats->setObjectName(QStringLiteral("labelStats"));
@@ -371,7 +371,7 @@ void MemoryWindow::programSelector()
 
 void MemoryWindow::exitWithCopy()
 {
-    if (!everyBoxSaysAByte())
+    if (m_core.link().isBusy() || !everyBoxSaysAByte())
         return;
     copyGridToImage();
     if (!m_monitor.log().isEmpty()) {
@@ -407,8 +407,11 @@ void MemoryWindow::showStatus(const QString& text, StatusColour colour)
 
 void MemoryWindow::setLinkBusy(bool busy)
 {
-    // A query sent in the middle of a transfer would answer in place of a transfer's reply.
+    // A query sent in the middle of a transfer would answer in place of a transfer's reply;
+    // Exit would put the grid over the part of the image a read has already refreshed, or
+    // under the part a programming has yet to write.
     m_command1->setEnabled(!busy);
+    m_command2->setEnabled(!busy);
     m_command3->setEnabled(!busy);
     for (QPushButton* query : m_queries)
         query->setEnabled(!busy);

@@ -59,6 +59,7 @@ private:
     QRadioButton* m_op10 = nullptr;
     QRadioButton* m_op16 = nullptr;
     QPushButton* m_command1 = nullptr;
+    QPushButton* m_command2 = nullptr;
     QPushButton* m_command3 = nullptr;
     std::array<QPushButton*, 3> m_queries{};
     QLabel* m_labelStats = nullptr;

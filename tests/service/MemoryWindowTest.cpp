@@ -118,7 +118,7 @@ private slots:
         QTest::newRow("decimal") << false << "77" << 77;
         QTest::newRow("hexadecimal") << true << "4d" << 77;
         QTest::newRow("hex FF") << true << "fF" << 255;
-        QTest::newRow("hex 100") << true << "100" << -1;
+        QTest::newRow("hex 0FF") << true << "0FF" << -1;
         QTest::newRow("hex blanks") << true << " 5 " << 5;
         QTest::newRow("hex 0x5") << true << "0x5" << -1;
         QTest::newRow("decimal 255") << false << "255" << 255;
@@ -144,9 +144,12 @@ private slots:
             QCOMPARE(m(window, 10)->palette().color(QPalette::Text), QColor(255, 0, 0));
             click(window, hex ? "op10" : "op16");
             QCOMPARE(window.abc(), !hex);
+            window.setAttribute(Qt::WA_DeleteOnClose, false);
+            click(window, "Command2"); // refused like Program
+            QCOMPARE(rig->core.image().cell(10), QString::number((10 * 5 + 1) % 256));
             return;
         }
-        for (const char* command : {"Command1", "Command3", "Command4"})
+        for (const char* command : {"Command1", "Command2", "Command3", "Command4"})
             QVERIFY2(!window.findChild<QPushButton*>(command)->isEnabled(), command);
         QVERIFY(rig->runLinkUntilIdle());
         QVERIFY(window.findChild<QPushButton*>("Command1")->isEnabled());
@@ -179,9 +182,13 @@ private slots:
         QFETCH(bool, hex);
         rig->core.image().setNumber(5, 17);
         MemoryWindow window(rig->core);
+        window.setAttribute(Qt::WA_DeleteOnClose, false);
         if (hex)
             click(window, "op16");
         click(window, "Command3");
+        // Past address 5, an Exit would put the grid's old 17 back into the image.
+        QVERIFY(pumpUntil(rig->clock, [&] { return rig->selector.requests.size() > 10; }));
+        click(window, "Command2");
         QVERIFY(rig->runLinkUntilIdle());
         QCOMPARE(rig->core.image().cell(5), QString("38"));
         QCOMPARE(m(window, 5)->text(), hex ? QString("26") : QString("38"));
@@ -191,7 +198,6 @@ private slots:
         const QStringList shown = hex ? QStringList{"AA", "C", "C8", "3", "81"}
                                       : QStringList{"170", "12", "200", "3", "129"};
         QCOMPARE(row(window, 1), shown);
-        window.setAttribute(Qt::WA_DeleteOnClose, false);
         click(window, "Command2");
         QCOMPARE(rig->core.image().cell(5), QString("38")); // not the 17 shown before the read
     }
