@@ -26,13 +26,14 @@ CalibrationStatistics::CalibrationStatistics(const QList<CalibrationSample>& sam
       // AB spreads around its floored mean and is rounded; dH around its exact mean, floored.
       m_abSpread(static_cast<int>(FieldValue::roundHalfEven(m_ab.spreadRoot(m_abMean)))),
       m_xyMean(m_xy.flooredMean()), m_dHSpread(m_dH.flooredSpread()),
-      m_bm(TrimmedSamples::roundedAbove(m_dH.mean()))
+      // A dH mean above 254.5 would give 256; the lines and the checks say the stored byte.
+      m_bm(std::min(TrimmedSamples::roundedAbove(m_dH.mean()), MaxByte))
 {
 }
 
 std::array<int, 4> CalibrationStatistics::record() const
 {
-    return {abLow(), abHigh(), xyHigh(), std::min(m_bm, MaxByte)};
+    return {abLow(), abHigh(), xyHigh(), m_bm};
 }
 
 bool CalibrationStatistics::writeTo(SelectorImage& image, int token) const

@@ -41,7 +41,7 @@ public:
     int abHigh() const { return m_abMean / 256; }
     int xyLow() const { return m_xyMean % 256; }
     int xyHigh() const { return m_xyMean / 256; }
-    // The dH mean rounded with halves going down, plus one.
+    // The dH mean rounded with halves going down, plus one; at most 255.
     int bm() const { return m_bm; }
 
     // The record's four bytes in address order: AB low, AB high, XY high, BM. A BM above 255

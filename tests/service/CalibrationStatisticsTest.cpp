@@ -84,6 +84,7 @@ private slots:
         QTest::newRow("BM 105") << 7200 << 104 << QString();
         QTest::newRow("BM 64") << 7200 << 63 << Reject + " (BM = 64)";
         QTest::newRow("BM 106") << 7200 << 105 << Reject + " (BM = 106)";
+        QTest::newRow("BM above a byte, as stored") << 7200 << 255 << Reject + " (BM = 255)";
         QTest::newRow("high byte 27") << 27 * 256 + 255 << 69 << Reject + " (BD = 27)";
         QTest::newRow("both fail") << 29 * 256 << 63 << Reject + " (BD = 29)";
     }
