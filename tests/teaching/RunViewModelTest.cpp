@@ -127,6 +127,10 @@ private slots:
             QCOMPARE(point.state == RunViewModel::PointState::Counted, cancelled);
         }
         QCOMPARE(shown, values);
+        // The other measurements are their own bytes of the reports (X, Y, dH of the last).
+        const QList<int> lastXYdH{0x50, 0x80, 0x7E};
+        for (int measurement = 1; measurement <= 3; ++measurement)
+            QCOMPARE(model.points(measurement).constLast().value, lastXYdH[measurement - 1]);
         std::sort(dropped.begin(), dropped.end());
         QCOMPARE(shownDropped, dropped);
         QCOMPARE(shownFar, far);

@@ -209,7 +209,8 @@ private slots:
         badFirst[4] = char(badFirst[4] + 1);
         badSecond[9] = char(badSecond[9] + 1);
         const QByteArray aTooLarge = coinReportBytes(0x90, 0x80, 0, 0, 0x01, 0x01, 0x01);
-        for (const QByteArray& report : {badFirst, badSecond, aTooLarge}) {
+        const QByteArray withAStrayByte = Coin + char(0x5A);
+        for (const QByteArray& report : {badFirst, badSecond, aTooLarge, withAStrayByte}) {
             bench->drop(1, report);
             QVERIFY(bench->awaitingCoin(3)); // the same coin, once the line has settled
         }

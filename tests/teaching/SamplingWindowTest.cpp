@@ -104,6 +104,9 @@ private slots:
         QCOMPARE(image().cell(ParameterMap::money(2)), QString("20"));
         QCOMPARE(image().cell(ParameterMap::money(3)),
                  QString("30")); // an untouched box: 7.5 and back
+        // Untouched on both sides of the banks' boundary, each through its own bank's factors.
+        QCOMPARE(image().cell(ParameterMap::money(6)), QString("60"));
+        QCOMPARE(image().cell(ParameterMap::money(7)), QString("70"));
     }
 
     void theModeSetsCaptionAndStatusLine_data()
@@ -183,6 +186,7 @@ private slots:
             QVERIFY(k == 12 || awaitingCoin());
         }
         rig->clock.advance(SelectorLink::ResyncGapHundredths); // the last report is whole
+        QCOMPARE(window.findChild<QProgressBar*>("bar_6")->maximum(), 12); // full at the end
         QCOMPARE(status(window), QString("Sampling ok :34 12 A 0 0 50 (0 81) (0 7F)"));
         QVERIFY(!counters->isVisible());
         QVERIFY(!window.findChild<QWidget*>("interrept")->isVisible());
