@@ -321,9 +321,11 @@ private slots:
         const QByteArray good = quotedLines(cells);
         QTest::newRow("selector cells of numbers") << good << true;
         QTest::newRow("text after the selector cells") << good + "\"note\"\r\n" << true;
+        QTest::newRow("188 fields") << quotedLines(numbers.first(188)) << false;
         QStringList text = numbers;
-        text[50] = "abc";
-        QTest::newRow("text at 50") << quotedLines(text) << false;
+        text[188] = "abc";
+        QTest::newRow("text at the last address") << quotedLines(text) << false;
+        text = numbers;
         text[50] = "1e999";
         QTest::newRow("a number too large to be finite") << quotedLines(text) << false;
         QTest::newRow("truncated mid-line") << good.first(good.size() / 2) << false;
