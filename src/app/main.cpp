@@ -8,12 +8,15 @@
 #include <QApplication>
 #include <QSocketNotifier>
 
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+
+#ifdef Q_OS_LINUX
+#include <csignal>
 #include <sys/signalfd.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -56,6 +59,7 @@ bool answeredAboutItself(int argc, char* argv[])
     return false;
 }
 
+#ifdef Q_OS_LINUX
 // SIGTERM and SIGINT arrive as readable bytes on a descriptor, so the event loop closes the
 // main window in its own time, as the window's close button would (no Qt work in a handler).
 // Blocked before Qt starts threads of its own, so none of them takes the signals.
@@ -68,6 +72,22 @@ int blockTerminationSignals()
     pthread_sigmask(SIG_BLOCK, &terminating, nullptr);
     return signalfd(-1, &terminating, SFD_CLOEXEC | SFD_NONBLOCK);
 }
+
+void takeSignals(int signalFd)
+{
+    signalfd_siginfo received{};
+    while (read(signalFd, &received, sizeof received) == sizeof received) {
+    }
+}
+#else
+// Elsewhere the system ends the program in its own way.
+int blockTerminationSignals()
+{
+    return -1;
+}
+
+void takeSignals(int) {}
+#endif
 
 } // namespace
 
@@ -91,9 +111,7 @@ int main(int argc, char* argv[])
         signalNotifier = std::make_unique<QSocketNotifier>(signalFd, QSocketNotifier::Read);
         QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, &window,
                          [&window, signalFd] {
-                             signalfd_siginfo received{};
-                             while (read(signalFd, &received, sizeof received) == sizeof received) {
-                             }
+                             takeSignals(signalFd);
                              window.close();
                          });
     }

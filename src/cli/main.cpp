@@ -11,7 +11,26 @@
 #include <QTimer>
 
 #include <cstdio>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
+
+namespace {
+
+// Progress is drawn on a terminal only; a file or pipe gets the final lines alone.
+bool stderrIsTerminal()
+{
+#ifdef Q_OS_WIN
+    return _isatty(_fileno(stderr)) != 0;
+#else
+    return isatty(fileno(stderr)) == 1;
+#endif
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -39,7 +58,7 @@ int main(int argc, char* argv[])
 
     SystemLinkClock clock;
     ApplicationCore core(std::make_unique<SerialLinkPort>(), clock);
-    CliSession session(core, request, out, err, isatty(fileno(stderr)) == 1);
+    CliSession session(core, request, out, err, stderrIsTerminal());
     QObject::connect(&session, &CliSession::finished, &application,
                      [](int exitCode) { QCoreApplication::exit(exitCode); });
     QTimer::singleShot(0, &session, &CliSession::start);

@@ -8,9 +8,30 @@
 
 #include <algorithm>
 
+#ifdef Q_OS_UNIX
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
+#endif
+
+namespace {
+
+constexpr int DrainMilliseconds = 100;
+
+// Tells a device that is in use from one this account may not open: both are refused with a
+// permission error.
+bool mayOpen(const QString& deviceName)
+{
+#ifdef Q_OS_UNIX
+    return ::access(QFile::encodeName(deviceName).constData(), R_OK | W_OK) == 0;
+#else
+    // Windows refuses a port another program holds with "access denied".
+    Q_UNUSED(deviceName);
+    return true;
+#endif
+}
+
+} // namespace
 
 SerialLinkPort::SerialLinkPort(QObject* parent) : LinkPort(parent)
 {
@@ -24,9 +45,8 @@ bool SerialLinkPort::open(const QString& deviceName)
     m_openFailure.clear();
     m_port.setPortName(deviceName);
     if (!m_port.open(QIODevice::ReadWrite)) {
-        const QByteArray path = QFile::encodeName(deviceName);
         m_openFailure = PortFailure::openReason(m_port.error(), deviceName, m_port.errorString(),
-                                                ::access(path.constData(), R_OK | W_OK) == 0);
+                                                mayOpen(deviceName));
         return false;
     }
     // A pseudo-terminal refuses some line settings and all modem lines; the selector's line is
@@ -43,6 +63,10 @@ bool SerialLinkPort::open(const QString& deviceName)
 
 void SerialLinkPort::close()
 {
+    // What still waits in Qt's buffer (the stop frame a run sends as the program ends) goes out
+    // before the port closes; a few bytes take milliseconds at 19200 baud.
+    if (m_port.isOpen() && !m_hangUpPending && m_port.bytesToWrite() > 0)
+        m_port.waitForBytesWritten(DrainMilliseconds);
     m_hangUpPending = false;
     if (m_port.isOpen())
         m_port.close();
@@ -63,11 +87,13 @@ void SerialLinkPort::write(const QByteArray& bytes)
     // it. No flush() then: writing again at once would only be refused again, and QSerialPort
     // reports that refusal as a resource error, which is taken for a line that is gone.
     qsizetype written = 0;
+#ifdef Q_OS_UNIX
     if (m_port.bytesToWrite() == 0) {
         const ssize_t n =
             ::write(m_port.handle(), bytes.constData(), static_cast<std::size_t>(bytes.size()));
         written = qMax<qsizetype>(n, 0);
     }
+#endif
     if (written < bytes.size())
         m_port.write(bytes.constData() + written, bytes.size() - written);
 }
@@ -92,9 +118,12 @@ void SerialLinkPort::clearInput()
     // that arrived but that Qt has not read yet (they would otherwise become the next reply).
     // Asking the driver first is cheaper than the flush, which is needless almost every time.
     readAll();
+#ifdef Q_OS_UNIX
     int held = 0;
-    if (::ioctl(m_port.handle(), FIONREAD, &held) != 0 || held > 0)
-        m_port.clear(QSerialPort::Input);
+    if (::ioctl(m_port.handle(), FIONREAD, &held) == 0 && held == 0)
+        return;
+#endif
+    m_port.clear(QSerialPort::Input);
 }
 
 void SerialLinkPort::setWakeThreshold(int bytes)
@@ -109,12 +138,15 @@ void SerialLinkPort::applyWakeThreshold()
     // The driver wakes the event loop only once VMIN bytes are in: one wake-up a reply instead
     // of one a byte. The port is non-blocking, so reads still return at once with what is there.
     // Set after QSerialPort's own settings, each of which writes its whole copy back, VMIN 0 too.
+    // Elsewhere the port wakes on every byte; the link counts up to its threshold itself.
+#ifdef Q_OS_UNIX
     termios settings{};
     if (::tcgetattr(m_port.handle(), &settings) != 0)
         return;
     settings.c_cc[VMIN] = static_cast<cc_t>(m_wakeThreshold);
     settings.c_cc[VTIME] = 0;
     ::tcsetattr(m_port.handle(), TCSANOW, &settings);
+#endif
 }
 
 void SerialLinkPort::onError(QSerialPort::SerialPortError error)
