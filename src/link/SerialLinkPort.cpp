@@ -81,11 +81,12 @@ void SerialLinkPort::write(const QByteArray& bytes)
 {
     if (!isOpen())
         return;
-    // A frame goes straight to the driver: QSerialPort's own write would arm a write notifier
-    // for it and cost two extra turns of the event loop per exchange. What the driver does not
-    // take waits in QSerialPort, behind anything it still holds, until the driver is ready for
-    // it. No flush() then: writing again at once would only be refused again, and QSerialPort
-    // reports that refusal as a resource error, which is taken for a line that is gone.
+    // On Unix a frame goes straight to the driver: QSerialPort's own write would arm a write
+    // notifier for it and cost two extra turns of the event loop per exchange. What the driver
+    // does not take waits in QSerialPort, behind anything it still holds, until the driver is
+    // ready for it. No flush() then: writing again at once would only be refused again, and
+    // QSerialPort reports that refusal as a resource error, which is taken for a line that is
+    // gone.
     qsizetype written = 0;
 #ifdef Q_OS_UNIX
     if (m_port.bytesToWrite() == 0) {
