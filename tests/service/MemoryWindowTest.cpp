@@ -58,7 +58,7 @@ private slots:
         MemoryWindow window(rig->core);
         for (int a = 0; a < 189; ++a)
             QCOMPARE(m(window, a)->text(), QString::number(rig->core.image().selectorByte(a)));
-        QCOMPARE(m(window, 189)->text(), QString()); // filled by Read only
+        QCOMPARE(m(window, 189)->text(), QString());   // filled by Read only
         QCOMPARE(m(window, 7)->text(), QString("44")); // the byte that 300 programs
         QCOMPARE(m(window, 0)->toolTip(), QString("0($0)"));
         QCOMPARE(m(window, 26)->toolTip(), QString("26($1A)"));

@@ -60,8 +60,8 @@ private slots:
         QTest::newRow("one 20% off") << withFifth(5592) << false << abOfTwelve(5592)
                                      << QList<int>{1, 5, 11, 12} << QList<int>{5} << hint << "";
         QTest::newRow("233 off, within 5%") << withFifth(Ab + 233) << false << abOfTwelve(Ab + 233)
-                                           << QList<int>{1, 5, 11, 12} << QList<int>{} << ""
-                                           << "";
+                                            << QList<int>{1, 5, 11, 12} << QList<int>{} << ""
+                                            << "";
         QTest::newRow("234 off, beyond 5%")
             << withFifth(Ab - 234) << false << abOfTwelve(Ab - 234) << QList<int>{1, 2, 12, 5}
             << QList<int>{5} << hint << "";
