@@ -24,6 +24,8 @@ QString reasonText(CoinReportSession::IgnoredReason reason)
         return QStringLiteral("out of range");
     case CoinReportSession::IgnoredReason::OutOfStep:
         return QStringLiteral("out of step");
+    case CoinReportSession::IgnoredReason::TooEarly:
+        return QStringLiteral("too early");
     }
     return {};
 }
