@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ApplicationCore.h"
+#include "AppPaths.h"
 #include "AppTestEnvironment.h"
 #include "CoinDataFile.h"
 #include "FakeCoreRig.h"
@@ -10,10 +11,16 @@
 #include "SelectorLink.h"
 
 #include <QDir>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 
+#include <filesystem>
 #include <optional>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 // The core on its own, as a command-line program would run it: no widget anywhere.
 class ApplicationCoreTest : public QObject
@@ -172,6 +179,77 @@ private slots:
         QVERIFY(rig->core.openAndProgram(path));
         QVERIFY(rig->runLinkUntilIdle());
         QCOMPARE(rig->selector.writtenAddresses.size(), 184);
+    }
+
+    // Finding the umask out must not leave it changed: every file and folder made after the
+    // first save of a new file follows the user's umask too.
+    void aSaveLeavesTheUmaskAsItWas_data()
+    {
+        QTest::addColumn<int>("umask");
+        QTest::addColumn<int>("fileMode");
+        QTest::addColumn<int>("folderMode");
+        QTest::newRow("022") << 022 << 0644 << 0755;
+        QTest::newRow("027") << 027 << 0640 << 0750;
+    }
+    void aSaveLeavesTheUmaskAsItWas()
+    {
+#ifdef Q_OS_UNIX
+        QFETCH(int, umask);
+        QFETCH(int, fileMode);
+        QFETCH(int, folderMode);
+        // New files: the rows' names differ.
+        const QString first = environment.path(QStringLiteral("first-%1.cdt").arg(umask));
+        const QString second = environment.path(QStringLiteral("second-%1.cdt").arg(umask));
+        const auto restore =
+            qScopeGuard([userMask = ::umask(mode_t(umask))] { ::umask(userMask); });
+        QVERIFY(rig->core.mnuSaveAs(first));
+        QVERIFY(rig->core.mnuReadSelector_Click()); // a journal folder and file
+        QVERIFY(rig->runLinkUntilIdle());
+        QVERIFY(rig->core.exit()); // the start-up file
+        QVERIFY(rig->core.mnuSaveAs(second));
+        const auto mode = [](const QString& path) {
+            return int(std::filesystem::status(QFileInfo(path).filesystemFilePath()).permissions());
+        };
+        const QString journal = rig->core.journal().folder();
+        QCOMPARE(mode(journal), folderMode);
+        for (const QString& path : {first, second, AppPaths::dataFile(AppPaths::StartupFileName),
+                                    journal + '/' + journalFiles().value(0)})
+            QCOMPARE(mode(path), fileMode);
+#else
+        QSKIP("needs a umask");
+#endif
+    }
+
+    // A port lost during a programming fails it even when the device is back at once: no later
+    // block opens the port again, the next operation does.
+    void aPortLostMidwayFailsTheOperationThoughItComesBack_data()
+    {
+        QTest::addColumn<bool>("betweenBlocks");
+        QTest::newRow("during an exchange") << false;
+        QTest::newRow("in the pause after a block") << true;
+    }
+    void aPortLostMidwayFailsTheOperationThoughItComesBack()
+    {
+        QFETCH(bool, betweenBlocks);
+        rig->selector.beforeAnswer = [&](int request, const LinkFrame&) {
+            if (!betweenBlocks && request == 40)
+                QMetaObject::invokeMethod(
+                    rig->port, [&] { rig->port->hangUp(); }, Qt::QueuedConnection);
+        };
+        std::optional<bool> outcome;
+        QVERIFY(rig->core.mnuProgram_Click([&](bool ok) { outcome = ok; }));
+        if (betweenBlocks) {
+            QVERIFY(pumpUntil(rig->clock, [&] { return rig->selector.endOfBlocks == 1; }));
+            rig->port->hangUp();
+        }
+        QVERIFY(rig->runLinkUntilIdle());
+        QCOMPARE(outcome, std::optional<bool>(false));
+        QCOMPARE(display.status, QString("Program to selector error"));
+        QCOMPARE(rig->selector.writtenAddresses.size(), betweenBlocks ? 85 : 41);
+
+        QVERIFY(rig->core.mnuProgram_Click([&](bool ok) { outcome = ok; }));
+        QVERIFY(rig->runLinkUntilIdle());
+        QCOMPARE(outcome, std::optional<bool>(true));
     }
 
     // A lost port is said in words and opened again by the next operation, without a choice;
