@@ -155,19 +155,19 @@ private slots:
     void eachMeasurementIsMarkedByItsOwnTrimming_data()
     {
         QTest::addColumn<bool>("calibration");
-        QTest::addColumn<QString>("measurement");
+        QTest::addColumn<int>("measurement"); // AB, X, Y, dH or AB, XY, dH
         QTest::addColumn<QList<int>>("dropped");
         QTest::addColumn<QList<int>>("far");
-        QTest::newRow("AB") << false << "AB" << QList<int>{1, 2, 11, 12} << QList<int>{};
-        QTest::newRow("X") << false << "X" << QList<int>{3, 4, 6, 7} << QList<int>{3, 4, 6, 7};
-        QTest::newRow("Y") << false << "Y" << QList<int>{5, 8, 9, 10} << QList<int>{5, 8, 9, 10};
-        QTest::newRow("dH") << false << "dH" << QList<int>{1, 5, 9, 12} << QList<int>{9};
-        QTest::newRow("XY") << true << "XY" << QList<int>{3, 4, 6, 7} << QList<int>{3, 4, 6, 7};
+        QTest::newRow("AB") << false << 0 << QList<int>{1, 2, 11, 12} << QList<int>{};
+        QTest::newRow("X") << false << 1 << QList<int>{3, 4, 6, 7} << QList<int>{3, 4, 6, 7};
+        QTest::newRow("Y") << false << 2 << QList<int>{5, 8, 9, 10} << QList<int>{5, 8, 9, 10};
+        QTest::newRow("dH") << false << 3 << QList<int>{1, 5, 9, 12} << QList<int>{9};
+        QTest::newRow("XY") << true << 1 << QList<int>{3, 4, 6, 7} << QList<int>{3, 4, 6, 7};
     }
     void eachMeasurementIsMarkedByItsOwnTrimming()
     {
         QFETCH(bool, calibration);
-        QFETCH(QString, measurement);
+        QFETCH(int, measurement);
         QFETCH(QList<int>, dropped);
         QFETCH(QList<int>, far);
         // coin:              1   2   3   4   5   6   7   8   9  10  11  12
@@ -185,19 +185,16 @@ private slots:
                 coinReportBytes(0x90, 0x10, quint8(k), 0, x[k], y[k], dH[k])));
         // Results as the statistics give them: each measurement's own trimmed values.
         std::vector<MeasurementResult> results;
-        int shown = -1;
         for (int i = 0; i < model.measurements().size(); ++i) {
             std::vector<int> values;
             for (const RunViewModel::Point& point : model.points(i))
                 values.push_back(point.value);
             results.push_back({TrimmedSamples(values), 0, 0});
-            if (model.measurements()[i].name == measurement)
-                shown = i;
         }
         model.finish(results);
 
         QList<int> shownDropped, shownFar;
-        for (const RunViewModel::Point& point : model.points(shown)) {
+        for (const RunViewModel::Point& point : model.points(measurement)) {
             if (point.state == RunViewModel::PointState::Dropped)
                 shownDropped << point.coin;
             if (point.far)
