@@ -283,16 +283,18 @@ bool ApplicationCore::openFileToProgram(const QString& path)
 
 bool ApplicationCore::openWith(const QString& path, FileLoader load)
 {
-    shiftNames(path);
     const CoinDataFile::LoadResult result = load(path, m_image);
     // A file that cannot be read is not opened: nothing built on the open may go on from an
-    // image the user did not choose.
+    // image the user did not choose, and it does not become the current file, which the next
+    // "Save to Disk" would overwrite.
     m_opened = result == CoinDataFile::LoadResult::Loaded;
-    if (m_opened)
-        clearStatus();
-    else
+    if (!m_opened) {
         showStatus(CoinDataFile::failureText(result, path), StatusColour::Red);
-    return m_opened;
+        return false;
+    }
+    shiftNames(path);
+    clearStatus();
+    return true;
 }
 
 QString ApplicationCore::saveCurrentFile()

@@ -91,8 +91,9 @@ public:
     void mnuName1_Click();
     // Swaps the two recent names and loads the new current file silently.
     void mnuName2_Click();
-    // An explicit open of a chosen file: shifts the recent names, loads it and sets opened.
-    // A file that cannot be read is said in red and is not opened; success clears the line.
+    // An explicit open of a chosen file: loads it, shifts the recent names and sets opened.
+    // A file that cannot be read is said in red and is not opened: the recent names stay as
+    // they were. Success clears the line.
     bool openFile(const QString& path);
     // The same for a file that is programmed as it stands: only a complete coin data file is
     // taken, anything else is "Not a coin data file".

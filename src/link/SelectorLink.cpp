@@ -113,6 +113,17 @@ QByteArray SelectorLink::readReply()
     return reply;
 }
 
+void SelectorLink::keepWaiting(const QByteArray& bytes)
+{
+    if (bytes.isEmpty())
+        return;
+    m_waiting.prepend(bytes);
+    if (m_waiting.size() >= m_threshold)
+        m_receiveFlag = true;
+    else
+        wakeOnEveryByte();
+}
+
 void SelectorLink::sendFrame(const LinkFrame& frame)
 {
     const QByteArray bytes = frame.toByteArray();

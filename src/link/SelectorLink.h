@@ -72,6 +72,11 @@ public:
     qsizetype discardInput();
     // Clears the flag and takes every byte waiting.
     QByteArray readReply();
+    // Puts bytes that came in one read with a reply back in front of those waiting, for the
+    // next wait (a coin report read together with the start reply). Short of the threshold,
+    // the port wakes for every byte until the threshold is set again, so that the rest of what
+    // they begin is not held back by the driver.
+    void keepWaiting(const QByteArray& bytes);
     // Sends a frame without waiting for anything (end of block, stop, service queries).
     void sendFrame(const LinkFrame& frame);
 

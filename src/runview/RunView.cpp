@@ -68,7 +68,8 @@ RunView::RunView(RunViewModel& model, const QString& settingsKey, QWidget* paren
     m_chartView->setRenderHint(QPainter::Antialiasing);
     m_chartView->setMinimumSize(480, 300);
     m_chart->legend()->setAlignment(Qt::AlignBottom);
-    m_coinAxis->setTitleText(QStringLiteral("coin"));
+    // The coins in the order they were dropped; "coin" would read as a channel ("Coin 3").
+    m_coinAxis->setTitleText(QStringLiteral("drop"));
     m_coinAxis->setLabelFormat(QStringLiteral("%d"));
     m_coinAxis->setTickType(QValueAxis::TicksDynamic);
     m_coinAxis->setTickAnchor(1);

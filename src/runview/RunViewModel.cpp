@@ -24,6 +24,8 @@ QString reasonText(CoinReportSession::IgnoredReason reason)
         return QStringLiteral("out of range");
     case CoinReportSession::IgnoredReason::OutOfStep:
         return QStringLiteral("out of step");
+    case CoinReportSession::IgnoredReason::TooEarly:
+        return QStringLiteral("too early");
     }
     return {};
 }
@@ -48,9 +50,9 @@ QList<RunViewModel::Measurement> RunViewModel::calibrationMeasurements(int lowes
              QStringLiteral("BM")}};
 }
 
-RunViewModel::RunViewModel(QList<Measurement> measurements, QObject* parent)
-    : QObject(parent), m_measurements(std::move(measurements)), m_values(m_measurements.size()),
-      m_far(m_measurements.size())
+RunViewModel::RunViewModel(QList<Measurement> measurements, QString remedy, QObject* parent)
+    : QObject(parent), m_measurements(std::move(measurements)), m_remedy(std::move(remedy)),
+      m_values(m_measurements.size()), m_far(m_measurements.size())
 {
 }
 
@@ -138,10 +140,14 @@ const MeasurementResult* RunViewModel::result(int measurement) const
 
 QString RunViewModel::hintText() const
 {
-    QStringList lines;
+    if (m_farCoins.isEmpty())
+        return {};
+    QStringList drops;
     for (const int coin : m_farCoins)
-        lines.append(QStringLiteral("coin %1 looks unlike the others: drop it again?").arg(coin));
-    return lines.join(QLatin1Char('\n'));
+        drops.append(QString::number(coin));
+    return (m_farCoins.size() == 1 ? QStringLiteral("drop %1 looks unlike the others: %2")
+                                   : QStringLiteral("drops %1 look unlike the others: %2"))
+        .arg(drops.join(QStringLiteral(", ")), m_remedy);
 }
 
 QString RunViewModel::ignoredText() const

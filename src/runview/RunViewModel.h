@@ -54,7 +54,9 @@ public:
     // AB, XY and dH, with BM's band as dH's limits.
     static QList<Measurement> calibrationMeasurements(int lowestBm, int highestBm);
 
-    explicit RunViewModel(QList<Measurement> measurements, QObject* parent = nullptr);
+    // remedy: what to do about coins far from the others ("teach the channel again"); a single
+    // coin cannot be dropped again once the run has ended.
+    RunViewModel(QList<Measurement> measurements, QString remedy, QObject* parent = nullptr);
 
     // A new run of `coins` coins, following the session's reports; the last run's view goes.
     void begin(int coins, const CoinReportSession& session);
@@ -67,7 +69,9 @@ public:
     QList<Point> points(int measurement) const;
     // After finish(): the measurement's result.
     const MeasurementResult* result(int measurement) const;
-    // "coin N looks unlike the others: drop it again?", one line per coin far in any measurement.
+    // The coins far in any measurement, named by the order they were dropped so that no one
+    // takes them for channels: "drop 5 looks unlike the others: teach the channel again", or
+    // "drops 5, 9 look ..."; empty when there is none.
     QString hintText() const;
     // "ignored: 2 (1 bad checksum, 1 out of range)", or empty when every report counted.
     QString ignoredText() const;
@@ -87,6 +91,7 @@ private:
     bool isFar(int measurement, int arrival) const;
 
     QList<Measurement> m_measurements;
+    QString m_remedy;
     int m_coins = 0;
     QList<QList<int>> m_values; // per measurement, per coin in order of arrival
     std::vector<MeasurementResult> m_results;

@@ -25,7 +25,7 @@ CalibrationWindow::CalibrationWindow(ApplicationCore& core, QWidget* parent)
       m_runModel(
           new RunViewModel(RunViewModel::calibrationMeasurements(CalibrationStatistics::LowestBm,
                                                                  CalibrationStatistics::HighestBm),
-                           this)),
+                           QStringLiteral("calibrate again"), this)),
       m_runView(new RunView(*m_runModel, QStringLiteral("Calibration"), this))
 {
     setObjectName(QStringLiteral("calibration"));

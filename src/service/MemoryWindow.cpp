@@ -336,10 +336,15 @@ bool MemoryWindow::everyBoxSaysAByte()
 
 void MemoryWindow::copyGridToImage()
 {
-    for (int address = 0; address <= LastImageAddress; ++address)
-        m_core.image().setNumber(
-            address,
-            *MemoryGridText::byteValue(m_boxes[static_cast<std::size_t>(address)]->text(), !m_abc));
+    // Only the bytes that were changed: a cell whose byte its box still says keeps its own
+    // text ("87.34", "", "300"), as the file it came from has it.
+    SelectorImage& image = m_core.image();
+    for (int address = 0; address <= LastImageAddress; ++address) {
+        const int shown =
+            *MemoryGridText::byteValue(m_boxes[static_cast<std::size_t>(address)]->text(), !m_abc);
+        if (shown != image.selectorByte(address))
+            image.setNumber(address, shown);
+    }
 }
 
 void MemoryWindow::readSelector()
@@ -358,6 +363,8 @@ void MemoryWindow::programSelector()
     if (m_core.link().isBusy() || !everyBoxSaysAByte())
         return;
     copyGridToImage();
+    // Every box as the window shows bytes ("c8" typed is C8), as after a read.
+    showCells(0, LastImageAddress);
     // Every byte of the selector, the serial number and the second record included.
     m_core.setBegin(0);
     m_core.setTotal(LastImageAddress);

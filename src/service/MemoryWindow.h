@@ -43,6 +43,7 @@ private:
     void showCells(int first, int last);
     // False, with the first box that does not say a byte named and marked, if there is one.
     bool everyBoxSaysAByte();
+    // Writes a box into its cell only where the box says another byte than the cell gives.
     void copyGridToImage();
     void readSelector();
     void programSelector();

@@ -3,6 +3,7 @@
 
 #include "LinkClock.h"
 #include "LinkCommands.h"
+#include "LinkTrace.h"
 
 #include <QPointer>
 
@@ -78,7 +79,7 @@ void CoinReportSession::onStartReply(const SelectorLink::AttemptResult& result)
         break;
     }
     if (LinkCommands::isValidStartReply(result.reply, m_protocol.startReplyLead))
-        beginCollecting();
+        beginCollecting(result.reply.mid(LinkFrame::Size));
     else
         onFailedStart(result.outcome);
 }
@@ -92,11 +93,12 @@ void CoinReportSession::onFailedStart(SelectorLink::Outcome failure)
         m_link.prepareRepeat(failure, [this] { sendStart(); });
 }
 
-void CoinReportSession::beginCollecting()
+void CoinReportSession::beginCollecting(const QByteArray& rest)
 {
     m_state = State::Collecting;
     // One receive event per complete coin report.
     m_link.setReceiveThreshold(SelectorLink::ReportThreshold);
+    m_link.keepWaiting(rest);
     auto firstCoin = [this] {
         showProgress();
         awaitCoin();
@@ -108,9 +110,26 @@ void CoinReportSession::beginCollecting()
     // An earlier attempt's answer may still be on its way: it must not become the first half
     // of a report.
     m_link.pauseThen(static_cast<float>(m_link.clock().now()), [this, firstCoin] {
+        ignoreEarlyCoins(m_link.readReply());
         m_link.discardInput();
         firstCoin();
     });
+}
+
+void CoinReportSession::ignoreEarlyCoins(QByteArray dropped)
+{
+    if (!dropped.isEmpty())
+        LinkTrace::bytes("dropped", dropped);
+    // Answers to earlier starts are no coins; any other bytes are, one for each report's
+    // length they begin.
+    while (!dropped.isEmpty()) {
+        if (LinkCommands::isValidStartReply(dropped, m_protocol.startReplyLead)) {
+            dropped.remove(0, LinkFrame::Size);
+            continue;
+        }
+        emit reportIgnored(IgnoredReason::TooEarly);
+        dropped.remove(0, CoinReport::Size);
+    }
 }
 
 void CoinReportSession::showProgress()
@@ -154,7 +173,7 @@ void CoinReportSession::onCoin(const SelectorLink::AttemptResult& result)
     // More than ten bytes in one read are a report and something else.
     if (!report || !report->hasValidChecksums() || result.reply.size() > CoinReport::Size) {
         resynchronise(report && !report->hasValidChecksums() ? IgnoredReason::BadChecksum
-                                                                       : IgnoredReason::OutOfStep);
+                                                             : IgnoredReason::OutOfStep);
         return;
     }
     m_link.setReceiveThreshold(1);

@@ -21,9 +21,11 @@
 // Reports are told from stray bytes by their framing alone, never by their code byte: a report
 // is ten bytes with both checksums right and then silence, as the next coin is far behind. A
 // read followed at once by more bytes was out of step (a stray frame ahead of a report whose
-// second half was still coming) and is dropped with what trails it. After a start that needed
+// second half was still coming) and is dropped with what trails it. What follows the start
+// reply in its read (a coin dropped at once) begins the reports. After a start that needed
 // more than one attempt, the answer to an earlier attempt may still be on its way: the line is
-// left quiet for a settling pause and cleared before the first coin is awaited.
+// left quiet for a settling pause and cleared before the first coin is awaited; the coins that
+// came meanwhile are counted as ignored.
 class CoinReportSession : public QObject
 {
     Q_OBJECT
@@ -43,6 +45,7 @@ public:
         BadChecksum,
         OutOfRange, // a measurement the protocol does not accept (A of 128 or more)
         OutOfStep,  // a short read, or bytes not on a report's boundary
+        TooEarly,   // came while the line settled after a retried start, and was dropped
     };
     Q_ENUM(IgnoredReason)
 
@@ -100,7 +103,9 @@ private:
     void sendStart();
     void onStartReply(const SelectorLink::AttemptResult& result);
     void onFailedStart(SelectorLink::Outcome failure);
-    void beginCollecting();
+    // rest: what came after the start reply in its read.
+    void beginCollecting(const QByteArray& rest);
+    void ignoreEarlyCoins(QByteArray dropped);
     void showProgress();
     void awaitCoin();
     void onCoin(const SelectorLink::AttemptResult& result);

@@ -77,7 +77,8 @@ SamplingWindow::SamplingWindow(ApplicationCore& core, int operation, QWidget* pa
     commands->addWidget(m_command1);
     commands->addWidget(m_command2);
     commands->addWidget(m_command3);
-    m_runModel = new RunViewModel(RunViewModel::teachingMeasurements(), this);
+    m_runModel = new RunViewModel(RunViewModel::teachingMeasurements(),
+                                  QStringLiteral("teach the channel again"), this);
     m_runView = new RunView(*m_runModel, QStringLiteral("Sampling"), this);
     commands->addWidget(m_runView->toggle());
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ApplicationCore.h"
+#include "AppPaths.h"
 #include "AppTestEnvironment.h"
 #include "CoinDataFile.h"
 #include "FakeCoreRig.h"
@@ -10,10 +11,16 @@
 #include "SelectorLink.h"
 
 #include <QDir>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 
+#include <filesystem>
 #include <optional>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 // The core on its own, as a command-line program would run it: no widget anywhere.
 class ApplicationCoreTest : public QObject
@@ -113,6 +120,7 @@ private slots:
         QVERIFY(FileBytes::write(binary, QByteArray("\"1\"\0\"2\"", 7)));
         QVERIFY(FileBytes::write(good, "\"42\"\r\n"));
         QSignalSpy statusChanges(&rig->core, &ApplicationCore::statusChanged);
+        const QString current = rig->core.currentFileName();
 
         const struct
         {
@@ -125,6 +133,7 @@ private slots:
             QVERIFY(!rig->core.opened());
             QCOMPARE(rig->core.statusText(), failure.text);
             QCOMPARE(rig->core.statusColour(), StatusColour::Red);
+            QCOMPARE(rig->core.currentFileName(), current);
         }
         QCOMPARE(statusChanges.size(), 2);
 
@@ -132,7 +141,7 @@ private slots:
         QVERIFY(rig->core.opened());
         QCOMPARE(rig->core.image().cell(0), QString("42"));
         QCOMPARE(rig->core.statusText(), QString());
-        QCOMPARE(rig->core.previousFileName(), binary);
+        QCOMPARE(rig->core.previousFileName(), current);
 
         QVERIFY(!rig->core.mnuSaveAs(binary + "/below-a-file.cdt"));
         QVERIFY(rig->core.statusText().startsWith("Can not save file "));
@@ -170,6 +179,63 @@ private slots:
         QVERIFY(rig->core.openAndProgram(path));
         QVERIFY(rig->runLinkUntilIdle());
         QCOMPARE(rig->selector.writtenAddresses.size(), 184);
+    }
+
+    // Finding the umask out must not leave it changed: every file and folder made after the
+    // first save of a new file follows the user's umask too.
+    void aSaveLeavesTheUmaskAsItWas()
+    {
+#ifdef Q_OS_UNIX
+        const auto restore = qScopeGuard([userMask = ::umask(027)] { ::umask(userMask); });
+        QVERIFY(rig->core.mnuSaveAs(environment.path("first.cdt")));
+        QVERIFY(rig->core.mnuReadSelector_Click()); // a journal folder and file
+        QVERIFY(rig->runLinkUntilIdle());
+        QVERIFY(rig->core.exit()); // the start-up file
+        QVERIFY(rig->core.mnuSaveAs(environment.path("second.cdt")));
+        const auto mode = [](const QString& path) {
+            return int(std::filesystem::status(QFileInfo(path).filesystemFilePath()).permissions());
+        };
+        const QString journal = rig->core.journal().folder();
+        QCOMPARE(mode(journal), 0750);
+        for (const QString& path :
+             {environment.path("first.cdt"), environment.path("second.cdt"),
+              AppPaths::dataFile(AppPaths::StartupFileName), journal + '/' + journalFiles()[0]})
+            QCOMPARE(mode(path), 0640);
+#else
+        QSKIP("needs a umask");
+#endif
+    }
+
+    // A port lost during a programming fails it even when the device is back at once: no later
+    // block opens the port again, the next operation does.
+    void aPortLostMidwayFailsTheOperationThoughItComesBack_data()
+    {
+        QTest::addColumn<bool>("betweenBlocks");
+        QTest::newRow("during an exchange") << false;
+        QTest::newRow("in the pause after a block") << true;
+    }
+    void aPortLostMidwayFailsTheOperationThoughItComesBack()
+    {
+        QFETCH(bool, betweenBlocks);
+        rig->selector.beforeAnswer = [&](int request, const LinkFrame&) {
+            if (!betweenBlocks && request == 40)
+                QMetaObject::invokeMethod(
+                    rig->port, [&] { rig->port->hangUp(); }, Qt::QueuedConnection);
+        };
+        std::optional<bool> outcome;
+        QVERIFY(rig->core.mnuProgram_Click([&](bool ok) { outcome = ok; }));
+        if (betweenBlocks) {
+            QVERIFY(pumpUntil(rig->clock, [&] { return rig->selector.endOfBlocks == 1; }));
+            rig->port->hangUp();
+        }
+        QVERIFY(rig->runLinkUntilIdle());
+        QCOMPARE(outcome, std::optional<bool>(false));
+        QCOMPARE(display.status, QString("Program to selector error"));
+        QCOMPARE(rig->selector.writtenAddresses.size(), betweenBlocks ? 85 : 41);
+
+        QVERIFY(rig->core.mnuProgram_Click([&](bool ok) { outcome = ok; }));
+        QVERIFY(rig->runLinkUntilIdle());
+        QCOMPARE(outcome, std::optional<bool>(true));
     }
 
     // A lost port is said in words and opened again by the next operation, without a choice;

@@ -81,6 +81,9 @@ private slots:
     {
         const CliRun read = readInto(file("bench.cdt"));
         QCOMPARE(read.exitCode, 0);
+        // Whole lines: a fragment would pass with the file and the port swapped.
+        QCOMPARE(read.err,
+                 "Read the selector on " + device() + " into " + file("bench.cdt") + '\n');
         SelectorImage image = loaded(file("bench.cdt"));
         for (int a = 0; a < SelectorImage::SelectorByteCount; ++a)
             QCOMPARE(image.selectorByte(a), simulator->memoryAt(a));
@@ -92,8 +95,9 @@ private slots:
             run({"program", file("changed.cdt"), "--port", device(), "--verify"});
         QCOMPARE(program.exitCode, 0);
         QCOMPARE(simulator->memoryAt(money), image.selectorByte(money));
-        QVERIFY2(program.err.contains("read it back: the selector holds every byte programmed"),
-                 qPrintable(program.err));
+        QCOMPARE(program.err, "Programmed " + file("changed.cdt") + " into the selector on " +
+                                  device() +
+                                  " and read it back: the selector holds every byte programmed\n");
 
         // What the selector held before, and what went in.
         const QStringList journal =
@@ -206,6 +210,7 @@ private slots:
         QTest::newRow("missing file")
             << QStringList{"show", "/no/such.cdt"} << 2 << "Can not read file /no/such.cdt";
         QTest::newRow("bad usage") << QStringList{"program", "--port", "x"} << 2 << "--help";
+        QTest::newRow("ports with a stray argument") << QStringList{"ports", "x"} << 2 << "--help";
         QTest::newRow("text shown")
             << QStringList{"show", "notes.txt"} << 2 << "Not a coin data file: ";
         QTest::newRow("short file shown")

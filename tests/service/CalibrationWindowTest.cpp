@@ -3,6 +3,7 @@
 #include "CalibrationBench.h"
 #include "CoinReportBytes.h"
 
+#include <QChartView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -75,6 +76,9 @@ private slots:
         QVERIFY(child<QWidget>(window, "runView")->isVisible());
         QCOMPARE(child<QLabel>(window, "runViewResult")->text(),
                  QString("AB 7424 (spread 0), XY 27424 (spread 0), BM 70 (spread 0)"));
+        // The coins are counted as drops: "coin" would read as a channel.
+        const auto* chart = child<QChartView>(window, "runViewChart")->chart();
+        QCOMPARE(chart->axes(Qt::Horizontal).value(0)->titleText(), QString("drop"));
         QVERIFY(runControlsShown(window)); // until the record is programmed
         auto* cancel = child<QWidget>(window, "interrept");
         QVERIFY(cancel->isVisible()); // for as long as it can stop the programming

@@ -8,6 +8,7 @@
 #include "ParameterMap.h"
 #include "SelectorLink.h"
 
+#include <QFileInfo>
 #include <QTest>
 
 #include <optional>
@@ -135,11 +136,41 @@ private slots:
         QCOMPARE(CoinDataFile::serialize(rig->core.image()), CoinDataFile::serialize(taught));
     }
 
-    void refusesAFileThatIsNotComplete()
+    // A refused file sends nothing and does not become the current file, which "Save to Disk"
+    // would write the image over.
+    void aRefusedFileIsNeitherSentNorSavedOver_data()
     {
-        QVERIFY(FileBytes::write(file, "\"1\"\r\n\"2\"\r\n"));
-        QCOMPARE(run(), std::optional(CoinDataProgramming::Outcome::FileRefused));
+        QTest::addColumn<bool>("openAndProgram"); // else programming from coin data
+        QTest::addColumn<QByteArray>("bytes");    // empty: no such file
+        const QByteArray letter = "Dear customer,\r\nthe selector came back repaired.\r\n";
+        const QByteArray binary = QByteArray::fromHex("7F454C460201FE80").repeated(40);
+        for (const bool openAndProgram : {true, false}) {
+            const char* opener = openAndProgram ? "open & program" : "from coin data";
+            QTest::addRow("%s, a letter", opener) << openAndProgram << letter;
+            QTest::addRow("%s, binary", opener) << openAndProgram << binary;
+            QTest::addRow("%s, too short", opener)
+                << openAndProgram << QByteArray("\"1\"\r\n\"2\"\r\n");
+            QTest::addRow("%s, missing", opener) << openAndProgram << QByteArray();
+        }
+    }
+    void aRefusedFileIsNeitherSentNorSavedOver()
+    {
+        QFETCH(bool, openAndProgram);
+        QFETCH(QByteArray, bytes);
+        const QString current = rig->core.currentFileName();
+        const QString previous = rig->core.previousFileName();
+        QVERIFY(bytes.isEmpty() ? QFile::remove(file) : FileBytes::write(file, bytes));
+        if (openAndProgram)
+            QVERIFY(!rig->core.openAndProgram(file));
+        else
+            QCOMPARE(run(), std::optional(CoinDataProgramming::Outcome::FileRefused));
         QVERIFY(rig->port->written.isEmpty());
+        QCOMPARE(rig->core.currentFileName(), current);
+        QCOMPARE(rig->core.previousFileName(), previous);
+
+        QVERIFY(rig->core.mnuFileSave_Click());
+        QCOMPARE(QFileInfo::exists(file), !bytes.isEmpty());
+        QCOMPARE(FileBytes::read(file), bytes);
     }
 };
 

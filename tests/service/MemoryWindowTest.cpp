@@ -2,6 +2,7 @@
 #include "MemoryWindow.h"
 #include "AppPaths.h"
 #include "AppTestEnvironment.h"
+#include "CoinDataFile.h"
 #include "FakeCoreRig.h"
 #include "FileBytes.h"
 #include "SelectorLink.h"
@@ -113,40 +114,47 @@ private slots:
     void programWritesEveryByteAndShowsTheModeAgain_data()
     {
         QTest::addColumn<bool>("hex");
+        QTest::addColumn<int>("address");
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<int>("written"); // -1: refused
-        QTest::newRow("decimal") << false << "77" << 77;
-        QTest::newRow("hexadecimal") << true << "4d" << 77;
-        QTest::newRow("hex FF") << true << "fF" << 255;
-        QTest::newRow("hex 0FF") << true << "0FF" << -1;
-        QTest::newRow("hex blanks") << true << " 5 " << 5;
-        QTest::newRow("hex 0x5") << true << "0x5" << -1;
-        QTest::newRow("decimal 255") << false << "255" << 255;
-        QTest::newRow("decimal 256") << false << "256" << -1;
-        QTest::newRow("decimal 12C") << false << "12C" << -1;
-        QTest::newRow("decimal -1") << false << "-1" << -1;
+        QTest::addColumn<int>("written");   // -1: refused
+        QTest::addColumn<QString>("shown"); // the box afterwards, or the refusal
+        QTest::newRow("decimal") << false << 10 << "77" << 77 << "77";
+        QTest::newRow("hexadecimal") << true << 10 << "c8" << 200 << "C8";
+        QTest::newRow("hex 05") << true << 10 << "05" << 5 << "5";
+        QTest::newRow("hex FF") << true << 10 << "fF" << 255 << "FF";
+        QTest::newRow("hex 0FF") << true << 0 << "0FF" << -1 << "Not one byte at address 0($0)";
+        QTest::newRow("hex blanks") << true << 10 << " 5 " << 5 << "5";
+        QTest::newRow("hex 0x5") << true << 10 << "0x5" << -1 << "Not one byte at address 10($A)";
+        QTest::newRow("decimal 255") << false << 188 << "255" << 255 << "255";
+        QTest::newRow("decimal 256")
+            << false << 188 << "256" << -1 << "Not one byte at address 188($BC)";
+        QTest::newRow("decimal 12C")
+            << false << 10 << "12C" << -1 << "Not one byte at address 10($A)";
+        QTest::newRow("decimal -1")
+            << false << 10 << "-1" << -1 << "Not one byte at address 10($A)";
     }
     void programWritesEveryByteAndShowsTheModeAgain()
     {
         QFETCH(bool, hex);
+        QFETCH(int, address);
         QFETCH(QString, typed);
         QFETCH(int, written);
+        QFETCH(QString, shown);
         MemoryWindow window(rig->core);
         if (hex)
             click(window, "op16");
-        m(window, 10)->setText(typed);
+        m(window, address)->setText(typed);
 
         click(window, "Command1");
         if (written < 0) {
             QVERIFY(rig->port->written.isEmpty());
-            QCOMPARE(window.findChild<QLabel*>("labelStats")->text(),
-                     QString("Not one byte at address 10($A)"));
-            QCOMPARE(m(window, 10)->palette().color(QPalette::Text), QColor(255, 0, 0));
+            QCOMPARE(window.findChild<QLabel*>("labelStats")->text(), shown);
+            QCOMPARE(m(window, address)->palette().color(QPalette::Text), QColor(255, 0, 0));
             click(window, hex ? "op10" : "op16");
             QCOMPARE(window.abc(), !hex);
             window.setAttribute(Qt::WA_DeleteOnClose, false);
             click(window, "Command2"); // refused like Program
-            QCOMPARE(rig->core.image().cell(10), QString::number((10 * 5 + 1) % 256));
+            QCOMPARE(rig->core.image().cell(address), QString::number((address * 5 + 1) % 256));
             return;
         }
         for (const char* command : {"Command1", "Command2", "Command3", "Command4"})
@@ -162,12 +170,12 @@ private slots:
         const std::array<quint8, 4> fixed{4, 52, 107, 61};
         for (int a = 0; a < 189; ++a) {
             const quint8 expected = a >= 120 && a <= 123 ? fixed[std::size_t(a - 120)]
-                                    : a == 10            ? quint8(written)
+                                    : a == address       ? quint8(written)
                                                          : quint8((a * 5 + 1) % 256);
             QCOMPARE(rig->selector.memory[std::size_t(a)], expected);
         }
         QCOMPARE(window.abc(), !hex);
-        QCOMPARE(m(window, 10)->text(), typed);
+        QCOMPARE(m(window, address)->text(), shown);
         QCOMPARE(m(window, 121)->text(), hex ? QString("34") : QString("52")); // as written
     }
 
@@ -222,7 +230,14 @@ private slots:
         QFETCH(bool, logBlocked);
         if (logBlocked)
             QVERIFY(QDir().mkpath(logPath()));
-        const QString before = rig->core.image().cell(3);
+        // Cells that are not plain bytes keep their text unless their box is changed.
+        SelectorImage file = rig->core.image();
+        file.setCell(4, "87.34");
+        file.setCell(5, "");
+        file.setCell(7, "300");
+        const QString path = environment.path("file.cdt");
+        QVERIFY(FileBytes::write(path, CoinDataFile::serialize(file)));
+        QVERIFY(rig->core.openFile(path));
         QPointer<MemoryWindow> window = new MemoryWindow(rig->core);
         window->show();
         rig->port->receive(QByteArray::fromHex("942C0105C6"));
@@ -238,7 +253,6 @@ private slots:
             click(*window, "Command2");
         QTRY_VERIFY(window.isNull());
 
-        QCOMPARE(rig->core.image().cell(3), closeBox ? before : QString("77"));
         const bool written = sensorEvents > 0 && !closeBox && !logBlocked;
         QCOMPARE(QFileInfo(logPath()).isFile(), written);
         if (written)
@@ -248,6 +262,10 @@ private slots:
             QVERIFY(rig->core.statusText().startsWith("Can not write file " + logPath()));
             QCOMPARE(rig->core.statusColour(), StatusColour::Red);
         }
+        if (!closeBox)
+            file.setCell(3, "77");
+        QVERIFY(rig->core.mnuFileSave_Click());
+        QCOMPARE(FileBytes::read(path), CoinDataFile::serialize(file));
     }
 
     void queriesSendTheirFramesAndTheAnswersFillTheirRows_data()

@@ -3,6 +3,7 @@
 #include "CoinReportBytes.h"
 #include "FakeLinkRig.h"
 #include "FakeSelector.h"
+#include "LinkCommands.h"
 #include "SamplingRun.h"
 #include "SamplingStatistics.h"
 #include "SelectorImage.h"
@@ -56,9 +57,17 @@ private slots:
             << QList<QByteArray>(12, coin()) << false << QList<int>(12, Ab)
             << QList<int>{1, 2, 11, 12} << QList<int>{} << ""
             << "";
-        const QString hint = "coin 5 looks unlike the others: drop it again?";
+        const QString hint = "drop 5 looks unlike the others: teach the channel again";
         QTest::newRow("one 20% off") << withFifth(5592) << false << abOfTwelve(5592)
                                      << QList<int>{1, 5, 11, 12} << QList<int>{5} << hint << "";
+        QList<QByteArray> twoOff = withFifth(5592);
+        twoOff[8] = coin(3728);
+        QList<int> twoOffValues = abOfTwelve(5592);
+        twoOffValues[8] = 3728;
+        QTest::newRow("two 20% off")
+            << twoOff << false << twoOffValues << QList<int>{1, 5, 9, 12} << QList<int>{5, 9}
+            << "drops 5, 9 look unlike the others: teach the channel again"
+            << "";
         QTest::newRow("233 off, within 5%") << withFifth(Ab + 233) << false << abOfTwelve(Ab + 233)
                                             << QList<int>{1, 5, 11, 12} << QList<int>{} << ""
                                             << "";
@@ -97,7 +106,7 @@ private slots:
         FakeLinkRig rig;
         FakeSelector selector(*rig.port);
         SelectorImage image;
-        RunViewModel model(RunViewModel::teachingMeasurements());
+        RunViewModel model(RunViewModel::teachingMeasurements(), "teach the channel again");
         SamplingRun run(0, {}, rig.link, image);
         int awaited = 0;
         bool finished = false;
@@ -138,6 +147,61 @@ private slots:
         QCOMPARE(model.ignoredText(), ignored);
         QCOMPARE(model.result(0) == nullptr, cancelled);
         QCOMPARE(model.resultText(), cancelled ? QString() : Result);
+    }
+
+    // Each measurement is marked by its own trimming and its own spread. Kept coins that all
+    // read the same have a spread of 0, which counts as 1: at dH 40 (5% is 2) a coin three
+    // counts off is not ringed, one four counts off is.
+    void eachMeasurementIsMarkedByItsOwnTrimming_data()
+    {
+        QTest::addColumn<bool>("calibration");
+        QTest::addColumn<int>("measurement"); // AB, X, Y, dH or AB, XY, dH
+        QTest::addColumn<QList<int>>("dropped");
+        QTest::addColumn<QList<int>>("far");
+        QTest::newRow("AB") << false << 0 << QList<int>{1, 2, 11, 12} << QList<int>{};
+        QTest::newRow("X") << false << 1 << QList<int>{3, 4, 6, 7} << QList<int>{3, 4, 6, 7};
+        QTest::newRow("Y") << false << 2 << QList<int>{5, 8, 9, 10} << QList<int>{5, 8, 9, 10};
+        QTest::newRow("dH") << false << 3 << QList<int>{1, 5, 9, 12} << QList<int>{9};
+        QTest::newRow("XY") << true << 1 << QList<int>{3, 4, 6, 7} << QList<int>{3, 4, 6, 7};
+    }
+    void eachMeasurementIsMarkedByItsOwnTrimming()
+    {
+        QFETCH(bool, calibration);
+        QFETCH(int, measurement);
+        QFETCH(QList<int>, dropped);
+        QFETCH(QList<int>, far);
+        // coin:              1   2   3   4   5   6   7   8   9  10  11  12
+        const quint8 x[] = {50, 50, 60, 61, 50, 40, 41, 50, 50, 50, 50, 50};
+        const quint8 y[] = {80, 80, 80, 80, 70, 80, 80, 90, 91, 71, 80, 80};
+        const quint8 dH[] = {40, 40, 40, 40, 43, 40, 40, 40, 36, 40, 40, 40};
+        FakeLinkRig rig;
+        CoinReportSession session({LinkCommands::teachStart(), 0, 12, {}, {}}, rig.link);
+        RunViewModel model(calibration ? RunViewModel::calibrationMeasurements(65, 105)
+                                       : RunViewModel::teachingMeasurements(),
+                           "again");
+        model.begin(12, session);
+        for (int k = 0; k < 12; ++k)
+            emit session.reportAccepted(*CoinReport::fromBytes(
+                coinReportBytes(0x90, 0x10, quint8(k), 0, x[k], y[k], dH[k])));
+        // Results as the statistics give them: each measurement's own trimmed values.
+        std::vector<MeasurementResult> results;
+        for (int i = 0; i < model.measurements().size(); ++i) {
+            std::vector<int> values;
+            for (const RunViewModel::Point& point : model.points(i))
+                values.push_back(point.value);
+            results.push_back({TrimmedSamples(values), 0, 0});
+        }
+        model.finish(results);
+
+        QList<int> shownDropped, shownFar;
+        for (const RunViewModel::Point& point : model.points(measurement)) {
+            if (point.state == RunViewModel::PointState::Dropped)
+                shownDropped << point.coin;
+            if (point.far)
+                shownFar << point.coin;
+        }
+        QCOMPARE(shownDropped, dropped);
+        QCOMPARE(shownFar, far);
     }
 };
 

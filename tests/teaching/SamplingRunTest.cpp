@@ -251,6 +251,48 @@ private slots:
         QCOMPARE(bench->statuses.last(), Sampled);
     }
 
+    // A coin dropped at once comes in the start reply's read and begins the reports. After a
+    // retried start the line settles first: what came meanwhile (an earlier attempt's answer,
+    // coins) is dropped, the coins said as ignored.
+    void whatComesWithTheStartReply_data()
+    {
+        QTest::addColumn<int>("silentStarts");
+        QTest::addColumn<QByteArray>("withReply"); // in the start reply's read
+        QTest::addColumn<QByteArray>("thenComes"); // at once after it, in any settling pause
+        QTest::addColumn<int>("counted");
+        QTest::addColumn<int>("tooEarly");
+        const QByteArray none;
+        QTest::newRow("a coin") << 0 << Coin << none << 1 << 0;
+        QTest::newRow("part of a coin") << 0 << Coin.left(3) << Coin.mid(3) << 1 << 0;
+        QTest::newRow("retried, a coin") << 1 << Coin << none << 0 << 1;
+        QTest::newRow("retried, a late answer and a coin")
+            << 1 << none << TeachStart + Coin << 0 << 1;
+        QTest::newRow("retried, a late answer") << 2 << none << TeachStart + TeachStart << 0 << 0;
+    }
+    void whatComesWithTheStartReply()
+    {
+        QFETCH(int, silentStarts);
+        QFETCH(QByteArray, withReply);
+        QFETCH(QByteArray, thenComes);
+        QFETCH(int, counted);
+        QFETCH(int, tooEarly);
+        bench->silenceStarts(silentStarts + 1); // the test answers the last start itself
+        QVERIFY(bench->start());
+        QList<CoinReportSession::IgnoredReason> ignored;
+        connect(&bench->run->session(), &CoinReportSession::reportIgnored, this,
+                [&](CoinReportSession::IgnoredReason reason) { ignored.append(reason); });
+        QVERIFY(pumpUntil(bench->rig.clock,
+                          [&] { return bench->framesSent(TeachStart) == silentStarts + 1; }));
+        bench->rig.port->receive(TeachStart + withReply); // the reply echoes the start frame
+        bench->rig.port->receive(thenComes);
+        QVERIFY(bench->awaitingCoin(counted + 1));
+        QCOMPARE(ignored, QList<CoinReportSession::IgnoredReason>(
+                              tooEarly, CoinReportSession::IgnoredReason::TooEarly));
+        bench->drop(SamplingRun::SampleCount - counted);
+        QCOMPARE(bench->statuses.last(), Sampled);
+        QCOMPARE(ignored.size(), tooEarly);
+    }
+
     void speedWarningsAreShownAndTheirReportsCounted()
     {
         QVERIFY(bench->start());
