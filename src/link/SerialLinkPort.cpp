@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SerialLinkPort.h"
 
+#include "LinkTrace.h"
 #include "PortFailure.h"
 
 #include <QFile>
@@ -12,6 +13,9 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
+#include "LowLatency.h"
 #endif
 
 namespace {
@@ -58,6 +62,10 @@ bool SerialLinkPort::open(const QString& deviceName)
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     m_port.clearError();
     applyWakeThreshold();
+#ifdef Q_OS_LINUX
+    if (const QString refused = LowLatency::request(m_port.handle()); !refused.isEmpty())
+        LinkTrace::event(refused);
+#endif
     return true;
 }
 
