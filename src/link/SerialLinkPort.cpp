@@ -75,6 +75,13 @@ void SerialLinkPort::close()
     // before the port closes; a few bytes take milliseconds at 19200 baud.
     if (m_port.isOpen() && !m_hangUpPending && m_port.bytesToWrite() > 0)
         m_port.waitForBytesWritten(DrainMilliseconds);
+#ifdef Q_OS_UNIX
+    // Closing puts the line settings found at open back at once, the speed among them, while
+    // the driver may still hold those bytes: they must have left first. A hung-up handle is
+    // dead and has nothing to send.
+    if (m_port.isOpen() && !m_hangUpPending)
+        ::tcdrain(m_port.handle());
+#endif
     m_hangUpPending = false;
     if (m_port.isOpen())
         m_port.close();
