@@ -24,7 +24,6 @@ public:
     // Over the last MaxSamples answers; nothing before the first.
     std::optional<double> medianMs() const;
     bool isSlow() const;
-    std::size_t sampleCount() const { return m_samples.size(); }
 
     static QString hint(double medianMs);
 
