@@ -242,6 +242,43 @@ private slots:
         QCOMPARE(simulator->memoryAt(121), std::uint8_t{52});
     }
 
+    // With "Verify after programming" every written address is read back; a byte the selector
+    // keeps storing wrongly after its rewrite fails the programming and is named.
+    void verifyAfterProgrammingReadsEveryAddressBack_data()
+    {
+        QTest::addColumn<bool>("verify");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("off: today's frames") << false << "";
+        QTest::newRow("on, clean") << true << "";
+        QTest::newRow("on, 34 kept wrong after its rewrite")
+            << true << "Program to selector error: the selector does not hold address 34";
+    }
+    void verifyAfterProgrammingReadsEveryAddressBack()
+    {
+        QFETCH(bool, verify);
+        QFETCH(QString, status);
+        const bool keptWrong = !status.isEmpty();
+        auto* item = window->findChild<QAction*>("mnuVerify");
+        QVERIFY(!item->isChecked());
+        if (verify)
+            item->trigger();
+        if (keptWrong) // the write, its read-back, the rewrite
+            simulator->queueFaultAt(34, Fault::CorruptWrite, 3);
+        window->findChild<QAction*>("mnuProgram")->trigger();
+        waitForLinkIdle();
+        const int again = keptWrong ? 1 : 0; // address 34 written and read once more
+        QCOMPARE(simulator->countReceived(LinkCommands::ReadLead), verify ? 184 + again : 0);
+        QCOMPARE(simulator->countReceived(LinkCommands::WriteLead), 184 + again);
+        QCOMPARE(core->statusText(), status);
+        QCOMPARE(core->statusColour() == StatusColour::Red, keptWrong);
+        QCOMPARE(core->unconfirmedAddresses(), keptWrong ? QList<int>{34} : QList<int>());
+        for (int a = 0; a < 189; ++a)
+            if (a != 85 && (a < 124 || a > 127))
+                QCOMPARE(simulator->memoryAt(a) != core->image().selectorByte(a),
+                         keptWrong && a == 34);
+        QCOMPARE(QSettings().value("Settings/VerifyAfterProgramming", false), QVariant(verify));
+    }
+
     void aReadThatGivesUpLeavesTheStatusWindowOpen()
     {
         simulator->setMemoryAt(80, 200);

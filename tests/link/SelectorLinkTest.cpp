@@ -9,6 +9,7 @@
 #include <optional>
 
 using Outcome = SelectorLink::Outcome;
+using Runs = QList<QPair<int, double>>; // answers in a row, each this many ms late
 
 class SelectorLinkTest : public QObject
 {
@@ -72,6 +73,9 @@ private slots:
         QVERIFY(result);
         QCOMPARE(result->outcome, Outcome::Replied);
         QCOMPARE(result->t0, 8'639'990.0F);
+        QCOMPARE(AnswerLateness::hint(link->answerLateness().medianMs().value_or(0)),
+                 "answers came 145 ms late: the adapter holds them back (its latency timer); "
+                 "see 'A slow adapter' in the README"); // 150 ms less 5.2 on the wire
     }
 
     void aReplyArrivingByteByByteIsTakenAtTheThreshold()
@@ -106,6 +110,28 @@ private slots:
         QCOMPARE(result->outcome, Outcome::Replied);
         QCOMPARE(result->reply, QByteArray::fromHex("E1050809F7"));
         QVERIFY(!link->receiveFlag());
+        QVERIFY(!link->answerLateness().medianMs()); // tells nothing of the selector's speed
+    }
+
+    void slowIsTheMedianOfTheLastAnswers_data()
+    {
+        QTest::addColumn<Runs>("runs");
+        QTest::addColumn<bool>("slow");
+        constexpr int all = static_cast<int>(AnswerLateness::MaxSamples);
+        QTest::newRow("just below") << Runs{{1, 7.99}} << false;
+        QTest::newRow("just above") << Runs{{1, 8.01}} << true;
+        QTest::newRow("a stray late one") << Runs{{2, 0.0}, {1, 30.0}} << false;
+        QTest::newRow("older ones forgotten") << Runs{{all, 0.0}, {all, 9.0}} << true;
+    }
+    void slowIsTheMedianOfTheLastAnswers()
+    {
+        QFETCH(Runs, runs);
+        QFETCH(bool, slow);
+        AnswerLateness lateness;
+        for (const auto& [count, lateMs] : runs)
+            for (int i = 0; i < count; ++i)
+                lateness.record(1000, 1000 + (AnswerLateness::WireMs + lateMs) / 10);
+        QCOMPARE(lateness.isSlow(), slow);
     }
 
     void aClosedPortFailsLikeATimeOut()

@@ -7,9 +7,16 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <cerrno>
 #include <cstring>
+#include <optional>
 #include <poll.h>
 #include <unistd.h>
+
+#ifdef Q_OS_LINUX
+#include "LinkTrace.h"
+#include "LowLatency.h"
+#endif
 
 class SerialLinkPortTest : public QObject
 {
@@ -109,12 +116,46 @@ private slots:
         QVERIFY(line.open());
         const QString device = QString::fromStdString(line.slavePath());
         SerialLinkPort holder;
+#ifdef Q_OS_LINUX
+        // A pseudo-terminal has no serial settings: it opens all the same, the trace says why.
+        LinkTrace::enable();
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("no low latency: "));
+#endif
         QVERIFY(holder.open(device));
         QVERIFY(!port.open(device));
         QCOMPARE(port.openFailure(), device + " is in use by another program");
         holder.close();
         QVERIFY(port.open(device));
     }
+
+#ifdef Q_OS_LINUX
+    // Only the flag is asked for; a driver that will not is said, and that is all.
+    void lowLatencyChangesOnlyItsFlag_data()
+    {
+        QTest::addColumn<int>("readError");
+        QTest::addColumn<int>("writeError");
+        QTest::newRow("taken") << 0 << 0;
+        QTest::newRow("no settings") << ENOTTY << 0;
+        QTest::newRow("refused") << 0 << EPERM;
+    }
+    void lowLatencyChangesOnlyItsFlag()
+    {
+        QFETCH(int, readError);
+        QFETCH(int, writeError);
+        serial_struct driver{};
+        driver.flags = static_cast<int>(ASYNC_SKIP_TEST);
+        driver.baud_base = 115200;
+        std::optional<serial_struct> written;
+        const QString refusal = LowLatency::request(
+            [&](serial_struct& settings) { return settings = driver, readError; },
+            [&](const serial_struct& settings) { return written = settings, writeError; });
+        QCOMPARE(refusal.isEmpty(), readError == 0 && writeError == 0);
+        QCOMPARE(written.has_value(), readError == 0);
+        if (written) // nothing else changed
+            QVERIFY(written->flags == (driver.flags | static_cast<int>(ASYNC_LOW_LATENCY)) &&
+                    written->baud_base == driver.baud_base);
+    }
+#endif
 };
 
 QTEST_GUILESS_MAIN(SerialLinkPortTest)
