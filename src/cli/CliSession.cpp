@@ -39,6 +39,8 @@ QString commandName(CliRequest::Command command)
         return QStringLiteral("show");
     case CliRequest::Command::Ports:
         return QStringLiteral("ports");
+    case CliRequest::Command::Log:
+        return QStringLiteral("log");
     }
     return QStringLiteral("help");
 }
@@ -57,12 +59,19 @@ QList<int> programmedAddresses()
 
 CliSession::CliSession(ApplicationCore& core, CliRequest request, QIODevice& out, QIODevice& err,
                        bool showProgress, QObject* parent)
+    : CliSession(core, std::move(request), out, err, TerminalProgress(err, showProgress), parent)
+{
+}
+
+CliSession::CliSession(ApplicationCore& core, CliRequest request, QIODevice& out, QIODevice& err,
+                       TerminalProgress progress, QObject* parent)
     : QObject(parent), m_core(core), m_request(std::move(request)), m_out(out), m_err(err),
-      m_progress(err, showProgress)
+      m_progress(std::move(progress))
 {
     connect(&m_core.link(), &SelectorLink::portFailed, this, [this] {
         say(QStringLiteral("port %1 closed: %2").arg(m_device, PortFailure::lostLine()));
     });
+    connect(&m_core, &ApplicationCore::productionLogFailed, this, &CliSession::say);
 }
 
 void CliSession::start()
@@ -91,6 +100,9 @@ void CliSession::start()
         break;
     case CliRequest::Command::Ports:
         ports();
+        break;
+    case CliRequest::Command::Log:
+        log();
         break;
     }
 }
@@ -134,7 +146,12 @@ void CliSession::read()
 void CliSession::program()
 {
     const QString& file = m_request.files.constFirst();
-    if (!loadFile(file, m_core.image(), true) || !openPort())
+    // Opened as the windows open a file to program, so the production log names it.
+    if (!m_core.openFileToProgram(file)) {
+        fail(ExitCode::Usage, m_core.statusText());
+        return;
+    }
+    if (!openPort())
         return;
     m_core.mnuProgram_Click([this, file](bool succeeded) {
         m_progress.finishLine();
@@ -207,6 +224,29 @@ void CliSession::ports()
     finish(ExitCode::Success);
 }
 
+void CliSession::log()
+{
+    const QList<QStringList> entries = m_core.productionLog().entries(m_request.since);
+    if (m_request.json) {
+        const QStringList columns = ProductionLog::columns();
+        QJsonArray lines;
+        for (const QStringList& entry : entries) {
+            QJsonObject line;
+            for (qsizetype i = 0; i < columns.size(); ++i)
+                line.insert(columns[i], entry[i]);
+            lines.append(line);
+        }
+        succeed({{QStringLiteral("file"), m_core.productionLog().path()},
+                 {QStringLiteral("entries"), lines}});
+        return;
+    }
+    QByteArray text = ProductionLog::csvLine(ProductionLog::columns());
+    for (const QStringList& entry : entries)
+        text += ProductionLog::csvLine(entry);
+    writeOut(text);
+    finish(ExitCode::Success);
+}
+
 void CliSession::report(const SelectorImage& first, const SelectorImage& second,
                         const QList<int>& addresses, const QString& heading, const QString& agreed)
 {
@@ -235,17 +275,16 @@ void CliSession::report(const SelectorImage& first, const SelectorImage& second,
 bool CliSession::openPort()
 {
     m_device = CommandLine::portDevice(m_request.port, QSettings());
-    if (m_core.link().openPort(m_device))
+    if (m_core.openPort(m_device))
         return true;
     fail(ExitCode::PortUnavailable,
          QStringLiteral("Can not open port: ") + m_core.link().openFailure());
     return false;
 }
 
-bool CliSession::loadFile(const QString& path, SelectorImage& image, bool completeOnly)
+bool CliSession::loadFile(const QString& path, SelectorImage& image)
 {
-    const CoinDataFile::LoadResult result =
-        completeOnly ? CoinDataFile::loadComplete(path, image) : CoinDataFile::load(path, image);
+    const CoinDataFile::LoadResult result = CoinDataFile::load(path, image);
     if (result == CoinDataFile::LoadResult::Loaded)
         return true;
     fail(ExitCode::Usage, CoinDataFile::failureText(result, path));
@@ -256,7 +295,7 @@ bool CliSession::loadListed(const QString& path, SelectorImage& image, bool refu
 {
     if (CoinDataFile::loadComplete(path, image) == CoinDataFile::LoadResult::Loaded)
         return true;
-    if (!loadFile(path, image, false))
+    if (!loadFile(path, image))
         return false;
     const auto& cells = image.cells();
     const bool holdsNumbers = std::any_of(cells.begin(), cells.end(), [](const QString& cell) {

@@ -23,6 +23,9 @@ public:
     // notes. Progress is drawn only when showProgress is set (err is a terminal).
     CliSession(ApplicationCore& core, CliRequest request, QIODevice& out, QIODevice& err,
                bool showProgress, QObject* parent = nullptr);
+    // The same, drawing its progress where progress says (a row among several ports).
+    CliSession(ApplicationCore& core, CliRequest request, QIODevice& out, QIODevice& err,
+               TerminalProgress progress, QObject* parent = nullptr);
 
     void start();
 
@@ -36,12 +39,13 @@ private:
     void diff();
     void show();
     void ports();
+    void log();
     // Lists the differences under heading, or says agreed when there are none.
     void report(const SelectorImage& first, const SelectorImage& second,
                 const QList<int>& addresses, const QString& heading, const QString& agreed);
 
     bool openPort();
-    bool loadFile(const QString& path, SelectorImage& image, bool completeOnly);
+    bool loadFile(const QString& path, SelectorImage& image);
     // Loads any file show and diff can list, saying when it is not a complete coin data file;
     // one without a single number is refused when refuseWithoutNumbers is set.
     bool loadListed(const QString& path, SelectorImage& image, bool refuseWithoutNumbers);

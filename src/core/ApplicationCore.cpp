@@ -4,11 +4,16 @@
 #include "AppPaths.h"
 #include "DefaultSets.h"
 #include "LinkPort.h"
+#include "ParameterMap.h"
+#include "PortChoices.h"
 #include "PortFailure.h"
 #include "PortMap.h"
 #include "SelectorLink.h"
 
+#include <QCryptographicHash>
 #include <QDebug>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 
 namespace {
@@ -31,11 +36,24 @@ QString openWarning(int portNumber, const QString& reason)
     return warning;
 }
 
+// Whether programming image put into the selector what file holds: the calibration record
+// every block puts in is not the file's to say.
+bool programsFile(const SelectorImage& image, const SelectorImage& file)
+{
+    const int fixedBegin = ParameterMap::calibrationRecord(1);
+    for (int address = 0; address < SelectorImage::SelectorByteCount; ++address)
+        if ((address < fixedBegin || address >= fixedBegin + ParameterMap::CalibrationRecordSize) &&
+            image.selectorByte(address) != file.selectorByte(address))
+            return false;
+    return true;
+}
+
 } // namespace
 
 ApplicationCore::ApplicationCore(std::unique_ptr<LinkPort> port, LinkClock& clock, QObject* parent)
     : QObject(parent), m_link(new SelectorLink(std::move(port), clock, this)),
       m_journal(AppPaths::dataFile(AppPaths::JournalFolderName)),
+      m_productionLog(AppPaths::dataFile(AppPaths::ProductionLogFileName)),
       m_currentFile(AppPaths::dataFile(AppPaths::CurrentFileName)),
       m_previousFile(AppPaths::dataFile(AppPaths::PreviousFileName))
 {
@@ -113,7 +131,13 @@ void ApplicationCore::clearStatus()
 bool ApplicationCore::openPortNumber(int portNumber)
 {
     m_portNumber = portNumber;
-    return m_link->openPort(PortMap::device(QSettings(), portNumber));
+    return openPort(PortMap::device(QSettings(), portNumber));
+}
+
+bool ApplicationCore::openPort(const QString& device)
+{
+    m_portDevice = device;
+    return m_link->openPort(device);
 }
 
 bool ApplicationCore::isPortChecked(int portNumber) const
@@ -231,6 +255,7 @@ bool ApplicationCore::runBlocks(const QList<BlockSequence::Block>& blocks, const
                 sequence->deleteLater();
                 if (succeeded)
                     keepInJournal(operation);
+                recordProduction(succeeded);
                 if (then)
                     then(succeeded);
             });
@@ -246,6 +271,40 @@ void ApplicationCore::keepInJournal(const QString& operation)
     const QString failure = m_journal.record(m_image, operation);
     if (!failure.isEmpty())
         qWarning().noquote() << failure;
+}
+
+void ApplicationCore::recordProduction(bool succeeded)
+{
+    ProductionRecord record;
+    record.time = QDateTime::currentDateTime();
+    record.port = m_portDevice;
+    if (const SerialDevice* device = PortChoices(PortChoices::present()).find(m_portDevice)) {
+        record.stableName = device->stableName;
+        record.serialNumber = device->serialNumber;
+    }
+    record.file = QStringLiteral("image");
+    SelectorImage fromFile;
+    if (CoinDataFile::load(m_currentFile, fromFile) == CoinDataFile::LoadResult::Loaded &&
+        programsFile(m_image, fromFile)) {
+        QFile file(m_currentFile);
+        if (file.open(QIODevice::ReadOnly)) {
+            record.file = QFileInfo(m_currentFile).absoluteFilePath();
+            record.sha256 =
+                QString::fromLatin1(QCryptographicHash::hash(file.read(CoinDataFile::MaxFileSize),
+                                                             QCryptographicHash::Sha256)
+                                        .toHex());
+        }
+    }
+    record.outcome =
+        succeeded ? ProductionLog::Outcome::Programmed : ProductionLog::Outcome::NoAnswer;
+    const QString failure = m_productionLog.append(record);
+    if (failure.isEmpty() || m_productionLogFailureSaid)
+        return;
+    m_productionLogFailureSaid = true;
+    // Said in the status line, which the programming's own result (its status window) does
+    // not use.
+    showStatus(failure, StatusColour::Red);
+    emit productionLogFailed(failure);
 }
 
 void ApplicationCore::setFileNames(QString current, QString previous)

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cstdlib>
 #include <filesystem>
 
 #ifdef Q_OS_UNIX
@@ -38,6 +39,18 @@ bool stillNamed(const QString& path, [[maybe_unused]] int descriptor)
 #else
     return QFileInfo::exists(path);
 #endif
+}
+
+// Local time with its offset, written out even when it is zero ("+00:00", not "Z"), so every
+// line reads alike.
+QString isoTime(const QDateTime& time)
+{
+    const int offset = time.offsetFromUtc();
+    return time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
+           QStringLiteral("%1%2:%3")
+               .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+               .arg(std::abs(offset) / 3600, 2, 10, QLatin1Char('0'))
+               .arg(std::abs(offset) / 60 % 60, 2, 10, QLatin1Char('0'));
 }
 
 QString joinedAddresses(const QList<int>& addresses)
@@ -84,9 +97,8 @@ QByteArray ProductionLog::csvLine(const QStringList& fields)
 
 QString ProductionLog::append(const ProductionRecord& record) const
 {
-    const QDateTime time = record.time.toOffsetFromUtc(record.time.offsetFromUtc());
     const QByteArray line =
-        csvLine({time.toString(Qt::ISODate), record.port, record.stableName, record.serialNumber,
+        csvLine({isoTime(record.time), record.port, record.stableName, record.serialNumber,
                  record.file, record.sha256, record.outcome,
                  record.verified ? QStringLiteral("yes") : QStringLiteral("no"),
                  joinedAddresses(record.differing)});
