@@ -378,11 +378,19 @@ void CliSession::fail(ExitCode code, const QString& text, const QString& hint)
     finish(code);
 }
 
+QString CliSession::slowAnswerHint(ApplicationCore& core)
+{
+    const AnswerLateness& lateness = core.link().answerLateness();
+    return lateness.isSlow() ? AnswerLateness::hint(*lateness.medianMs()) : QString();
+}
+
 void CliSession::finish(ExitCode code)
 {
     if (m_finished)
         return;
     m_finished = true;
+    if (const QString hint = slowAnswerHint(m_core); !hint.isEmpty())
+        say(hint);
     m_core.setTransferDisplay(nullptr);
     emit finished(static_cast<int>(code));
 }

@@ -29,6 +29,10 @@ public:
 
     void start();
 
+    // The hint to show when the selector's answers on core's link came so late that the
+    // adapter must be holding them back; empty otherwise.
+    static QString slowAnswerHint(ApplicationCore& core);
+
 signals:
     void finished(int exitCode);
 

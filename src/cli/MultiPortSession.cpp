@@ -113,6 +113,8 @@ void MultiPortSession::laneFinished(Lane& lane, int exitCode)
         result.insert(QStringLiteral("exitCode"), each->exitCode);
         results.append(result);
         summary += (summaryLine(*each) + QLatin1Char('\n')).toUtf8();
+        if (const QString hint = CliSession::slowAnswerHint(*each->core); !hint.isEmpty())
+            noteOnce(QStringLiteral("%1: %2").arg(each->port, hint));
     }
     for (const QString& note : m_notes)
         m_err.write((note + QLatin1Char('\n')).toUtf8());
