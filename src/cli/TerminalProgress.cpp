@@ -44,11 +44,13 @@ void TerminalProgress::redraw()
     if (!m_visible)
         return;
     if (m_board) {
-        m_board->draw(m_row, QStringLiteral("block %1  byte %2/%3  %4")
-                                 .arg(m_transfers)
-                                 .arg(m_value)
-                                 .arg(m_maximum)
-                                 .arg(m_status));
+        // Nothing to say of a transfer before it has begun.
+        if (m_transfers > 0)
+            m_board->draw(m_row, QStringLiteral("block %1  byte %2/%3  %4")
+                                     .arg(m_transfers)
+                                     .arg(m_value)
+                                     .arg(m_maximum)
+                                     .arg(m_status));
         return;
     }
     const QString line =
