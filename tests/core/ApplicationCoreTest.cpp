@@ -204,6 +204,36 @@ private slots:
         QVERIFY(!rig->core.link().isPortOpen());
         QVERIFY(rig->runLinkUntilIdle());
     }
+
+    // An edited image is logged as such, a failed programming too. A log that cannot be
+    // written is said once and leaves the programmings' outcomes as they were.
+    void everyProgrammingIsLoggedAndAnUnwritableLogIsSaidOnce()
+    {
+        rig->core.image().setNumber(ParameterMap::money(1), 77);
+        QVERIFY(rig->core.mnuProgram_Click());
+        QVERIFY(rig->runLinkUntilIdle());
+        for (int request = 0; request < 5; ++request)
+            rig->selector.setFault(int(rig->selector.requests.size()) + request,
+                                   FakeSelector::Fault::Silent);
+        QVERIFY(rig->core.mnuProgram_Click());
+        QVERIFY(rig->runLinkUntilIdle());
+        const QList<QStringList> entries = rig->core.productionLog().entries();
+        QCOMPARE(entries.size(), 2);
+        QCOMPARE(entries[0].mid(4, 3), (QStringList{"image", "", "programmed"}));
+        QCOMPARE(entries[1][6], "no answer");
+
+        QVERIFY(QFile::remove(rig->core.productionLog().path()));
+        QVERIFY(QDir().mkpath(rig->core.productionLog().path()));
+        QSignalSpy said(&rig->core, &ApplicationCore::productionLogFailed);
+        for (int run = 0; run < 2; ++run) {
+            std::optional<bool> outcome;
+            QVERIFY(rig->core.mnuProgram_Click([&](bool ok) { outcome = ok; }));
+            QVERIFY(rig->runLinkUntilIdle());
+            QCOMPARE(outcome, std::optional<bool>(true));
+        }
+        QCOMPARE(said.size(), 1);
+        QVERIFY(rig->core.statusText().startsWith("Can not write the production log"));
+    }
 };
 
 QTEST_GUILESS_MAIN(ApplicationCoreTest)
