@@ -278,10 +278,13 @@ void ApplicationCore::recordProduction(bool succeeded)
     ProductionRecord record;
     record.time = QDateTime::currentDateTime();
     record.port = m_portDevice;
-    if (const SerialDevice* device = PortChoices(PortChoices::present()).find(m_portDevice)) {
-        record.stableName = device->stableName;
-        record.serialNumber = device->serialNumber;
-    }
+    // Only a device with a stable name (a USB adapter) has a serial number to ask the system
+    // for; asking lists every serial device, which takes milliseconds that the other ports of
+    // a bench would wait.
+    record.stableName = PortChoices::stableNameOf(m_portDevice, PortChoices::stableNameFolder());
+    if (!record.stableName.isEmpty())
+        if (const SerialDevice* device = PortChoices(PortChoices::present()).find(m_portDevice))
+            record.serialNumber = device->serialNumber;
     record.file = QStringLiteral("image");
     SelectorImage fromFile;
     if (CoinDataFile::load(m_currentFile, fromFile) == CoinDataFile::LoadResult::Loaded &&
