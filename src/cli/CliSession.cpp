@@ -45,16 +45,6 @@ QString commandName(CliRequest::Command command)
     return QStringLiteral("help");
 }
 
-// The addresses the standard programming writes.
-QList<int> programmedAddresses()
-{
-    QList<int> addresses;
-    for (const BlockSequence::Block& block : BlockSequence::standardBlocks())
-        for (int address = block.begin; address <= block.total; ++address)
-            addresses.append(address);
-    return addresses;
-}
-
 } // namespace
 
 CliSession::CliSession(ApplicationCore& core, CliRequest request, QIODevice& out, QIODevice& err,
@@ -153,14 +143,23 @@ void CliSession::program()
     }
     if (!openPort())
         return;
+    // The same read-back with one rewrite as the windows' verification.
+    m_core.setVerifyAfterProgramming(m_request.verify);
     m_core.mnuProgram_Click([this, file](bool succeeded) {
         m_progress.finishLine();
+        const QString agreed = QStringLiteral("Programmed %1 into the selector on %2 and read it "
+                                              "back: the selector holds every byte programmed")
+                                   .arg(file, m_device);
+        if (!m_core.unconfirmedAddresses().isEmpty()) {
+            showUnconfirmed(m_core.image());
+            return;
+        }
         if (!succeeded) {
             failTransfer(BlockSequence::failureText());
             return;
         }
         if (m_request.verify) {
-            verify(m_core.image());
+            report({}, QString(), agreed);
             return;
         }
         say(QStringLiteral("Programmed %1 into the selector on %2").arg(file, m_device));
@@ -168,15 +167,19 @@ void CliSession::program()
     });
 }
 
-void CliSession::verify(const SelectorImage& programmed)
+void CliSession::showUnconfirmed(const SelectorImage& programmed)
 {
-    readSelector([this, programmed] {
-        report(programmed, m_core.image(), programmedAddresses(),
+    // The programming knows which addresses the selector would not take, even written twice;
+    // what the selector holds there instead is read for the technician.
+    readSelector([this, programmed, addresses = m_core.unconfirmedAddresses()] {
+        QList<ByteDifference> found;
+        for (const int address : addresses)
+            found.append(
+                {address, programmed.selectorByte(address), m_core.image().selectorByte(address)});
+        report(found,
                QStringLiteral("The selector holds other bytes than were programmed "
                               "(programmed -> read):"),
-               QStringLiteral("Programmed %1 into the selector on %2 and read it back: the "
-                              "selector holds every byte programmed")
-                   .arg(m_request.files.constFirst(), m_device));
+               QString());
     });
 }
 
@@ -188,13 +191,15 @@ void CliSession::diff()
     if (m_request.files.size() == 2) {
         SelectorImage second;
         if (loadListed(m_request.files.constLast(), second, false))
-            report(first, second, CliReport::selectorAddresses(), QString(), QString());
+            report(CliReport::differences(first, second, CliReport::selectorAddresses()), QString(),
+                   QString());
         return;
     }
     if (!openPort())
         return;
     readSelector([this, first] {
-        report(first, m_core.image(), CliReport::selectorAddresses(), QString(), QString());
+        report(CliReport::differences(first, m_core.image(), CliReport::selectorAddresses()),
+               QString(), QString());
     });
 }
 
@@ -247,10 +252,9 @@ void CliSession::log()
     finish(ExitCode::Success);
 }
 
-void CliSession::report(const SelectorImage& first, const SelectorImage& second,
-                        const QList<int>& addresses, const QString& heading, const QString& agreed)
+void CliSession::report(const QList<ByteDifference>& found, const QString& heading,
+                        const QString& agreed)
 {
-    const QList<ByteDifference> found = CliReport::differences(first, second, addresses);
     if (m_request.json) {
         QJsonArray differences;
         for (const ByteDifference& difference : found)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "CliReport.h"
 #include "CommandLine.h"
 #include "SelectorImage.h"
 #include "TerminalProgress.h"
@@ -39,14 +40,15 @@ signals:
 private:
     void read();
     void program();
-    void verify(const SelectorImage& programmed);
+    // Names the addresses the programming could not make the selector hold, with what it
+    // holds there instead.
+    void showUnconfirmed(const SelectorImage& programmed);
     void diff();
     void show();
     void ports();
     void log();
     // Lists the differences under heading, or says agreed when there are none.
-    void report(const SelectorImage& first, const SelectorImage& second,
-                const QList<int>& addresses, const QString& heading, const QString& agreed);
+    void report(const QList<ByteDifference>& found, const QString& heading, const QString& agreed);
 
     bool openPort();
     bool loadFile(const QString& path, SelectorImage& image);

@@ -250,15 +250,28 @@ bool ApplicationCore::runBlocks(const QList<BlockSequence::Block>& blocks, const
                                 Continuation then)
 {
     auto* sequence = new BlockSequence(blocks, *m_link, m_image, m_display, this);
+    const bool verify = m_verifyAfterProgramming;
+    sequence->setVerifyAfterProgramming(verify);
     connect(sequence, &BlockSequence::finished, this,
-            [this, sequence, operation, then](bool succeeded) {
+            [this, sequence, operation, then, verify](bool succeeded) {
                 sequence->deleteLater();
+                m_unconfirmed = sequence->unconfirmedAddresses();
                 if (succeeded)
                     keepInJournal(operation);
-                recordProduction(succeeded);
+                // Both the programming's failure and a log that cannot be written are said
+                // on the status line, neither hiding the other.
+                QStringList said;
+                if (!succeeded && verify && !m_unconfirmed.isEmpty())
+                    said.append(BlockSequence::unconfirmedText(m_unconfirmed));
+                const QString logFailure = recordProduction(succeeded, verify);
+                if (!logFailure.isEmpty())
+                    said.append(logFailure);
+                if (!said.isEmpty())
+                    showStatus(said.join(QLatin1Char('\n')), StatusColour::Red);
                 if (then)
                     then(succeeded);
             });
+    m_unconfirmed.clear();
     if (sequence->start())
         return true;
     delete sequence;
@@ -273,7 +286,7 @@ void ApplicationCore::keepInJournal(const QString& operation)
         qWarning().noquote() << failure;
 }
 
-void ApplicationCore::recordProduction(bool succeeded)
+QString ApplicationCore::recordProduction(bool succeeded, bool verified)
 {
     ProductionRecord record;
     record.time = QDateTime::currentDateTime();
@@ -298,16 +311,17 @@ void ApplicationCore::recordProduction(bool succeeded)
                                         .toHex());
         }
     }
-    record.outcome =
-        succeeded ? ProductionLog::Outcome::Programmed : ProductionLog::Outcome::NoAnswer;
+    record.outcome = !m_unconfirmed.isEmpty() ? ProductionLog::Outcome::NotHeld
+                     : succeeded              ? ProductionLog::Outcome::Programmed
+                                              : ProductionLog::Outcome::NoAnswer;
+    record.verified = verified;
+    record.differing = m_unconfirmed;
     const QString failure = m_productionLog.append(record);
     if (failure.isEmpty() || m_productionLogFailureSaid)
-        return;
+        return QString();
     m_productionLogFailureSaid = true;
-    // Said in the status line, which the programming's own result (its status window) does
-    // not use.
-    showStatus(failure, StatusColour::Red);
     emit productionLogFailed(failure);
+    return failure;
 }
 
 void ApplicationCore::setFileNames(QString current, QString previous)

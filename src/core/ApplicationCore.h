@@ -86,6 +86,12 @@ public:
     bool readBeforeSampling(Continuation then = {});
     bool program_to_selector(Continuation then = {});
     bool mnuProgram_Click(Continuation then = {});
+    // Every programming reads back each address it wrote, even on a clean run; off by default.
+    void setVerifyAfterProgramming(bool on) { m_verifyAfterProgramming = on; }
+    bool verifyAfterProgramming() const { return m_verifyAfterProgramming; }
+    // After the last programming: the addresses the selector still did not hold once they were
+    // written again (the programming failed); empty otherwise.
+    QList<int> unconfirmedAddresses() const { return m_unconfirmed; }
 
     // Coin data files. The current file is the first recent name.
     QString currentFileName() const { return m_currentFile; }
@@ -138,7 +144,8 @@ private:
     bool runBlocks(const QList<BlockSequence::Block>& blocks, const QString& operation,
                    Continuation then);
     void keepInJournal(const QString& operation);
-    void recordProduction(bool succeeded);
+    // Appends the programming to the production log; the failure to say, the first time only.
+    QString recordProduction(bool succeeded, bool verified);
     bool reportSave(const QString& failure);
     using FileLoader = CoinDataFile::LoadResult (*)(const QString&, SelectorImage&);
     bool openWith(const QString& path, FileLoader load);
@@ -160,6 +167,8 @@ private:
     QString m_portDevice;
 
     bool m_opened = false;
+    bool m_verifyAfterProgramming = false;
+    QList<int> m_unconfirmed;
     int m_begin = 0;
     int m_total = 0;
     int m_cdt = 0;

@@ -146,7 +146,7 @@ private slots:
         QCOMPARE(readInto(file("bench.cdt")).exitCode, 0);
         const QList<int> spoiled{ParameterMap::coinFlags(9), 84, 123, 188};
         for (const int address : spoiled)
-            simulator->queueFaultAt(address, Fault::CorruptWrite);
+            simulator->queueFaultAt(address, Fault::CorruptWrite, 4); // the rewrite too
         const CliRun program =
             run({"program", file("bench.cdt"), "--port", device(), "--verify", "--json"});
         QCOMPARE(program.exitCode, 1);
