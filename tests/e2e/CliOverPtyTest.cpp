@@ -322,16 +322,16 @@ private slots:
         const QString sha256 = QString::fromLatin1(
             QCryptographicHash::hash(FileBytes::read(changed), QCryptographicHash::Sha256).toHex());
         QStringList logged;
-        for (const QJsonValue& entry : entries) {
-            QCOMPARE(entry["sha256"].toString(), sha256);
-            QCOMPARE(entry["verified"].toString(), "yes");
-            logged << entry["port"].toString() + ' ' + entry["outcome"].toString() + ' ' +
-                          entry["differing addresses"].toString();
-        }
-        logged.sort();
+        for (const QJsonValue& entry : entries)
+            logged << QStringList{entry["port"].toString(), entry["sha256"].toString(),
+                                  entry["outcome"].toString(), entry["verified"].toString(),
+                                  entry["differing addresses"].toString()}
+                          .join(' ');
         QStringList expected;
         for (int i = 0; i < 4; ++i)
-            expected << ports[i] + (i == 2 ? " bytes not held 34" : " programmed ");
+            expected << ports[i] + ' ' + sha256 +
+                            (i == 2 ? " bytes not held yes 34" : " programmed yes ");
+        logged.sort(); // they are in the order the ports ended
         expected.sort();
         QCOMPARE(logged, expected);
     }
@@ -340,7 +340,6 @@ private slots:
     void aPortNamedTwiceSendsNothing()
     {
         QVERIFY(QFile::link(device(), file("selector-link")));
-        QVERIFY(FileBytes::write(file("any.cdt"), CoinDataFile::serialize(SelectorImage())));
         const CliRun program =
             run({"program", file("any.cdt"), "--port", device(), "--port", file("selector-link")});
         QCOMPARE(program.exitCode, 2);
