@@ -314,7 +314,8 @@ QString ApplicationCore::recordProduction(bool succeeded, bool verified)
     record.outcome = !m_unconfirmed.isEmpty() ? ProductionLog::Outcome::NotHeld
                      : succeeded              ? ProductionLog::Outcome::Programmed
                                               : ProductionLog::Outcome::NoAnswer;
-    record.verified = verified;
+    // A programming that gave up was not read back to its end.
+    record.verified = verified && (succeeded || !m_unconfirmed.isEmpty());
     record.differing = m_unconfirmed;
     const QString failure = m_productionLog.append(record);
     if (failure.isEmpty() || m_productionLogFailureSaid)
