@@ -112,7 +112,7 @@ void MultiPortSession::laneFinished(Lane& lane, int exitCode)
         result.insert(QStringLiteral("port"), each->port);
         result.insert(QStringLiteral("exitCode"), each->exitCode);
         results.append(result);
-        summary += (summaryLine(*each) + QLatin1Char('\n')).toUtf8();
+        summary += (summaryLine(*each, result) + QLatin1Char('\n')).toUtf8();
         if (const QString hint = CliSession::slowAnswerHint(*each->core); !hint.isEmpty())
             noteOnce(QStringLiteral("%1: %2").arg(each->port, hint));
     }
@@ -122,9 +122,8 @@ void MultiPortSession::laneFinished(Lane& lane, int exitCode)
     emit finished(worst);
 }
 
-QString MultiPortSession::summaryLine(const Lane& lane) const
+QString MultiPortSession::summaryLine(const Lane& lane, const QJsonObject& result) const
 {
-    const QJsonObject result = QJsonDocument::fromJson(lane.out.data()).object();
     QStringList addresses;
     for (const QJsonValue& difference : result.value(QStringLiteral("differences")).toArray())
         addresses.append(QString::number(difference[QLatin1String("address")].toInt()));

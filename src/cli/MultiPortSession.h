@@ -4,6 +4,7 @@
 #include "CommandLine.h"
 #include "ProgressBoard.h"
 
+#include <QJsonObject>
 #include <QObject>
 
 #include <functional>
@@ -39,7 +40,8 @@ private:
     // The coin data file a read of port writes in the -o folder, named after its device.
     QString readFileOf(const QString& port) const;
     void laneFinished(Lane& lane, int exitCode);
-    QString summaryLine(const Lane& lane) const;
+    // From what the port's own session said (as JSON).
+    QString summaryLine(const Lane& lane, const QJsonObject& result) const;
     void refuse(const QString& text);
     // Kept for the end, said once however many ports have it, after the progress board.
     void noteOnce(const QString& text);
