@@ -18,12 +18,15 @@ _tarnvello_cli()
             _filedir cdt
             return
             ;;
+        --since)
+            return
+            ;;
     esac
 
     local command="" word
     for word in "${words[@]:1:cword-1}"; do
         case $word in
-            read | program | diff | show | help) command=$word; break ;;
+            read | program | diff | show | ports | log | help) command=$word; break ;;
         esac
     done
 
@@ -33,11 +36,12 @@ _tarnvello_cli()
             read) options+=" --port -o --output" ;;
             program) options+=" --port --verify" ;;
             diff) options+=" --port" ;;
+            log) options+=" --since" ;;
         esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
     elif [[ -z $command ]]; then
-        COMPREPLY=($(compgen -W "read program diff show help" -- "$cur"))
-    elif [[ $command != read && $command != help ]]; then
+        COMPREPLY=($(compgen -W "read program diff show ports log help" -- "$cur"))
+    elif [[ $command != read && $command != ports && $command != log && $command != help ]]; then
         _filedir cdt
     fi
 } &&

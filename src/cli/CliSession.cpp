@@ -39,30 +39,29 @@ QString commandName(CliRequest::Command command)
         return QStringLiteral("show");
     case CliRequest::Command::Ports:
         return QStringLiteral("ports");
+    case CliRequest::Command::Log:
+        return QStringLiteral("log");
     }
     return QStringLiteral("help");
-}
-
-// The addresses the standard programming writes.
-QList<int> programmedAddresses()
-{
-    QList<int> addresses;
-    for (const BlockSequence::Block& block : BlockSequence::standardBlocks())
-        for (int address = block.begin; address <= block.total; ++address)
-            addresses.append(address);
-    return addresses;
 }
 
 } // namespace
 
 CliSession::CliSession(ApplicationCore& core, CliRequest request, QIODevice& out, QIODevice& err,
                        bool showProgress, QObject* parent)
+    : CliSession(core, std::move(request), out, err, TerminalProgress(err, showProgress), parent)
+{
+}
+
+CliSession::CliSession(ApplicationCore& core, CliRequest request, QIODevice& out, QIODevice& err,
+                       TerminalProgress progress, QObject* parent)
     : QObject(parent), m_core(core), m_request(std::move(request)), m_out(out), m_err(err),
-      m_progress(err, showProgress)
+      m_progress(std::move(progress))
 {
     connect(&m_core.link(), &SelectorLink::portFailed, this, [this] {
         say(QStringLiteral("port %1 closed: %2").arg(m_device, PortFailure::lostLine()));
     });
+    connect(&m_core, &ApplicationCore::productionLogFailed, this, &CliSession::say);
 }
 
 void CliSession::start()
@@ -91,6 +90,9 @@ void CliSession::start()
         break;
     case CliRequest::Command::Ports:
         ports();
+        break;
+    case CliRequest::Command::Log:
+        log();
         break;
     }
 }
@@ -134,16 +136,30 @@ void CliSession::read()
 void CliSession::program()
 {
     const QString& file = m_request.files.constFirst();
-    if (!loadFile(file, m_core.image(), true) || !openPort())
+    // Opened as the windows open a file to program, so the production log names it.
+    if (!m_core.openFileToProgram(file)) {
+        fail(ExitCode::Usage, m_core.statusText());
         return;
+    }
+    if (!openPort())
+        return;
+    // The same read-back with one rewrite as the windows' verification.
+    m_core.setVerifyAfterProgramming(m_request.verify);
     m_core.mnuProgram_Click([this, file](bool succeeded) {
         m_progress.finishLine();
+        const QString agreed = QStringLiteral("Programmed %1 into the selector on %2 and read it "
+                                              "back: the selector holds every byte programmed")
+                                   .arg(file, m_device);
+        if (!m_core.unconfirmedAddresses().isEmpty()) {
+            showUnconfirmed(m_core.image());
+            return;
+        }
         if (!succeeded) {
             failTransfer(BlockSequence::failureText());
             return;
         }
         if (m_request.verify) {
-            verify(m_core.image());
+            report({}, QString(), agreed);
             return;
         }
         say(QStringLiteral("Programmed %1 into the selector on %2").arg(file, m_device));
@@ -151,15 +167,19 @@ void CliSession::program()
     });
 }
 
-void CliSession::verify(const SelectorImage& programmed)
+void CliSession::showUnconfirmed(const SelectorImage& programmed)
 {
-    readSelector([this, programmed] {
-        report(programmed, m_core.image(), programmedAddresses(),
+    // The programming knows which addresses the selector would not take, even written twice;
+    // what the selector holds there instead is read for the technician.
+    readSelector([this, programmed, addresses = m_core.unconfirmedAddresses()] {
+        QList<ByteDifference> found;
+        for (const int address : addresses)
+            found.append(
+                {address, programmed.selectorByte(address), m_core.image().selectorByte(address)});
+        report(found,
                QStringLiteral("The selector holds other bytes than were programmed "
                               "(programmed -> read):"),
-               QStringLiteral("Programmed %1 into the selector on %2 and read it back: the "
-                              "selector holds every byte programmed")
-                   .arg(m_request.files.constFirst(), m_device));
+               QString());
     });
 }
 
@@ -171,13 +191,15 @@ void CliSession::diff()
     if (m_request.files.size() == 2) {
         SelectorImage second;
         if (loadListed(m_request.files.constLast(), second, false))
-            report(first, second, CliReport::selectorAddresses(), QString(), QString());
+            report(CliReport::differences(first, second, CliReport::selectorAddresses()), QString(),
+                   QString());
         return;
     }
     if (!openPort())
         return;
     readSelector([this, first] {
-        report(first, m_core.image(), CliReport::selectorAddresses(), QString(), QString());
+        report(CliReport::differences(first, m_core.image(), CliReport::selectorAddresses()),
+               QString(), QString());
     });
 }
 
@@ -207,10 +229,32 @@ void CliSession::ports()
     finish(ExitCode::Success);
 }
 
-void CliSession::report(const SelectorImage& first, const SelectorImage& second,
-                        const QList<int>& addresses, const QString& heading, const QString& agreed)
+void CliSession::log()
 {
-    const QList<ByteDifference> found = CliReport::differences(first, second, addresses);
+    const QList<QStringList> entries = m_core.productionLog().entries(m_request.since);
+    if (m_request.json) {
+        const QStringList columns = ProductionLog::columns();
+        QJsonArray lines;
+        for (const QStringList& entry : entries) {
+            QJsonObject line;
+            for (qsizetype i = 0; i < columns.size(); ++i)
+                line.insert(columns[i], entry[i]);
+            lines.append(line);
+        }
+        succeed({{QStringLiteral("file"), m_core.productionLog().path()},
+                 {QStringLiteral("entries"), lines}});
+        return;
+    }
+    QByteArray text = ProductionLog::csvLine(ProductionLog::columns());
+    for (const QStringList& entry : entries)
+        text += ProductionLog::csvLine(entry);
+    writeOut(text);
+    finish(ExitCode::Success);
+}
+
+void CliSession::report(const QList<ByteDifference>& found, const QString& heading,
+                        const QString& agreed)
+{
     if (m_request.json) {
         QJsonArray differences;
         for (const ByteDifference& difference : found)
@@ -235,17 +279,16 @@ void CliSession::report(const SelectorImage& first, const SelectorImage& second,
 bool CliSession::openPort()
 {
     m_device = CommandLine::portDevice(m_request.port, QSettings());
-    if (m_core.link().openPort(m_device))
+    if (m_core.openPort(m_device))
         return true;
     fail(ExitCode::PortUnavailable,
          QStringLiteral("Can not open port: ") + m_core.link().openFailure());
     return false;
 }
 
-bool CliSession::loadFile(const QString& path, SelectorImage& image, bool completeOnly)
+bool CliSession::loadFile(const QString& path, SelectorImage& image)
 {
-    const CoinDataFile::LoadResult result =
-        completeOnly ? CoinDataFile::loadComplete(path, image) : CoinDataFile::load(path, image);
+    const CoinDataFile::LoadResult result = CoinDataFile::load(path, image);
     if (result == CoinDataFile::LoadResult::Loaded)
         return true;
     fail(ExitCode::Usage, CoinDataFile::failureText(result, path));
@@ -256,7 +299,7 @@ bool CliSession::loadListed(const QString& path, SelectorImage& image, bool refu
 {
     if (CoinDataFile::loadComplete(path, image) == CoinDataFile::LoadResult::Loaded)
         return true;
-    if (!loadFile(path, image, false))
+    if (!loadFile(path, image))
         return false;
     const auto& cells = image.cells();
     const bool holdsNumbers = std::any_of(cells.begin(), cells.end(), [](const QString& cell) {
@@ -339,11 +382,19 @@ void CliSession::fail(ExitCode code, const QString& text, const QString& hint)
     finish(code);
 }
 
+QString CliSession::slowAnswerHint(ApplicationCore& core)
+{
+    const AnswerLateness& lateness = core.link().answerLateness();
+    return lateness.isSlow() ? AnswerLateness::hint(*lateness.medianMs()) : QString();
+}
+
 void CliSession::finish(ExitCode code)
 {
     if (m_finished)
         return;
     m_finished = true;
+    if (const QString hint = slowAnswerHint(m_core); !hint.isEmpty())
+        say(hint);
     m_core.setTransferDisplay(nullptr);
     emit finished(static_cast<int>(code));
 }

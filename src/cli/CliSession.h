@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "CliReport.h"
 #include "CommandLine.h"
 #include "SelectorImage.h"
 #include "TerminalProgress.h"
@@ -23,8 +24,15 @@ public:
     // notes. Progress is drawn only when showProgress is set (err is a terminal).
     CliSession(ApplicationCore& core, CliRequest request, QIODevice& out, QIODevice& err,
                bool showProgress, QObject* parent = nullptr);
+    // The same, drawing its progress where progress says (a row among several ports).
+    CliSession(ApplicationCore& core, CliRequest request, QIODevice& out, QIODevice& err,
+               TerminalProgress progress, QObject* parent = nullptr);
 
     void start();
+
+    // The hint to show when the selector's answers on core's link came so late that the
+    // adapter must be holding them back; empty otherwise.
+    static QString slowAnswerHint(ApplicationCore& core);
 
 signals:
     void finished(int exitCode);
@@ -32,16 +40,18 @@ signals:
 private:
     void read();
     void program();
-    void verify(const SelectorImage& programmed);
+    // Names the addresses the programming could not make the selector hold, with what it
+    // holds there instead.
+    void showUnconfirmed(const SelectorImage& programmed);
     void diff();
     void show();
     void ports();
+    void log();
     // Lists the differences under heading, or says agreed when there are none.
-    void report(const SelectorImage& first, const SelectorImage& second,
-                const QList<int>& addresses, const QString& heading, const QString& agreed);
+    void report(const QList<ByteDifference>& found, const QString& heading, const QString& agreed);
 
     bool openPort();
-    bool loadFile(const QString& path, SelectorImage& image, bool completeOnly);
+    bool loadFile(const QString& path, SelectorImage& image);
     // Loads any file show and diff can list, saying when it is not a complete coin data file;
     // one without a single number is refused when refuseWithoutNumbers is set.
     bool loadListed(const QString& path, SelectorImage& image, bool refuseWithoutNumbers);

@@ -5,6 +5,7 @@
 #include "TarnvelloVersion.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSettings>
 
@@ -21,7 +22,7 @@ struct CommandShape
 constexpr CommandShape Commands[] = {
     {"read", CliRequest::Command::Read, 0, 0},   {"program", CliRequest::Command::Program, 1, 1},
     {"diff", CliRequest::Command::Diff, 1, 2},   {"show", CliRequest::Command::Show, 1, 1},
-    {"ports", CliRequest::Command::Ports, 0, 0},
+    {"ports", CliRequest::Command::Ports, 0, 0}, {"log", CliRequest::Command::Log, 0, 0},
     {"help", CliRequest::Command::Help, 0, 0}, // as --help
 };
 
@@ -30,6 +31,7 @@ QString misuse(const CliRequest& request)
 {
     using Command = CliRequest::Command;
     const bool hasPort = !request.port.isEmpty();
+    const bool severalPorts = request.ports.size() > 1;
     switch (request.command) {
     case Command::Help:
     case Command::Version:
@@ -39,6 +41,8 @@ QString misuse(const CliRequest& request)
             return QStringLiteral("read needs --port");
         if (request.json && request.output == QLatin1String("-"))
             return QStringLiteral("--json and -o - both want standard output");
+        if (severalPorts && (request.output.isEmpty() || request.output == QLatin1String("-")))
+            return QStringLiteral("a read of several ports needs -o FOLDER");
         break;
     case Command::Program:
         if (!hasPort)
@@ -50,15 +54,28 @@ QString misuse(const CliRequest& request)
         break;
     case Command::Show:
     case Command::Ports:
+    case Command::Log:
         if (hasPort)
             return QStringLiteral("only read, program and diff take --port");
         break;
     }
+    if (request.command != Command::Log && request.since.isValid())
+        return QStringLiteral("only log takes --since");
     if (request.command != Command::Read && !request.output.isEmpty())
         return QStringLiteral("only read takes -o");
     if (request.command != Command::Program && request.verify)
         return QStringLiteral("only program takes --verify");
     return QString();
+}
+
+// An ISO date stands for its first moment, local time; a date and time without an offset is
+// local time too.
+QDateTime sinceTime(const QString& text)
+{
+    const QDateTime time = QDateTime::fromString(text, Qt::ISODate);
+    if (time.isValid())
+        return time;
+    return QDate::fromString(text, Qt::ISODate).startOfDay();
 }
 
 } // namespace
@@ -76,7 +93,8 @@ std::variant<CliRequest, QString> parse(const QStringList& arguments)
     const QCommandLineOption json(QStringLiteral("json"), QString());
     const QCommandLineOption trace(QStringLiteral("trace"), QString());
     const QCommandLineOption version(QStringLiteral("version"), QString());
-    parser.addOptions({help, version, port, output, verify, json, trace});
+    const QCommandLineOption since(QStringLiteral("since"), QString(), QStringLiteral("DATE"));
+    parser.addOptions({help, version, port, output, verify, json, trace, since});
     if (!parser.parse(QStringList{QStringLiteral("tarnvello-cli")} + arguments))
         return parser.errorText();
 
@@ -107,7 +125,15 @@ std::variant<CliRequest, QString> parse(const QStringList& arguments)
 
     request.command = shape->command;
     request.files = positional;
-    request.port = parser.value(port);
+    request.ports = parser.values(port);
+    request.port = request.ports.value(0);
+    if (parser.isSet(since)) {
+        request.since = sinceTime(parser.value(since));
+        if (!request.since.isValid())
+            return QStringLiteral("--since takes a date or a date and time (2026-12-07, "
+                                  "2026-12-07T14:30): %1")
+                .arg(parser.value(since));
+    }
     request.output = parser.value(output);
     request.verify = parser.isSet(verify);
     request.json = parser.isSet(json);
@@ -138,7 +164,14 @@ QString helpText()
         "  show FILE                      list the parameters of a coin data file\n"
         "  ports                          list the serial devices present, with their stable\n"
         "                                 names and the Com items mapped to them\n"
+        "  log [--since DATE]             print the production log: one line per programming\n"
+        "                                 (DATE as 2026-12-07 or 2026-12-07T14:30)\n"
         "  help                           print this help\n"
+        "\n"
+        "read, program and diff take several --port options and run on every port at once;\n"
+        "a read then writes -o as a folder of one file per port. One summary line per port\n"
+        "ends the run (with --json an array of one object per port); the exit code is the\n"
+        "highest of the ports' codes.\n"
         "\n"
         "Options:\n"
         "  --port P       a device path (/dev/ttyUSB0, /dev/serial/by-id/...), or Com1..Com9\n"
@@ -171,6 +204,21 @@ QString portDevice(const QString& port, const QSettings& settings)
                                             QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = comName.match(port);
     return match.hasMatch() ? PortMap::device(settings, match.captured(1).toInt()) : port;
+}
+
+QString namedTwice(const QStringList& ports, const QSettings& settings)
+{
+    QStringList devices;
+    for (const QString& port : ports) {
+        const QString device = portDevice(port, settings);
+        const QString canonical = QFileInfo(device).canonicalFilePath();
+        const QString key = canonical.isEmpty() ? device : canonical;
+        const qsizetype earlier = devices.indexOf(key);
+        if (earlier >= 0)
+            return QStringLiteral("%1 and %2 are the same port").arg(ports[earlier], port);
+        devices.append(key);
+    }
+    return QString();
 }
 
 } // namespace CommandLine

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -28,13 +29,16 @@ struct CliRequest
         Program,
         Diff,
         Show,
-        Ports
+        Ports,
+        Log
     };
 
     Command command = Command::Help;
     QStringList files;
-    QString port;   // as given: a device path (a stable name included) or Com1..Com9
-    QString output; // read's -o; "-" is standard output
+    QString port;      // as given: a device path (a stable name included) or Com1..Com9
+    QStringList ports; // every --port, in order; port is the first
+    QString output;    // read's -o; "-" is standard output; a folder for several ports
+    QDateTime since;   // log's --since; invalid for all
     bool verify = false;
     bool json = false;
     bool trace = false;
@@ -52,5 +56,9 @@ QString versionText();
 // Com1..Com9 (any case) stand for the devices the program's port map gives them; anything else
 // is taken as a device path.
 QString portDevice(const QString& port, const QSettings& settings);
+
+// The usage error when two of ports name one device (written alike, by a Com item, or through
+// a link such as a stable name); empty when each names its own.
+QString namedTwice(const QStringList& ports, const QSettings& settings);
 
 } // namespace CommandLine

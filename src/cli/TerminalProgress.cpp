@@ -1,10 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TerminalProgress.h"
 
+#include "ProgressBoard.h"
+
 #include <QIODevice>
 
 TerminalProgress::TerminalProgress(QIODevice& terminal, bool visible)
     : m_terminal(terminal), m_visible(visible)
+{
+}
+
+TerminalProgress::TerminalProgress(QIODevice& terminal, ProgressBoard& board, int row)
+    : m_terminal(terminal), m_visible(true), m_board(&board), m_row(row)
 {
 }
 
@@ -17,7 +24,9 @@ void TerminalProgress::setStatus(const QString& text, StatusColour colour)
 
 void TerminalProgress::setProgressMaximum(int maximum)
 {
+    // Every transfer, each block of a programming included, starts by setting its maximum.
     m_maximum = maximum;
+    ++m_transfers;
     redraw();
 }
 
@@ -34,6 +43,16 @@ void TerminalProgress::redraw()
 {
     if (!m_visible)
         return;
+    if (m_board) {
+        // Nothing to say of a transfer before it has begun.
+        if (m_transfers > 0)
+            m_board->draw(m_row, QStringLiteral("block %1  byte %2/%3  %4")
+                                     .arg(m_transfers)
+                                     .arg(m_value)
+                                     .arg(m_maximum)
+                                     .arg(m_status));
+        return;
+    }
     const QString line =
         QStringLiteral("\r\033[K%1  %2/%3").arg(m_status).arg(m_value).arg(m_maximum);
     m_terminal.write(line.toUtf8());

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+class ProgressBoard;
 class QIODevice;
 
 // A transfer's status window, as one line of standard error that is rewritten in place. It
@@ -14,6 +15,9 @@ class TerminalProgress final : public TransferDisplay
 {
 public:
     TerminalProgress(QIODevice& terminal, bool visible);
+    // A row of a board instead of a line of its own: "block" counts the transfers, "byte" is
+    // the address under way.
+    TerminalProgress(QIODevice& terminal, ProgressBoard& board, int row);
 
     QString lastStatus() const { return m_status; }
     StatusColour lastColour() const { return m_colour; }
@@ -33,6 +37,9 @@ private:
 
     QIODevice& m_terminal;
     bool m_visible;
+    ProgressBoard* m_board = nullptr;
+    int m_row = 0;
+    int m_transfers = 0;
     bool m_lineOpen = false;
     QString m_status;
     StatusColour m_colour = StatusColour::Blue;

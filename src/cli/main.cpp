@@ -3,6 +3,7 @@
 #include "CliSession.h"
 #include "CommandLine.h"
 #include "LinkTrace.h"
+#include "MultiPortSession.h"
 #include "SerialLinkPort.h"
 #include "SystemLinkClock.h"
 
@@ -57,10 +58,21 @@ int main(int argc, char* argv[])
         LinkTrace::enable();
 
     SystemLinkClock clock;
+    const auto finish = [](int exitCode) { QCoreApplication::exit(exitCode); };
+    if (request.ports.size() > 1) {
+        MultiPortSession session(
+            request,
+            [&clock] {
+                return std::make_unique<ApplicationCore>(std::make_unique<SerialLinkPort>(), clock);
+            },
+            out, err, stderrIsTerminal());
+        QObject::connect(&session, &MultiPortSession::finished, &application, finish);
+        QTimer::singleShot(0, &session, &MultiPortSession::start);
+        return QCoreApplication::exec();
+    }
     ApplicationCore core(std::make_unique<SerialLinkPort>(), clock);
     CliSession session(core, request, out, err, stderrIsTerminal());
-    QObject::connect(&session, &CliSession::finished, &application,
-                     [](int exitCode) { QCoreApplication::exit(exitCode); });
+    QObject::connect(&session, &CliSession::finished, &application, finish);
     QTimer::singleShot(0, &session, &CliSession::start);
     return QCoreApplication::exec();
 }

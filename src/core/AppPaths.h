@@ -12,6 +12,7 @@ constexpr const char* CurrentFileName = "coin.syn";
 constexpr const char* PreviousFileName = "aaa.syn";
 constexpr const char* EventLogFileName = "cntah.bbb";
 constexpr const char* JournalFolderName = "journal";
+constexpr const char* ProductionLogFileName = "production.csv";
 
 // Full native path of a file in the data folder.
 QString dataFile(const QString& name);

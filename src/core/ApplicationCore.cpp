@@ -4,11 +4,16 @@
 #include "AppPaths.h"
 #include "DefaultSets.h"
 #include "LinkPort.h"
+#include "ParameterMap.h"
+#include "PortChoices.h"
 #include "PortFailure.h"
 #include "PortMap.h"
 #include "SelectorLink.h"
 
+#include <QCryptographicHash>
 #include <QDebug>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 
 namespace {
@@ -31,11 +36,24 @@ QString openWarning(int portNumber, const QString& reason)
     return warning;
 }
 
+// Whether programming image put into the selector what file holds: the calibration record
+// every block puts in is not the file's to say.
+bool programsFile(const SelectorImage& image, const SelectorImage& file)
+{
+    const int fixedBegin = ParameterMap::calibrationRecord(1);
+    for (int address = 0; address < SelectorImage::SelectorByteCount; ++address)
+        if ((address < fixedBegin || address >= fixedBegin + ParameterMap::CalibrationRecordSize) &&
+            image.selectorByte(address) != file.selectorByte(address))
+            return false;
+    return true;
+}
+
 } // namespace
 
 ApplicationCore::ApplicationCore(std::unique_ptr<LinkPort> port, LinkClock& clock, QObject* parent)
     : QObject(parent), m_link(new SelectorLink(std::move(port), clock, this)),
       m_journal(AppPaths::dataFile(AppPaths::JournalFolderName)),
+      m_productionLog(AppPaths::dataFile(AppPaths::ProductionLogFileName)),
       m_currentFile(AppPaths::dataFile(AppPaths::CurrentFileName)),
       m_previousFile(AppPaths::dataFile(AppPaths::PreviousFileName))
 {
@@ -113,7 +131,13 @@ void ApplicationCore::clearStatus()
 bool ApplicationCore::openPortNumber(int portNumber)
 {
     m_portNumber = portNumber;
-    return m_link->openPort(PortMap::device(QSettings(), portNumber));
+    return openPort(PortMap::device(QSettings(), portNumber));
+}
+
+bool ApplicationCore::openPort(const QString& device)
+{
+    m_portDevice = device;
+    return m_link->openPort(device);
 }
 
 bool ApplicationCore::isPortChecked(int portNumber) const
@@ -234,8 +258,16 @@ bool ApplicationCore::runBlocks(const QList<BlockSequence::Block>& blocks, const
                 m_unconfirmed = sequence->unconfirmedAddresses();
                 if (succeeded)
                     keepInJournal(operation);
-                else if (verify && !m_unconfirmed.isEmpty())
-                    showStatus(BlockSequence::unconfirmedText(m_unconfirmed), StatusColour::Red);
+                // Both the programming's failure and a log that cannot be written are said
+                // on the status line, neither hiding the other.
+                QStringList said;
+                if (!succeeded && verify && !m_unconfirmed.isEmpty())
+                    said.append(BlockSequence::unconfirmedText(m_unconfirmed));
+                const QString logFailure = recordProduction(succeeded, verify);
+                if (!logFailure.isEmpty())
+                    said.append(logFailure);
+                if (!said.isEmpty())
+                    showStatus(said.join(QLatin1Char('\n')), StatusColour::Red);
                 if (then)
                     then(succeeded);
             });
@@ -252,6 +284,45 @@ void ApplicationCore::keepInJournal(const QString& operation)
     const QString failure = m_journal.record(m_image, operation);
     if (!failure.isEmpty())
         qWarning().noquote() << failure;
+}
+
+QString ApplicationCore::recordProduction(bool succeeded, bool verified)
+{
+    ProductionRecord record;
+    record.time = QDateTime::currentDateTime();
+    record.port = m_portDevice;
+    // Only a device with a stable name (a USB adapter) has a serial number to ask the system
+    // for; asking lists every serial device, which takes milliseconds that the other ports of
+    // a bench would wait.
+    record.stableName = PortChoices::stableNameOf(m_portDevice, PortChoices::stableNameFolder());
+    if (!record.stableName.isEmpty())
+        if (const SerialDevice* device = PortChoices(PortChoices::present()).find(m_portDevice))
+            record.serialNumber = device->serialNumber;
+    record.file = QStringLiteral("image");
+    SelectorImage fromFile;
+    if (CoinDataFile::load(m_currentFile, fromFile) == CoinDataFile::LoadResult::Loaded &&
+        programsFile(m_image, fromFile)) {
+        QFile file(m_currentFile);
+        if (file.open(QIODevice::ReadOnly)) {
+            record.file = QFileInfo(m_currentFile).absoluteFilePath();
+            record.sha256 =
+                QString::fromLatin1(QCryptographicHash::hash(file.read(CoinDataFile::MaxFileSize),
+                                                             QCryptographicHash::Sha256)
+                                        .toHex());
+        }
+    }
+    record.outcome = !m_unconfirmed.isEmpty() ? ProductionLog::Outcome::NotHeld
+                     : succeeded              ? ProductionLog::Outcome::Programmed
+                                              : ProductionLog::Outcome::NoAnswer;
+    // A programming that gave up was not read back to its end.
+    record.verified = verified && (succeeded || !m_unconfirmed.isEmpty());
+    record.differing = m_unconfirmed;
+    const QString failure = m_productionLog.append(record);
+    if (failure.isEmpty() || m_productionLogFailureSaid)
+        return QString();
+    m_productionLogFailureSaid = true;
+    emit productionLogFailed(failure);
+    return failure;
 }
 
 void ApplicationCore::setFileNames(QString current, QString previous)

@@ -6,6 +6,7 @@
 #include "ForwardingTransferDisplay.h"
 #include "ImageTransfer.h"
 #include "Journal.h"
+#include "ProductionLog.h"
 #include "SelectorImage.h"
 #include "StartupFile.h"
 #include "TransferDisplay.h"
@@ -50,6 +51,8 @@ public:
     SelectorLink& link() { return *m_link; }
     // Every successful full read and programming leaves its image here.
     const Journal& journal() const { return m_journal; }
+    // Every programming, whatever its outcome, leaves a line here.
+    const ProductionLog& productionLog() const { return m_productionLog; }
 
     bool opened() const { return m_opened; }
     void setOpened(bool opened) { m_opened = opened; }
@@ -118,6 +121,10 @@ public:
     void mnuDefault_Click();
     void applyEditorDefaults();
 
+    // Opens the link on a device named directly rather than by a Com item; the production log
+    // names it.
+    bool openPort(const QString& device);
+
     // Port choice, with the fall-back to Com1.
     void choosePort(int portNumber);
     int currentPortNumber() const { return m_portNumber; }
@@ -130,12 +137,16 @@ signals:
     void statusChanged();
     void fileNamesChanged();
     void portChecksChanged();
+    // The production log could not be written; said once, the programming is not affected.
+    void productionLogFailed(const QString& failure);
 
 private:
     bool runRead(ImageTransfer::Kind kind, Continuation then);
     bool runBlocks(const QList<BlockSequence::Block>& blocks, const QString& operation,
                    Continuation then);
     void keepInJournal(const QString& operation);
+    // Appends the programming to the production log; the failure to say, the first time only.
+    QString recordProduction(bool succeeded, bool verified);
     bool reportSave(const QString& failure);
     using FileLoader = CoinDataFile::LoadResult (*)(const QString&, SelectorImage&);
     bool openWith(const QString& path, FileLoader load);
@@ -152,6 +163,9 @@ private:
     ForwardingTransferDisplay m_display;
     SelectorLink* m_link;
     Journal m_journal;
+    ProductionLog m_productionLog;
+    bool m_productionLogFailureSaid = false;
+    QString m_portDevice;
 
     bool m_opened = false;
     bool m_verifyAfterProgramming = false;

@@ -5,6 +5,8 @@
 #include "ParameterNames.h"
 #include "SelectorImage.h"
 
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 
 using Command = CliRequest::Command;
@@ -47,6 +49,15 @@ private slots:
         row("read --port Com1 --verify", -1);
         row("read --port", -1);
         row("show a.cdt --colour", -1);
+        row("program a.cdt --port Com1 --port Com2 --verify", int(Command::Program));
+        row("read --port Com1 --port Com2 -o bench", int(Command::Read));
+        row("read --port Com1 --port Com2", -1);
+        row("read --port Com1 --port Com2 -o -", -1);
+        row("log --since 2026-12-07 --json", int(Command::Log));
+        row("log --since 2026-12-07T14:30", int(Command::Log));
+        row("log --since 2026-12-32", -1);
+        row("log --port Com1", -1);
+        row("show a.cdt --since 2026-12-07", -1);
     }
     void parsesWhatEachCommandTakes()
     {
@@ -61,6 +72,39 @@ private slots:
             QVERIFY(request);
             QCOMPARE(int(request->command), command);
         }
+    }
+
+    // A date alone starts at its midnight, local time.
+    void sinceIsTheFirstMomentOfItsDate()
+    {
+        const auto parsed = CommandLine::parse({"log", "--since", "2026-12-07"});
+        QCOMPARE(std::get<CliRequest>(parsed).since, QDate(2026, 12, 7).startOfDay());
+    }
+
+    void aPortNamedTwiceIsFound_data()
+    {
+        QTest::addColumn<QStringList>("ports");
+        QTest::addColumn<bool>("twice");
+        QTest::newRow("two devices") << QStringList{"device", "other"} << false;
+        QTest::newRow("written twice") << QStringList{"device", "other", "device"} << true;
+        QTest::newRow("by a link") << QStringList{"device", "link"} << true;
+        QTest::newRow("by a Com item") << QStringList{"Com3", "device"} << true;
+        QTest::newRow("missing, written twice") << QStringList{"/no/such", "/no/such"} << true;
+    }
+    void aPortNamedTwiceIsFound()
+    {
+        QFETCH(QStringList, ports);
+        QFETCH(bool, twice);
+        QTemporaryDir root;
+        QSettings settings(root.filePath("settings.ini"), QSettings::IniFormat);
+        settings.setValue("Ports/Com3", root.filePath("device"));
+        QVERIFY(QFile(root.filePath("device")).open(QIODevice::WriteOnly));
+        QVERIFY(QFile(root.filePath("other")).open(QIODevice::WriteOnly));
+        QVERIFY(QFile::link(root.filePath("device"), root.filePath("link")));
+        for (QString& port : ports)
+            if (!port.startsWith('/') && !port.startsWith("Com"))
+                port = root.filePath(port);
+        QCOMPARE(!CommandLine::namedTwice(ports, settings).isEmpty(), twice);
     }
 
     // Every selector address has a name, and those in a diff say coin, bank and field.

@@ -110,6 +110,12 @@ private slots:
         QCOMPARE(CoinDataFile::load(rig->core.journal().folder() + '/' + files[1], programmed),
                  CoinDataFile::LoadResult::Loaded);
         QCOMPARE(programmed.cell(ParameterMap::money(1)), QString("77"));
+
+        // The production log has both, the edited image as such.
+        const QList<QStringList> entries = rig->core.productionLog().entries();
+        QCOMPARE(entries.size(), 2);
+        QCOMPARE(entries[0].mid(4, 3), (QStringList{"image", "", "programmed"}));
+        QCOMPARE(entries[1][6], "no answer");
     }
 
     void fileFailuresAreSaidInRedUntilAFileCommandSucceeds()
@@ -269,6 +275,22 @@ private slots:
         QVERIFY(rig->core.mnuReadSelector_Click());
         QVERIFY(!rig->core.link().isPortOpen());
         QVERIFY(rig->runLinkUntilIdle());
+    }
+
+    // A log that cannot be written is said once and leaves the programmings' outcomes as they
+    // were.
+    void anUnwritableProductionLogIsSaidOnce()
+    {
+        QVERIFY(QDir().mkpath(rig->core.productionLog().path()));
+        QSignalSpy said(&rig->core, &ApplicationCore::productionLogFailed);
+        for (int run = 0; run < 2; ++run) {
+            std::optional<bool> outcome;
+            QVERIFY(rig->core.mnuProgram_Click([&](bool ok) { outcome = ok; }));
+            QVERIFY(rig->runLinkUntilIdle());
+            QCOMPARE(outcome, std::optional<bool>(true));
+        }
+        QCOMPARE(said.size(), 1);
+        QVERIFY(rig->core.statusText().startsWith("Can not write the production log"));
     }
 };
 

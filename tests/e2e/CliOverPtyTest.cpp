@@ -7,6 +7,7 @@
 #include "SelectorImage.h"
 #include "SelectorSimulator.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -68,6 +69,41 @@ class CliOverPtyTest : public QObject
         return image;
     }
 
+    // A bench of selectors besides the fixture's, each on its own pseudo-terminal.
+    static std::vector<std::unique_ptr<SelectorSimulator>> moreSelectors(int count)
+    {
+        std::vector<std::unique_ptr<SelectorSimulator>> selectors;
+        for (int i = 0; i < count; ++i) {
+            selectors.push_back(std::make_unique<SelectorSimulator>());
+            if (!selectors.back()->start())
+                return {};
+        }
+        return selectors;
+    }
+    static QString deviceOf(const SelectorSimulator& selector)
+    {
+        return QString::fromStdString(selector.devicePath());
+    }
+
+    // A file whose coin values no fresh selector holds; its name.
+    QString changedFile()
+    {
+        if (readInto(file("bench.cdt")).exitCode != 0)
+            return QString();
+        SelectorImage image = loaded(file("bench.cdt"));
+        for (int coin = 1; coin <= ParameterMap::CoinCount; ++coin)
+            image.setNumber(ParameterMap::money(coin), 200 + coin);
+        return CoinDataFile::save(file("changed.cdt"), image) ? file("changed.cdt") : QString();
+    }
+    static bool holdsCoins(const SelectorSimulator& selector, int except = -1)
+    {
+        for (int coin = 1; coin <= ParameterMap::CoinCount; ++coin)
+            if (ParameterMap::money(coin) != except &&
+                selector.memoryAt(ParameterMap::money(coin)) != 200 + coin)
+                return false;
+        return true;
+    }
+
 private slots:
     void init()
     {
@@ -102,7 +138,7 @@ private slots:
         // What the selector held before, and what went in.
         const QStringList journal =
             QDir(environment.dataFolder() + "/journal").entryList(QDir::Files, QDir::Name);
-        QCOMPARE(journal.size(), 3); // read, program, verifying read
+        QCOMPARE(journal.size(), 2); // read, program (its read-back is part of it)
         QVERIFY(journal[1].endsWith("-program.cdt"));
         QCOMPARE(loaded(environment.dataFolder() + "/journal/" + journal[1]).cell(money),
                  image.cell(money));
@@ -114,7 +150,7 @@ private slots:
         QCOMPARE(readInto(file("bench.cdt")).exitCode, 0);
         const QList<int> spoiled{ParameterMap::coinFlags(9), 84, 123, 188};
         for (const int address : spoiled)
-            simulator->queueFaultAt(address, Fault::CorruptWrite);
+            simulator->queueFaultAt(address, Fault::CorruptWrite, 4); // the rewrite too
         const CliRun program =
             run({"program", file("bench.cdt"), "--port", device(), "--verify", "--json"});
         QCOMPARE(program.exitCode, 1);
@@ -251,6 +287,84 @@ private slots:
         const QJsonObject listed = QJsonDocument::fromJson(ports.out.toUtf8()).object();
         QCOMPARE(listed["comItems"].toObject()["Com3"].toString(), device());
         QVERIFY(listed["devices"].isArray());
+    }
+
+    // One command for a bench of four: the selector that stores address 34 wrongly, even when
+    // it is written again, is the only one the summary and the production log name.
+    void aBenchOfSelectorsIsProgrammedAndVerifiedAtOnce()
+    {
+        const QString changed = changedFile();
+        QVERIFY(!changed.isEmpty());
+        auto others = moreSelectors(3);
+        QVERIFY(others.size() == 3);
+        const int spoiled = ParameterMap::money(5);
+        QCOMPARE(spoiled, 34);
+        others[1]->queueFaultAt(spoiled, Fault::CorruptWrite, 4);
+        const QStringList ports{device(), deviceOf(*others[0]), deviceOf(*others[1]),
+                                deviceOf(*others[2])};
+        QStringList arguments{"program", changed, "--verify"};
+        for (const QString& port : ports)
+            arguments << "--port" << port;
+
+        const CliRun program = run(arguments);
+        QCOMPARE(program.exitCode, 1);
+        const QStringList summary = program.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(summary.size(), 4);
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(summary[i], ports[i] + (i == 2 ? "  programmed, but the selector does not "
+                                                      "hold the bytes at addresses 34"
+                                                    : "  programmed and verified"));
+        QVERIFY(holdsCoins(*simulator));
+        QVERIFY(holdsCoins(*others[0]) && holdsCoins(*others[2]));
+        QVERIFY(holdsCoins(*others[1], spoiled));
+        QVERIFY(others[1]->memoryAt(spoiled) != 205);
+
+        const CliRun log = run({"log", "--json"});
+        QCOMPARE(log.exitCode, 0);
+        const QJsonArray entries =
+            QJsonDocument::fromJson(log.out.toUtf8()).object()["entries"].toArray();
+        QCOMPARE(entries.size(), 4);
+        const QString sha256 = QString::fromLatin1(
+            QCryptographicHash::hash(FileBytes::read(changed), QCryptographicHash::Sha256).toHex());
+        QStringList logged;
+        for (const QJsonValue& entry : entries)
+            logged << QStringList{entry["port"].toString(), entry["sha256"].toString(),
+                                  entry["outcome"].toString(), entry["verified"].toString(),
+                                  entry["differing addresses"].toString()}
+                          .join(' ');
+        QStringList expected;
+        for (int i = 0; i < 4; ++i)
+            expected << ports[i] + ' ' + sha256 +
+                            (i == 2 ? " bytes not held yes 34" : " programmed yes ");
+        logged.sort(); // they are in the order the ports ended
+        expected.sort();
+        QCOMPARE(logged, expected);
+    }
+
+    // Refused before anything is sent: the same device twice, here by a link to it.
+    void aPortNamedTwiceSendsNothing()
+    {
+        QVERIFY(QFile::link(device(), file("selector-link")));
+        const CliRun program =
+            run({"program", file("any.cdt"), "--port", device(), "--port", file("selector-link")});
+        QCOMPARE(program.exitCode, 2);
+        QVERIFY2(program.err.contains("are the same port"), qPrintable(program.err));
+        QVERIFY(simulator->receivedFrames().empty());
+    }
+
+    void aMissingPortFailsAloneAndTheOthersAreProgrammed()
+    {
+        const QString changed = changedFile();
+        QVERIFY(!changed.isEmpty());
+        auto others = moreSelectors(1);
+        QVERIFY(others.size() == 1);
+        const CliRun program = run({"program", changed, "--port", device(), "--port",
+                                    "/dev/no-such-port", "--port", deviceOf(*others[0])});
+        QCOMPARE(program.exitCode, 4);
+        QVERIFY2(program.out.contains("/dev/no-such-port  failed (exit code 4): Can not open"),
+                 qPrintable(program.out));
+        QVERIFY(holdsCoins(*simulator));
+        QVERIFY(holdsCoins(*others[0]));
     }
 
     void theTraceShowsEveryFrameAndTheRetry()
