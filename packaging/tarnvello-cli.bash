@@ -23,7 +23,7 @@ _tarnvello_cli()
     local command="" word
     for word in "${words[@]:1:cword-1}"; do
         case $word in
-            read | program | diff | show | help) command=$word; break ;;
+            read | program | diff | show | ports | check | help) command=$word; break ;;
         esac
     done
 
@@ -32,12 +32,12 @@ _tarnvello_cli()
         case $command in
             read) options+=" --port -o --output" ;;
             program) options+=" --port --verify" ;;
-            diff) options+=" --port" ;;
+            diff | check) options+=" --port" ;;
         esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
     elif [[ -z $command ]]; then
-        COMPREPLY=($(compgen -W "read program diff show help" -- "$cur"))
-    elif [[ $command != read && $command != help ]]; then
+        COMPREPLY=($(compgen -W "read program diff show ports check help" -- "$cur"))
+    elif [[ $command != read && $command != ports && $command != check && $command != help ]]; then
         _filedir cdt
     fi
 } &&

@@ -3,6 +3,7 @@
 
 #include "ApplicationCore.h"
 #include "BlockSequence.h"
+#include "CheckCommand.h"
 #include "CliReport.h"
 #include "CoinDataFile.h"
 #include "FieldValue.h"
@@ -39,6 +40,8 @@ QString commandName(CliRequest::Command command)
         return QStringLiteral("show");
     case CliRequest::Command::Ports:
         return QStringLiteral("ports");
+    case CliRequest::Command::Check:
+        return QStringLiteral("check");
     }
     return QStringLiteral("help");
 }
@@ -92,6 +95,12 @@ void CliSession::start()
     case CliRequest::Command::Ports:
         ports();
         break;
+    case CliRequest::Command::Check: {
+        auto* check = new CheckCommand(m_core.link(), m_request, m_out, m_err, this);
+        connect(check, &CheckCommand::finished, this, &CliSession::finish);
+        check->start();
+        break;
+    }
     }
 }
 

@@ -21,7 +21,7 @@ struct CommandShape
 constexpr CommandShape Commands[] = {
     {"read", CliRequest::Command::Read, 0, 0},   {"program", CliRequest::Command::Program, 1, 1},
     {"diff", CliRequest::Command::Diff, 1, 2},   {"show", CliRequest::Command::Show, 1, 1},
-    {"ports", CliRequest::Command::Ports, 0, 0},
+    {"ports", CliRequest::Command::Ports, 0, 0}, {"check", CliRequest::Command::Check, 0, 0},
     {"help", CliRequest::Command::Help, 0, 0}, // as --help
 };
 
@@ -44,6 +44,10 @@ QString misuse(const CliRequest& request)
         if (!hasPort)
             return QStringLiteral("program needs --port");
         break;
+    case Command::Check:
+        if (!hasPort)
+            return QStringLiteral("check needs --port");
+        break;
     case Command::Diff:
         if (request.files.size() + (hasPort ? 1 : 0) != 2)
             return QStringLiteral("diff compares two files, or one file and --port");
@@ -51,7 +55,7 @@ QString misuse(const CliRequest& request)
     case Command::Show:
     case Command::Ports:
         if (hasPort)
-            return QStringLiteral("only read, program and diff take --port");
+            return QStringLiteral("only read, program, diff and check take --port");
         break;
     }
     if (request.command != Command::Read && !request.output.isEmpty())
@@ -137,7 +141,10 @@ QString helpText()
         "                                 a file and the selector) differ\n"
         "  show FILE                      list the parameters of a coin data file\n"
         "  ports                          list the serial devices present, with their stable\n"
-        "                                 names and the Com items mapped to them\n"
+        "                                 names, drivers, latency timers and the Com items\n"
+        "                                 mapped to them\n"
+        "  check --port P                 read address 0 of the selector and say whether it\n"
+        "                                 answers, how quickly, or what is in the way\n"
         "  help                           print this help\n"
         "\n"
         "Options:\n"
@@ -155,7 +162,7 @@ QString helpText()
         "  0  success, or no difference\n"
         "  1  a difference, or --verify found bytes the selector does not hold\n"
         "  2  bad usage, or a file that cannot be read or written\n"
-        "  3  the selector did not answer (read or programming failed)\n"
+        "  3  the selector did not answer (read, programming or check failed)\n"
         "  4  the port cannot be opened\n");
 }
 

@@ -28,7 +28,8 @@ struct CliRequest
         Program,
         Diff,
         Show,
-        Ports
+        Ports,
+        Check
     };
 
     Command command = Command::Help;

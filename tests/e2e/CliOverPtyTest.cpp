@@ -248,6 +248,28 @@ private slots:
         QVERIFY(listed["devices"].isArray());
     }
 
+    void checkTellsAScriptWhetherTheSelectorAnswers_data()
+    {
+        QTest::addColumn<bool>("silent");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("answers") << false << 0 << "answers";
+        QTest::newRow("silent") << true << 3 << "silent";
+    }
+    void checkTellsAScriptWhetherTheSelectorAnswers()
+    {
+        QFETCH(bool, silent);
+        QFETCH(int, exitCode);
+        QFETCH(QString, result);
+        simulator->setSilent(silent);
+        const CliRun check = run({"check", "--port", device(), "--json"});
+        QCOMPARE(check.exitCode, exitCode);
+        const QJsonObject json = QJsonDocument::fromJson(check.out.toUtf8()).object();
+        QCOMPARE(json["result"].toString(), result);
+        QCOMPARE(json["ok"].toBool(), exitCode == 0);
+        QVERIFY(simulator->countReceived(0xE2) == 0 && simulator->countReceived(0xE1) > 0);
+    }
+
     void theTraceShowsEveryFrameAndTheRetry()
     {
         simulator->queueFaultAt(3, Fault::NoReply);
