@@ -27,6 +27,7 @@
 namespace {
 
 const QString CoinDataFilter = QStringLiteral(" (*.cdt)");
+const QString VerifyKey = QStringLiteral("Settings/VerifyAfterProgramming");
 
 } // namespace
 
@@ -127,6 +128,15 @@ void MainWindow::buildMenus()
     }
     QAction* ports = addAction(system, "mnuPorts", QStringLiteral("Serial Ports..."), true,
                                [this] { mnuPorts_Click(); });
+    QAction* verify =
+        addAction(system, "mnuVerify", QStringLiteral("Verify after programming"), true, {});
+    verify->setCheckable(true);
+    verify->setChecked(QSettings().value(VerifyKey, false).toBool());
+    core.setVerifyAfterProgramming(verify->isChecked());
+    connect(verify, &QAction::toggled, this, [&core](bool on) {
+        core.setVerifyAfterProgramming(on);
+        QSettings().setValue(VerifyKey, on);
+    });
     separator(system, "mnubar3");
     addAction(system, "mnuPar", QStringLiteral("Parameters(&p)"), false, [this] {
         m_core.setOpened(false);

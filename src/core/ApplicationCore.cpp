@@ -226,14 +226,20 @@ bool ApplicationCore::runBlocks(const QList<BlockSequence::Block>& blocks, const
                                 Continuation then)
 {
     auto* sequence = new BlockSequence(blocks, *m_link, m_image, m_display, this);
+    const bool verify = m_verifyAfterProgramming;
+    sequence->setVerifyAfterProgramming(verify);
     connect(sequence, &BlockSequence::finished, this,
-            [this, sequence, operation, then](bool succeeded) {
+            [this, sequence, operation, then, verify](bool succeeded) {
                 sequence->deleteLater();
+                m_unconfirmed = sequence->unconfirmedAddresses();
                 if (succeeded)
                     keepInJournal(operation);
+                else if (verify && !m_unconfirmed.isEmpty())
+                    showStatus(BlockSequence::unconfirmedText(m_unconfirmed), StatusColour::Red);
                 if (then)
                     then(succeeded);
             });
+    m_unconfirmed.clear();
     if (sequence->start())
         return true;
     delete sequence;

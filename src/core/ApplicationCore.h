@@ -83,6 +83,12 @@ public:
     bool readBeforeSampling(Continuation then = {});
     bool program_to_selector(Continuation then = {});
     bool mnuProgram_Click(Continuation then = {});
+    // Every programming reads back each address it wrote, even on a clean run; off by default.
+    void setVerifyAfterProgramming(bool on) { m_verifyAfterProgramming = on; }
+    bool verifyAfterProgramming() const { return m_verifyAfterProgramming; }
+    // After the last programming: the addresses the selector still did not hold once they were
+    // written again (the programming failed); empty otherwise.
+    QList<int> unconfirmedAddresses() const { return m_unconfirmed; }
 
     // Coin data files. The current file is the first recent name.
     QString currentFileName() const { return m_currentFile; }
@@ -147,6 +153,8 @@ private:
     Journal m_journal;
 
     bool m_opened = false;
+    bool m_verifyAfterProgramming = false;
+    QList<int> m_unconfirmed;
     int m_begin = 0;
     int m_total = 0;
     int m_cdt = 0;

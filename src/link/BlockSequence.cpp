@@ -4,6 +4,8 @@
 #include "ImageTransfer.h"
 #include "TransferDisplay.h"
 
+#include <QStringList>
+
 QList<BlockSequence::Block> BlockSequence::standardBlocks()
 {
     return {{0, 84}, {86, 123}, {128, 188}};
@@ -12,6 +14,17 @@ QList<BlockSequence::Block> BlockSequence::standardBlocks()
 QString BlockSequence::failureText()
 {
     return QStringLiteral("Program to selector error");
+}
+
+QString BlockSequence::unconfirmedText(const QList<int>& addresses)
+{
+    QStringList numbers;
+    for (int address : addresses)
+        numbers.append(QString::number(address));
+    return failureText() +
+           QStringLiteral(": the selector does not hold %1 %2")
+               .arg(addresses.size() == 1 ? QStringLiteral("address") : QStringLiteral("addresses"),
+                    numbers.join(QStringLiteral(", ")));
 }
 
 BlockSequence::BlockSequence(QList<Block> blocks, SelectorLink& link, SelectorImage& image,
@@ -24,6 +37,7 @@ bool BlockSequence::start()
 {
     m_next = 0;
     m_allSucceeded = true;
+    m_unconfirmed.clear();
     return startBlock();
 }
 
@@ -39,9 +53,11 @@ bool BlockSequence::startBlock()
         ImageTransfer::programBlock(block.begin, block.total, m_link, m_image, m_display, this);
     // After a failure no later block may close the window: the failure is shown at the end.
     transfer->setClosesWindowOnSuccess(m_allSucceeded);
-    connect(transfer, &ImageTransfer::completed, this, [this, last](bool succeeded) {
+    transfer->setVerifyAfterProgramming(m_verifyAfterProgramming);
+    connect(transfer, &ImageTransfer::completed, this, [this, transfer, last](bool succeeded) {
         const bool earlierFailed = !m_allSucceeded;
         m_allSucceeded = m_allSucceeded && succeeded;
+        m_unconfirmed += transfer->unconfirmedAddresses();
         // A last block that completed after an earlier one failed: its pause follows, but the
         // outcome of the whole sequence shows right away. (One that failed showed it itself.)
         if (last && succeeded && earlierFailed)

@@ -28,6 +28,8 @@ public:
     static QList<Block> standardBlocks();
     // What a failed sequence leaves in the status window (red), as a failed block does.
     static QString failureText();
+    // The failure, naming the addresses the selector does not hold.
+    static QString unconfirmedText(const QList<int>& addresses);
 
     BlockSequence(QList<Block> blocks, SelectorLink& link, SelectorImage& image,
                   TransferDisplay& display, QObject* parent = nullptr);
@@ -36,6 +38,10 @@ public:
     bool start();
     // So far: false once any block has given up.
     bool allSucceeded() const { return m_allSucceeded; }
+    // Every block is read back, even one whose attempts all went through.
+    void setVerifyAfterProgramming(bool on) { m_verifyAfterProgramming = on; }
+    // So far: the addresses still differing after their block wrote them again, in order.
+    QList<int> unconfirmedAddresses() const { return m_unconfirmed; }
 
 signals:
     // After the last block's settling pause; true when every block went through.
@@ -51,4 +57,6 @@ private:
     TransferDisplay& m_display;
     qsizetype m_next = 0;
     bool m_allSucceeded = true;
+    bool m_verifyAfterProgramming = false;
+    QList<int> m_unconfirmed;
 };

@@ -9,6 +9,15 @@
 
 namespace {
 const QString TimeoutText = QStringLiteral("Communication time out !");
+
+QList<int> addressesOf(const QList<BlockVerification::SentByte>& bytes)
+{
+    QList<int> addresses;
+    for (const BlockVerification::SentByte& byte : bytes)
+        addresses.append(byte.address);
+    return addresses;
+}
+
 } // namespace
 
 QString BlockVerification::statusText(Step step, int address)
@@ -38,10 +47,12 @@ BlockVerification::~BlockVerification()
 
 QList<int> BlockVerification::rewritten() const
 {
-    QList<int> addresses;
-    for (const SentByte& byte : m_rewritten)
-        addresses.append(byte.address);
-    return addresses;
+    return addressesOf(m_rewritten);
+}
+
+QList<int> BlockVerification::stillDiffering() const
+{
+    return m_step == Step::VerifyAgain ? addressesOf(m_differing) : QList<int>();
 }
 
 void BlockVerification::start()

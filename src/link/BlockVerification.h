@@ -45,6 +45,8 @@ public:
     Step step() const { return m_step; }
     // The addresses that differed at the first read-back (written again).
     QList<int> rewritten() const;
+    // The addresses written again that the second read-back still found different.
+    QList<int> stillDiffering() const;
 
 signals:
     // After the last exchange (and, when bytes were written again, their end frame and pause

@@ -109,6 +109,11 @@ QList<int> ImageTransfer::rewrittenAddresses() const
     return m_verification ? m_verification->rewritten() : QList<int>();
 }
 
+QList<int> ImageTransfer::unconfirmedAddresses() const
+{
+    return m_verification ? m_verification->stillDiffering() : QList<int>();
+}
+
 LinkFrame ImageTransfer::requestFor(int address)
 {
     switch (m_kind) {
@@ -199,7 +204,7 @@ void ImageTransfer::succeed()
 {
     if (!isRead()) {
         m_link.sendFrame(LinkCommands::endOfBlock());
-        if (m_needsReadBack) {
+        if (m_needsReadBack || m_verifyAfterProgramming) {
             // The read-back follows the block's settling pause, inside the same operation.
             QPointer<ImageTransfer> self(this);
             m_link.pauseThen(static_cast<float>(m_link.clock().now()), [self] {

@@ -65,10 +65,14 @@ public:
     // A block closes the status window when it succeeds (the default); a sequence whose
     // earlier block failed keeps it open, so that the failure can be shown at its end.
     void setClosesWindowOnSuccess(bool closes) { m_closesWindowOnSuccess = closes; }
-    // Whether this block was read back because some attempt failed.
+    // A block is read back even when every attempt went through; off by default.
+    void setVerifyAfterProgramming(bool on) { m_verifyAfterProgramming = on; }
+    // Whether this block was read back (some attempt failed, or it always is).
     bool wasReadBack() const { return m_verification != nullptr; }
     // The addresses the read-back found different and wrote again.
     QList<int> rewrittenAddresses() const;
+    // Those of them the selector still did not hold after they were written again.
+    QList<int> unconfirmedAddresses() const;
 
 signals:
     // The last exchange is over (the settling pause follows); true when every byte went through.
@@ -102,6 +106,7 @@ private:
     bool m_running = false;
     bool m_closesWindowOnSuccess = true;
     bool m_needsReadBack = false;
+    bool m_verifyAfterProgramming = false;
     QMap<int, quint8> m_sent; // block: the last value sent to each address
     BlockVerification* m_verification = nullptr;
 };

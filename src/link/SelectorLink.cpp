@@ -132,6 +132,8 @@ void SelectorLink::startAttempt(const LinkFrame& request, AttemptCallback done)
     sendFrame(request);
     if (lateReplyWaiting)
         completeFromEventLoop();
+    else
+        m_requestWrittenAt = m_clock.now();
 }
 
 void SelectorLink::waitForData(AttemptCallback done, std::optional<int> deadlineHundredths)
@@ -139,6 +141,7 @@ void SelectorLink::waitForData(AttemptCallback done, std::optional<int> deadline
     Q_ASSERT(!m_pendingCallback);
     m_t0 = static_cast<float>(m_clock.now());
     m_pendingCallback = std::move(done);
+    m_requestWrittenAt.reset();
     m_attemptHasDeadline = deadlineHundredths.has_value();
     if (deadlineHundredths) {
         m_deadlineHundredths = *deadlineHundredths;
@@ -171,6 +174,7 @@ void SelectorLink::abandonWait()
     m_replyTimer->stop();
     m_resyncTimer->stop();
     m_pendingCallback = nullptr;
+    m_requestWrittenAt.reset();
 }
 
 void SelectorLink::prepareRepeat(Outcome failure, std::function<void()> then)
@@ -235,6 +239,9 @@ void SelectorLink::complete(Outcome outcome)
 {
     m_replyTimer->stop();
     AttemptResult result{outcome, {}, m_t0};
+    if (outcome == Outcome::Replied && m_requestWrittenAt)
+        m_answerLateness.record(*m_requestWrittenAt, m_clock.now());
+    m_requestWrittenAt.reset();
     if (outcome == Outcome::Replied) {
         result.reply = readReply();
         LinkTrace::bytes("received", result.reply);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "AnswerLateness.h"
 #include "LinkFrame.h"
 
 #include <QByteArray>
@@ -112,6 +113,8 @@ public:
     void endOperation();
 
     LinkClock& clock() const { return m_clock; }
+    // Fed by every attempt whose reply came while it waited.
+    AnswerLateness& answerLateness() { return m_answerLateness; }
 
 signals:
     void busyChanged(bool busy);
@@ -151,5 +154,9 @@ private:
     bool m_attemptHasDeadline = false;
     int m_deadlineHundredths = ReplyTimeoutHundredths;
     float m_t0 = 0.0F;
+    // When the running attempt's request was written, full precision; none when its reply
+    // was already waiting (a late one) or for a report wait.
+    std::optional<double> m_requestWrittenAt;
+    AnswerLateness m_answerLateness;
     AttemptCallback m_pendingCallback;
 };

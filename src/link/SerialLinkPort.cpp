@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SerialLinkPort.h"
 
+#include "LinkTrace.h"
 #include "PortFailure.h"
 
 #include <QFile>
@@ -12,6 +13,9 @@
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
+#include "LowLatency.h"
 #endif
 
 namespace {
@@ -58,6 +62,10 @@ bool SerialLinkPort::open(const QString& deviceName)
     m_port.setFlowControl(QSerialPort::NoFlowControl);
     m_port.clearError();
     applyWakeThreshold();
+#ifdef Q_OS_LINUX
+    if (const QString refused = LowLatency::request(m_port.handle()); !refused.isEmpty())
+        LinkTrace::event(refused);
+#endif
     return true;
 }
 
@@ -67,6 +75,13 @@ void SerialLinkPort::close()
     // before the port closes; a few bytes take milliseconds at 19200 baud.
     if (m_port.isOpen() && !m_hangUpPending && m_port.bytesToWrite() > 0)
         m_port.waitForBytesWritten(DrainMilliseconds);
+#ifdef Q_OS_UNIX
+    // Closing puts the line settings found at open back at once, the speed among them, while
+    // the driver may still hold those bytes: they must have left first. A hung-up handle is
+    // dead and has nothing to send.
+    if (m_port.isOpen() && !m_hangUpPending)
+        ::tcdrain(m_port.handle());
+#endif
     m_hangUpPending = false;
     if (m_port.isOpen())
         m_port.close();

@@ -242,6 +242,51 @@ private slots:
         QCOMPARE(simulator->memoryAt(121), std::uint8_t{52});
     }
 
+    // With "Verify after programming" every written address is read back; a byte the selector
+    // keeps storing wrongly after its rewrite fails the programming and is named.
+    void verifyAfterProgrammingReadsEveryAddressBack_data()
+    {
+        QTest::addColumn<bool>("verify");
+        QTest::addColumn<int>("corruptWrites"); // at address 34, from its first write on
+        QTest::addColumn<QString>("status");
+        QTest::newRow("off: today's frames") << false << 0 << "";
+        QTest::newRow("on, clean") << true << 0 << "";
+        QTest::newRow("on, taken at the rewrite") << true << 1 << "";
+        QTest::newRow("on, kept wrong") // the write, its read-back, the rewrite
+            << true << 3 << "Program to selector error: the selector does not hold address 34";
+    }
+    void verifyAfterProgrammingReadsEveryAddressBack()
+    {
+        QFETCH(bool, verify);
+        QFETCH(int, corruptWrites);
+        QFETCH(QString, status);
+        auto* item = window->findChild<QAction*>("mnuVerify");
+        QVERIFY(!item->isChecked());
+        if (verify)
+            item->trigger();
+        QCOMPARE(QSettings().value("Settings/VerifyAfterProgramming", false), QVariant(verify));
+        if (corruptWrites > 0)
+            simulator->queueFaultAt(34, Fault::CorruptWrite, corruptWrites);
+        core->showStatus(QString(), StatusColour::Blue);
+        window->findChild<QAction*>("mnuProgram")->trigger();
+        waitForLinkIdle();
+
+        const int again = corruptWrites > 0 ? 1 : 0; // address 34 written and read once more
+        QCOMPARE(simulator->countReceived(LinkCommands::ReadLead), verify ? 184 + again : 0);
+        QCOMPARE(simulator->countReceived(LinkCommands::WriteLead), 184 + again);
+        QCOMPARE(core->statusText(), status);
+        const bool keptWrong = !status.isEmpty();
+        QCOMPARE(core->statusColour(), keptWrong ? StatusColour::Red : StatusColour::Blue);
+        QCOMPARE(core->unconfirmedAddresses(), keptWrong ? QList<int>{34} : QList<int>());
+        for (int a = 0; a < 189; ++a)
+            if (a != 85 && (a < 124 || a > 127))
+                QCOMPARE(simulator->memoryAt(a) != core->image().selectorByte(a),
+                         keptWrong && a == 34);
+        window.reset();
+        window = std::make_unique<MainWindow>(*core); // the choice is remembered
+        QCOMPARE(window->findChild<QAction*>("mnuVerify")->isChecked(), verify);
+    }
+
     void aReadThatGivesUpLeavesTheStatusWindowOpen()
     {
         simulator->setMemoryAt(80, 200);

@@ -108,6 +108,27 @@ private slots:
         QVERIFY(!link->receiveFlag());
     }
 
+    // Only an answer that came while its attempt waited tells how long the selector took.
+    void answerLatenessCountsRepliesThatCameWhileWaiting()
+    {
+        clock->setNow(8'639'999); // the answer comes after midnight
+        attempt();
+        clock->advance(2);
+        port->receive(QByteArray::fromHex("E1050809F7"));
+        QVERIFY(result);
+        const std::optional<double> median = link->answerLateness().medianMs();
+        QVERIFY(median);
+        QVERIFY(qAbs(*median - (20 - AnswerLateness::WireMs)) < 0.01);
+
+        attempt(); // times out; its reply comes late and is taken by the next attempt
+        clock->advance(SelectorLink::ReplyTimeoutHundredths);
+        port->receive(QByteArray::fromHex("E1050809F7"));
+        attempt();
+        QTRY_VERIFY(result.has_value());
+        QCOMPARE(result->outcome, Outcome::Replied);
+        QCOMPARE(link->answerLateness().sampleCount(), 1U);
+    }
+
     void aClosedPortFailsLikeATimeOut()
     {
         link->closePort();
