@@ -56,7 +56,7 @@ QString PortCheck::Result::text() const
 double PortCheck::lateMs(double roundTripMs)
 {
     // To the microsecond, which the clocks keep; finer digits are rounding noise.
-    return std::round((roundTripMs - WireMs) * 1000) / 1000;
+    return std::round((roundTripMs - AnswerLateness::WireMs) * 1000) / 1000;
 }
 
 QString PortCheck::Result::firstStrayByte() const
@@ -68,9 +68,7 @@ QString PortCheck::Result::hint() const
 {
     if (verdict != Verdict::AnswersSlowly)
         return QString();
-    return QStringLiteral("answers came %1 ms late: the adapter holds them back (its latency "
-                          "timer); see 'A slow adapter' in the README")
-        .arg(qRound(lateMs()));
+    return AnswerLateness::hint(lateMs());
 }
 
 PortCheck::PortCheck(SelectorLink& link, QString device, QObject* parent)
@@ -175,7 +173,7 @@ void PortCheck::onAnswer(double roundTripMs)
 {
     m_quickestMs = m_quickestMs ? std::min(*m_quickestMs, roundTripMs) : roundTripMs;
     // One late answer may be the system's doing; an adapter holds back every answer.
-    if (lateMs(roundTripMs) < SlowMs || m_attempts >= Attempts)
+    if (lateMs(roundTripMs) < AnswerLateness::SlowMs || m_attempts >= Attempts)
         conclude();
     else
         attempt();
@@ -196,8 +194,9 @@ void PortCheck::conclude()
     Result result;
     if (m_quickestMs) {
         result.roundTripMs = *m_quickestMs;
-        result.verdict =
-            lateMs(result.roundTripMs) < SlowMs ? Verdict::Answers : Verdict::AnswersSlowly;
+        result.verdict = lateMs(result.roundTripMs) < AnswerLateness::SlowMs
+                             ? Verdict::Answers
+                             : Verdict::AnswersSlowly;
     } else if (!m_stray.isEmpty()) {
         result.verdict = Verdict::Stray;
         result.stray = m_stray;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "AnswerLateness.h"
 #include "SelectorLink.h"
 
 #include <QByteArray>
@@ -17,11 +18,6 @@ class PortCheck : public QObject
     Q_OBJECT
 public:
     static constexpr int Attempts = 3;
-    // The read request and its answer on the wire: ten bytes of ten bits at 19200 baud.
-    static constexpr double WireMs = 10 * 10 * 1000.0 / 19200;
-    // An answer this much later than its wire time was held back on the way (an adapter's
-    // latency timer); a line at 19200 baud has no reason to be late by as much.
-    static constexpr double SlowMs = 8.0;
 
     enum class Verdict
     {
@@ -55,7 +51,7 @@ public:
         QString hint() const;
     };
 
-    // How much later than its wire time an answer came.
+    // How much later than its wire time (AnswerLateness::WireMs) an answer came.
     static double lateMs(double roundTripMs);
 
     // Checks through link. With a device, the link opens it for the check and closes it

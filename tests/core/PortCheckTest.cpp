@@ -78,7 +78,7 @@ private slots:
         rig->port->responder = [&](FakeLinkPort& port, const QByteArray&) {
             lastSent = rig->clock.elapsed();
             const QByteArray reply = replies.value(read);
-            const double delay = (PortCheck::WireMs + lateMs.value(read++)) / 10;
+            const double delay = (AnswerLateness::WireMs + lateMs.value(read++)) / 10;
             if (!reply.isEmpty())
                 QMetaObject::invokeMethod(
                     &port,
