@@ -89,19 +89,15 @@ PortCheck::~PortCheck()
 
 void PortCheck::start()
 {
-    if (!m_device.isEmpty() && !m_link.openPort(m_device)) {
-        Result result{Verdict::CannotOpen, 0, {}, m_link.openFailure()};
-        m_link.closePort();
-        emit finished(result);
-        return;
-    }
     if (!m_link.beginOperation()) {
         emit finished({Verdict::Busy, 0, {}, {}});
         return;
     }
     m_phase = Phase::Exchanging;
+    if (!m_device.isEmpty())
+        m_link.openPort(m_device);
     if (!m_link.isPortOpen()) {
-        // The link's port was lost and would not open again.
+        // The device would not open, or the link's port was lost and would not open again.
         finish({Verdict::CannotOpen, 0, {}, m_link.openFailure()});
         return;
     }
