@@ -7,8 +7,6 @@
 #include <QPushButton>
 #include <QTest>
 
-// The Check button beside a row: the port the program holds is checked through its own link
-// (another open would find the port in use), any other device on a port opened for the check.
 class PortsDialogTest : public QObject
 {
     Q_OBJECT
@@ -16,6 +14,8 @@ class PortsDialogTest : public QObject
     AppTestEnvironment environment;
 
 private slots:
+    // The port the program holds is checked through its own link (a second open would find it
+    // in use), any other device on a port opened for the check.
     void theCheckButtonChecksItsRowsDevice()
     {
         environment.reset();
@@ -26,22 +26,21 @@ private slots:
         QSettings().setValue("Ports/Com2", QString::fromStdString(other.devicePath()));
         PortsDialog dialog(rig.core);
         dialog.showMapping();
-        const auto checkRow = [&dialog](int number) {
+        const auto check = [&dialog](int number) {
             dialog.findChild<QPushButton*>(QString("CheckPort%1").arg(number))->click();
             const auto* result = dialog.findChild<QLabel*>(QString("ResultPort%1").arg(number));
-            const bool done =
-                QTest::qWaitFor([result] { return !result->text().startsWith("Checking"); }, 15000);
-            return done ? result->text() : QString();
+            return QTest::qWaitFor([result] { return !result->text().startsWith("Checking"); })
+                       ? result->text()
+                       : QString();
         };
 
         QVERIFY(rig.core.link().beginOperation());
-        QVERIFY(checkRow(1).startsWith("Busy: another operation uses the port"));
+        QVERIFY(check(1).startsWith("Busy: another operation uses the port"));
         rig.core.link().endOperation();
         QCOMPARE(rig.simulator.countReceived(0xE1), 0);
-        QVERIFY(checkRow(1).startsWith("The selector answers"));
-        QVERIFY(rig.simulator.countReceived(0xE1) > 0);
-        QVERIFY(rig.core.link().isPortOpen());
-        QVERIFY(checkRow(2).startsWith("The selector answers"));
+        QVERIFY(check(1).startsWith("The selector answers"));
+        QVERIFY(rig.simulator.countReceived(0xE1) > 0 && rig.core.link().isPortOpen());
+        QVERIFY(check(2).startsWith("The selector answers"));
         QVERIFY(other.countReceived(0xE1) > 0);
     }
 };

@@ -52,63 +52,49 @@ private slots:
         QCOMPARE(choices.comItemsOf(choices.devices()[0], settings), QStringList());
     }
 
-    // A name as typed or stored, the name the system lists the device by and how the device
-    // is shown; both systems' rules, whichever this one is.
+    // A name as typed or stored, as the system writes it, and the device it names among those
+    // listed: both systems' rules, whichever this one is.
     void aNameIsComparedInTheSystemsOwnForm_data()
     {
         QTest::addColumn<PortNaming>("naming");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("system");
-        QTest::addColumn<QString>("listed");
-        QTest::addColumn<bool>("found");
-        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("device"); // empty: none listed
+        const auto row = [](const char* tag, PortNaming naming, const char* typed,
+                            const char* system, const char* device) {
+            QTest::newRow(tag) << naming << QString(typed) << QString(system) << QString(device);
+        };
         const PortNaming windows = PortNaming::Windows;
-        const PortNaming unix = PortNaming::Unix;
-        QTest::newRow("COM3") << windows << "COM3"
-                              << R"(\\.\COM3)"
-                              << R"(\\.\COM3)" << true << "COM3";
-        QTest::newRow("com3 in blanks") << windows << " com3\t"
-                                        << R"(\\.\com3)"
-                                        << R"(\\.\COM3)" << true << "COM3";
-        QTest::newRow("device name") << windows << R"(\\.\COM3)"
-                                     << R"(\\.\COM3)"
-                                     << R"(\\.\COM3)" << true << "COM3";
-        QTest::newRow("COM13 is not COM3") << windows << "COM13"
-                                           << R"(\\.\COM13)"
-                                           << R"(\\.\COM3)" << false << "COM3";
-        QTest::newRow("ttyS0") << unix << "ttyS0"
-                               << "/dev/ttyS0"
-                               << "/dev/ttyS0" << true << "/dev/ttyS0";
-        QTest::newRow("path in blanks") << unix << "  DEV/ttyS0 "
-                                        << "DEV/ttyS0"
-                                        << "DEV/ttyS0" << true << "DEV/ttyS0";
-        QTest::newRow("by-id link") << unix << "DEV/serial/by-id/usb-0"
-                                    << "DEV/serial/by-id/usb-0"
-                                    << "DEV/ttyUSB0" << true << "DEV/ttyUSB0";
-        QTest::newRow("ttyS1 is not ttyS0") << unix << "ttyS1"
-                                            << "/dev/ttyS1"
-                                            << "/dev/ttyS0" << false << "/dev/ttyS0";
+        row("COM3", windows, "COM3", R"(\\.\COM3)", R"(\\.\COM3)");
+        row("com3 in blanks", windows, " com3\t", R"(\\.\com3)", R"(\\.\COM3)");
+        row("device name", windows, R"(\\.\COM3)", R"(\\.\COM3)", R"(\\.\COM3)");
+        row("COM13", windows, "COM13", R"(\\.\COM13)", "");
+        row("ttyS0", PortNaming::Unix, "ttyS0", "/dev/ttyS0", "/dev/ttyS0");
+        row("path in blanks", PortNaming::Unix, " DEV/ttyUSB0 ", "DEV/ttyUSB0", "DEV/ttyUSB0");
+        row("by-id link", PortNaming::Unix, "DEV/by-id/usb-0", "DEV/by-id/usb-0", "DEV/ttyUSB0");
+        row("ttyS1", PortNaming::Unix, "ttyS1", "/dev/ttyS1", "");
     }
     void aNameIsComparedInTheSystemsOwnForm()
     {
         QFETCH(PortNaming, naming);
         QFETCH(QString, typed);
         QFETCH(QString, system);
-        QFETCH(QString, listed);
-        QFETCH(bool, found);
-        QFETCH(QString, shown);
-        // Links are followed in a device folder of ours.
-        const QString dev = environment.path("dev");
-        QDir(dev).mkpath("serial/by-id");
+        QFETCH(QString, device);
+        const QString dev = environment.path("dev"); // links are followed in a folder of ours
+        QDir(dev).mkpath("by-id");
         QFile(dev + "/ttyUSB0").open(QIODevice::WriteOnly);
-        QFile::link(dev + "/ttyUSB0", dev + "/serial/by-id/usb-0");
-        for (QString* name : {&typed, &system, &listed, &shown})
+        QFile::link(dev + "/ttyUSB0", dev + "/by-id/usb-0");
+        for (QString* name : {&typed, &system, &device})
             name->replace("DEV", dev);
-
+        const PortChoices choices({{R"(\\.\COM3)", {}, {}, {}, {}, {}, {}},
+                                   {"/dev/ttyS0", {}, {}, {}, {}, {}, {}},
+                                   {dev + "/ttyUSB0", {}, {}, {}, {}, {}, {}}},
+                                  naming);
         QCOMPARE(PortChoices::systemName(typed, naming), system);
-        const PortChoices choices({{listed, {}, {}, {}, {}, {}, {}}}, naming);
-        QCOMPARE(choices.find(typed) != nullptr, found);
-        QCOMPARE(choices.names(), QStringList{shown});
+        const SerialDevice* found = choices.find(typed);
+        QCOMPARE(found ? found->location : QString(), device);
+        QCOMPARE(PortChoices::shownName(R"(\\.\COM3)", naming),
+                 naming == PortNaming::Windows ? "COM3" : R"(\\.\COM3)");
     }
 
     // What the system tells of a device's driver and its adapter's latency timer.
@@ -118,7 +104,6 @@ private slots:
         QTest::addColumn<QByteArray>("timer"); // the file's bytes; null: no file
         QTest::addColumn<int>("milliseconds"); // -1: none
         QTest::newRow("default timer") << "ftdi_sio" << QByteArray("16\n") << 16;
-        QTest::newRow("low latency") << "ftdi_sio" << QByteArray("1") << 1;
         QTest::newRow("no timer") << "cdc_acm" << QByteArray() << -1;
         QTest::newRow("not a number") << "ftdi_sio" << QByteArray("fast\n") << -1;
         QTest::newRow("nothing told") << "" << QByteArray() << -1;

@@ -15,16 +15,8 @@
 #include <unistd.h>
 
 using namespace std::chrono_literals;
-using selectorsim::Fault;
 using Verdict = PortCheck::Verdict;
 
-namespace {
-constexpr int Patience = 15000; // ms; generous, the machine may be busy
-} // namespace
-
-// The check over a real pseudo-terminal through the program's serial code, on a port opened
-// for it: the virtual selector, behind a slow adapter, silent or with noise on its line; and a
-// line that echoes, modelled by a far end that gives back the request and answers 10 ms later.
 class PortCheckOverPtyTest : public QObject
 {
     Q_OBJECT
@@ -32,6 +24,9 @@ class PortCheckOverPtyTest : public QObject
     SystemLinkClock clock;
 
 private slots:
+    // Through the program's serial code on a pseudo-terminal opened for the check: the virtual
+    // selector, behind a slow adapter, silent or with noise before its answers; and a line
+    // that echoes, a far end that gives back the request and answers 10 ms later.
     void theCheckSaysWhatIsOnTheLine_data()
     {
         QTest::addColumn<QString>("line");
@@ -46,14 +41,11 @@ private slots:
     {
         QFETCH(QString, line);
         QFETCH(Verdict, verdict);
-        selectorsim::SimulatorOptions options;
-        if (line == "slow")
-            options.replyLatency = 40ms;
-        selectorsim::SelectorSimulator simulator(options);
+        selectorsim::SelectorSimulator simulator({true, line == "slow" ? 40ms : 0ms, 260ms});
         QVERIFY(simulator.start());
         simulator.setSilent(line == "silent");
         if (line == "noise")
-            simulator.queueFault(Fault::NoiseBytes, PortCheck::Attempts);
+            simulator.queueFault(selectorsim::Fault::NoiseBytes, PortCheck::Attempts);
         const auto memory = simulator.memory();
         QString device = QString::fromStdString(simulator.devicePath());
 
@@ -62,14 +54,14 @@ private slots:
         if (line == "echo") {
             QVERIFY(echoing.open());
             device = QString::fromStdString(echoing.slavePath());
-            request.emplace(echoing.masterFd(), QSocketNotifier::Read);
-            connect(&*request, &QSocketNotifier::activated, this, [&echoing] {
+            const int end = echoing.masterFd();
+            request.emplace(end, QSocketNotifier::Read);
+            connect(&*request, &QSocketNotifier::activated, this, [end] {
                 char bytes[64];
-                const ssize_t count = ::read(echoing.masterFd(), bytes, sizeof bytes);
-                QVERIFY(count > 0 && ::write(echoing.masterFd(), bytes, size_t(count)) == count);
-                QTimer::singleShot(10, [&echoing] {
-                    const QByteArray answer = LinkFrame::build(0xE1, 0, 8, 1).toByteArray();
-                    QVERIFY(::write(echoing.masterFd(), answer.data(), 5) == 5);
+                const ssize_t count = ::read(end, bytes, sizeof bytes);
+                QVERIFY(count > 0 && ::write(end, bytes, size_t(count)) == count);
+                QTimer::singleShot(10, [end] {
+                    QVERIFY(::write(end, LinkFrame::build(0xE1, 0, 8, 1).toByteArray(), 5) == 5);
                 });
             });
         }
@@ -78,17 +70,16 @@ private slots:
         PortCheck check(link, device);
         std::optional<PortCheck::Result> result;
         connect(&check, &PortCheck::finished, this,
-                [&result](const PortCheck::Result& r) { result = r; });
+                [&](const PortCheck::Result& r) { result = r; });
         check.start();
-        QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), Patience);
+        QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 15000);
         QCOMPARE(result->verdict, verdict);
+        QCOMPARE(result->firstStrayByte(), verdict == Verdict::Stray ? "5A" : "");
         QVERIFY(!link.isPortOpen());
         // Only reads went to the selector, and it holds what it held.
         QCOMPARE(simulator.memory(), memory);
         QCOMPARE(size_t(simulator.countReceived(LinkCommands::ReadLead)),
                  simulator.receivedFrames().size());
-        if (verdict == Verdict::Stray)
-            QCOMPARE(result->firstStrayByte(), "5A");
     }
 };
 
