@@ -3,11 +3,20 @@
 #include "FakeLinkRig.h"
 #include "FakeSelector.h"
 #include "LinkCommands.h"
+#include "PseudoTerminal.h"
+#include "SelectorSimulator.h"
+#include "SerialLinkPort.h"
+#include "SystemLinkClock.h"
 
+#include <QSocketNotifier>
 #include <QTest>
+#include <QTimer>
 
 #include <optional>
 
+#include <unistd.h>
+
+using namespace std::chrono_literals;
 using Verdict = PortCheck::Verdict;
 
 namespace {
@@ -19,6 +28,8 @@ class PortCheckTest : public QObject
 {
     Q_OBJECT
 
+    SystemLinkClock clock;
+
 private slots:
     // On fake time, the far end gives each read its bytes this many ms beyond the wire time of
     // request and answer, or nothing; the check keeps the quickest answer.
@@ -29,7 +40,6 @@ private slots:
         QTest::addColumn<Verdict>("verdict");
         QTest::addColumn<int>("reads");
         QTest::addColumn<double>("quickestLateMs");
-        const QList<QByteArray> nothing{{}, {}, {}};
         const QList<double> atOnce{0, 0, 0};
         QTest::newRow("just under the limit")
             << QList{Answer} << QList{7.9} << Verdict::Answers << 1 << 7.9;
@@ -37,12 +47,10 @@ private slots:
                                             << Verdict::AnswersSlowly << 3 << 8.0;
         QTest::newRow("late once, then quick")
             << QList{Answer, Answer} << QList{30.0, 1.0} << Verdict::Answers << 2 << 1.0;
-        QTest::newRow("silent") << nothing << atOnce << Verdict::Silent << 3 << 0.0;
         QTest::newRow("a fragment")
             << QList<QByteArray>{"\x5A\xA5", {}, {}} << atOnce << Verdict::Stray << 3 << 0.0;
         QTest::newRow("a stray byte, then an answer")
             << QList{"\x3C" + Answer, Answer} << QList{0.0, 2.0} << Verdict::Answers << 2 << 2.0;
-        QTest::newRow("echo") << QList{Request + Answer} << atOnce << Verdict::Echo << 1 << 0.0;
         // A selector whose byte 0 is 06 answers with the request's own bytes, once.
         QTest::newRow("an answer like the request")
             << QList{Request} << QList{1.0} << Verdict::Answers << 1 << 1.0;
@@ -79,10 +87,66 @@ private slots:
         QCOMPARE(result->verdict, verdict);
         QCOMPARE(rig.port->written, QList<QByteArray>(reads, Request)); // reads, never a write
         QVERIFY(!result->answered() || qAbs(result->lateMs() - quickestLateMs) < 1e-3);
-        QCOMPARE(result->stray.left(1), verdict == Verdict::Stray ? "\x5A" : QByteArray());
+        QCOMPARE(result->firstStrayByte(), verdict == Verdict::Stray ? "5A" : "");
         // The line stayed quiet for the settling pause before anything else could use it.
         QVERIFY(!rig.link.isBusy());
         QVERIFY(rig.clock.elapsed() - lastSent >= SelectorLink::SettlingPauseHundredths);
+    }
+
+    // Through the program's serial code on a pseudo-terminal opened for the check: the virtual
+    // selector, behind a slow adapter, silent or with noise before its answers; and a line
+    // that echoes, a far end that gives back the request and answers 10 ms later.
+    void theCheckSaysWhatIsOnTheLine_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<Verdict>("verdict");
+        QTest::newRow("selector") << "selector" << Verdict::Answers;
+        QTest::newRow("slow adapter") << "slow" << Verdict::AnswersSlowly;
+        QTest::newRow("silent") << "silent" << Verdict::Silent;
+        QTest::newRow("noise") << "noise" << Verdict::Stray;
+        QTest::newRow("echo") << "echo" << Verdict::Echo;
+    }
+    void theCheckSaysWhatIsOnTheLine()
+    {
+        QFETCH(QString, line);
+        QFETCH(Verdict, verdict);
+        selectorsim::SelectorSimulator simulator({true, line == "slow" ? 40ms : 0ms, 260ms});
+        QVERIFY(simulator.start());
+        simulator.setSilent(line == "silent");
+        if (line == "noise")
+            simulator.queueFault(selectorsim::Fault::NoiseBytes, PortCheck::Attempts);
+        const auto memory = simulator.memory();
+        QString device = QString::fromStdString(simulator.devicePath());
+
+        selectorsim::PseudoTerminal echoing;
+        std::optional<QSocketNotifier> request;
+        if (line == "echo") {
+            QVERIFY(echoing.open());
+            device = QString::fromStdString(echoing.slavePath());
+            const int end = echoing.masterFd();
+            request.emplace(end, QSocketNotifier::Read);
+            connect(&*request, &QSocketNotifier::activated, this, [end] {
+                char bytes[64];
+                const ssize_t count = ::read(end, bytes, sizeof bytes);
+                QVERIFY(count > 0 && ::write(end, bytes, size_t(count)) == count);
+                QTimer::singleShot(10, [end] { QVERIFY(::write(end, Answer.data(), 5) == 5); });
+            });
+        }
+
+        SelectorLink link(std::make_unique<SerialLinkPort>(), clock);
+        PortCheck check(link, device);
+        std::optional<PortCheck::Result> result;
+        connect(&check, &PortCheck::finished, this,
+                [&](const PortCheck::Result& r) { result = r; });
+        check.start();
+        QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 15000);
+        QCOMPARE(result->verdict, verdict);
+        QCOMPARE(result->firstStrayByte(), verdict == Verdict::Stray ? "5A" : "");
+        QVERIFY(!link.isPortOpen());
+        // Only reads went to the selector, and it holds what it held.
+        QCOMPARE(simulator.memory(), memory);
+        QCOMPARE(size_t(simulator.countReceived(LinkCommands::ReadLead)),
+                 simulator.receivedFrames().size());
     }
 };
 
