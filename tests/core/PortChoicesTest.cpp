@@ -104,7 +104,6 @@ private slots:
         QTest::addColumn<QByteArray>("timer"); // the file's bytes; null: no file
         QTest::addColumn<int>("milliseconds"); // -1: none
         QTest::newRow("default timer") << "ftdi_sio" << QByteArray("16\n") << 16;
-        QTest::newRow("no timer") << "cdc_acm" << QByteArray() << -1;
         QTest::newRow("not a number") << "ftdi_sio" << QByteArray("fast\n") << -1;
         QTest::newRow("nothing told") << "" << QByteArray() << -1;
     }
