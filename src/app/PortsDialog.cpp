@@ -40,23 +40,26 @@ PortsDialog::PortsDialog(ApplicationCore& core, QWidget* parent) : QDialog(paren
             label->setObjectName(QLatin1String(name) + QString::number(number));
             label->setAccessibleName(
                 QStringLiteral("Com%1 %2").arg(number).arg(QLatin1String(accessible)));
-            label->setWordWrap(true);
             return label;
         };
-        auto* notes = new QVBoxLayout;
         m_details[row] = addLabel("LabelPort", "device");
+        // The warning and the check's result go under the row: they are sentences.
+        auto* notes = new QVBoxLayout;
         m_warnings[row] = addLabel("WarnPort", "warning");
         m_checkResults[row] = addLabel("ResultPort", "check");
-        for (QLabel* label : {m_details[row], m_warnings[row], m_checkResults[row]})
+        for (QLabel* label : {m_warnings[row], m_checkResults[row]}) {
+            label->setWordWrap(true);
+            label->hide();
             notes->addWidget(label);
-        m_warnings[row]->hide();
-        m_checkResults[row]->hide();
+        }
         connect(combo, &QComboBox::editTextChanged, this, [this, row] { describe(row); });
         connect(checkButton, &QPushButton::clicked, this, [this, row] { check(row); });
-        grid->addWidget(caption, int(row), 0);
-        grid->addWidget(combo, int(row), 1);
-        grid->addWidget(checkButton, int(row), 2);
-        grid->addLayout(notes, int(row), 3);
+        const int line = 2 * int(row);
+        grid->addWidget(caption, line, 0);
+        grid->addWidget(combo, line, 1);
+        grid->addWidget(checkButton, line, 2);
+        grid->addWidget(m_details[row], line, 3);
+        grid->addLayout(notes, line + 1, 1, 1, 3);
         m_combos[row] = combo;
         m_checkButtons[row] = checkButton;
     }
