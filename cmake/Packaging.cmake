@@ -1,14 +1,18 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package (cpack -G DEB from a release build): the executables and their manual pages
 # install their own rules; here the desktop entry and its AppStream metadata, the icon, the
-# shell completion, the read-me, the copyright file and changelog, and the package's fields.
+# shell completion, the read-me, the example udev rule, the copyright file and changelog, and
+# the package's fields.
 install(FILES packaging/tarnvello.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES packaging/org.tarnvello.Tarnvello.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(DIRECTORY packaging/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 install(FILES packaging/tarnvello-cli.bash RENAME tarnvello-cli
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
-install(FILES README.md packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The udev rule for FTDI adapters is an example the technician may copy (README, "A slow
+# adapter"); the package does not make it active.
+install(FILES README.md packaging/copyright packaging/99-tarnvello-ftdi-latency.rules.example
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # The changelog's newest entry and the AppStream metadata's newest release name the version
 # the package gets.

@@ -26,7 +26,7 @@ _tarnvello_cli()
     local command="" word
     for word in "${words[@]:1:cword-1}"; do
         case $word in
-            read | program | diff | show | ports | log | help) command=$word; break ;;
+            read | program | diff | show | ports | log | check | help) command=$word; break ;;
         esac
     done
 
@@ -35,13 +35,13 @@ _tarnvello_cli()
         case $command in
             read) options+=" --port -o --output" ;;
             program) options+=" --port --verify" ;;
-            diff) options+=" --port" ;;
+            diff | check) options+=" --port" ;;
             log) options+=" --since" ;;
         esac
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
     elif [[ -z $command ]]; then
-        COMPREPLY=($(compgen -W "read program diff show ports log help" -- "$cur"))
-    elif [[ $command != read && $command != ports && $command != log && $command != help ]]; then
+        COMPREPLY=($(compgen -W "read program diff show ports log check help" -- "$cur"))
+    elif [[ $command != read && $command != ports && $command != log && $command != check && $command != help ]]; then
         _filedir cdt
     fi
 } &&

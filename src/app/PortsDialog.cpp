@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "PortsDialog.h"
 
+#include "PortCheck.h"
 #include "PortMap.h"
 #include "SelectorLink.h"
+#include "SerialLinkPort.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -30,15 +32,36 @@ PortsDialog::PortsDialog(ApplicationCore& core, QWidget* parent) : QDialog(paren
         combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         caption->setBuddy(combo);
         combo->setAccessibleName(QStringLiteral("Com%1").arg(number));
-        auto* details = new QLabel(this);
-        details->setObjectName(QStringLiteral("LabelPort%1").arg(number));
-        details->setAccessibleName(QStringLiteral("Com%1 device").arg(number));
+        auto* checkButton = new QPushButton(QStringLiteral("Check"), this);
+        checkButton->setObjectName(QStringLiteral("CheckPort%1").arg(number));
+        checkButton->setAccessibleName(QStringLiteral("Check Com%1").arg(number));
+        const auto addLabel = [this, number](const char* name, const char* accessible) {
+            auto* label = new QLabel(this);
+            label->setObjectName(QLatin1String(name) + QString::number(number));
+            label->setAccessibleName(
+                QStringLiteral("Com%1 %2").arg(number).arg(QLatin1String(accessible)));
+            return label;
+        };
+        m_details[row] = addLabel("LabelPort", "device");
+        // The warning and the check's result go under the row: they are sentences.
+        auto* notes = new QVBoxLayout;
+        m_warnings[row] = addLabel("WarnPort", "warning");
+        m_checkResults[row] = addLabel("ResultPort", "check");
+        for (QLabel* label : {m_warnings[row], m_checkResults[row]}) {
+            label->setWordWrap(true);
+            label->hide();
+            notes->addWidget(label);
+        }
         connect(combo, &QComboBox::editTextChanged, this, [this, row] { describe(row); });
-        grid->addWidget(caption, int(row), 0);
-        grid->addWidget(combo, int(row), 1);
-        grid->addWidget(details, int(row), 2);
+        connect(checkButton, &QPushButton::clicked, this, [this, row] { check(row); });
+        const int line = 2 * int(row);
+        grid->addWidget(caption, line, 0);
+        grid->addWidget(combo, line, 1);
+        grid->addWidget(checkButton, line, 2);
+        grid->addWidget(m_details[row], line, 3);
+        grid->addLayout(notes, line + 1, 1, 1, 3);
         m_combos[row] = combo;
-        m_details[row] = details;
+        m_checkButtons[row] = checkButton;
     }
     layout->addLayout(grid);
 
@@ -95,7 +118,41 @@ void PortsDialog::refresh()
 
 void PortsDialog::describe(std::size_t row)
 {
-    m_details[row]->setText(m_choices.describe(m_combos[row]->currentText()));
+    const QString path = m_combos[row]->currentText();
+    m_details[row]->setText(m_choices.describe(path));
+    const QString stableName = m_choices.stableNameInsteadOf(path);
+    m_warnings[row]->setText(
+        stableName.isEmpty()
+            ? QString()
+            : QStringLiteral("After replugging, %1 may be another adapter: choose its stable "
+                             "name %2")
+                  .arg(PortChoices::systemName(path), stableName));
+    m_warnings[row]->setVisible(!stableName.isEmpty());
+    m_checkResults[row]->hide();
+}
+
+void PortsDialog::check(std::size_t row)
+{
+    const QString device = m_combos[row]->currentText();
+    SelectorLink* link = &m_core.link();
+    const bool held =
+        link->isPortOpen() &&
+        PortChoices::sameDevice(device, PortMap::device(QSettings(), m_core.currentPortNumber()));
+    if (!held)
+        link = new SelectorLink(std::make_unique<SerialLinkPort>(), m_core.link().clock());
+    auto* check = new PortCheck(*link, held ? QString() : device, this);
+    if (!held)
+        link->setParent(check);
+    m_checkButtons[row]->setEnabled(false);
+    m_checkResults[row]->setText(QStringLiteral("Checking..."));
+    m_checkResults[row]->show();
+    connect(check, &PortCheck::finished, this, [this, row, check](const PortCheck::Result& r) {
+        m_checkResults[row]->setText(r.hint().isEmpty() ? r.text()
+                                                        : r.text() + QLatin1Char('\n') + r.hint());
+        m_checkButtons[row]->setEnabled(true);
+        check->deleteLater();
+    });
+    check->start();
 }
 
 void PortsDialog::store()

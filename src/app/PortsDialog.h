@@ -10,10 +10,12 @@
 
 class QComboBox;
 class QLabel;
+class QPushButton;
 
 // "Serial Ports...": each Com item with an editable choice of the serial devices present, or
-// any path typed in. OK maps them in the settings store (the port in use opens again when its
-// device changed); Cancel changes nothing.
+// any path typed in, and a check of whether a selector answers there. OK maps them in the
+// settings store (the port in use opens again when its device changed); Cancel changes
+// nothing.
 class PortsDialog : public QDialog
 {
     Q_OBJECT
@@ -27,10 +29,16 @@ private:
     // Reads the devices present again, keeping what each Com item shows.
     void refresh();
     void describe(std::size_t row);
+    // Checks the row's device: through the program's own link when it is the port the program
+    // holds, else on a port opened for the check alone.
+    void check(std::size_t row);
     void store();
 
     ApplicationCore& m_core;
     PortChoices m_choices{{}};
     std::array<QComboBox*, ApplicationCore::PortNumbers.size()> m_combos{};
     std::array<QLabel*, ApplicationCore::PortNumbers.size()> m_details{};
+    std::array<QLabel*, ApplicationCore::PortNumbers.size()> m_warnings{};
+    std::array<QPushButton*, ApplicationCore::PortNumbers.size()> m_checkButtons{};
+    std::array<QLabel*, ApplicationCore::PortNumbers.size()> m_checkResults{};
 };

@@ -3,6 +3,7 @@
 
 #include "ApplicationCore.h"
 #include "BlockSequence.h"
+#include "CheckCommand.h"
 #include "CliReport.h"
 #include "CoinDataFile.h"
 #include "FieldValue.h"
@@ -41,6 +42,8 @@ QString commandName(CliRequest::Command command)
         return QStringLiteral("ports");
     case CliRequest::Command::Log:
         return QStringLiteral("log");
+    case CliRequest::Command::Check:
+        return QStringLiteral("check");
     }
     return QStringLiteral("help");
 }
@@ -94,6 +97,12 @@ void CliSession::start()
     case CliRequest::Command::Log:
         log();
         break;
+    case CliRequest::Command::Check: {
+        auto* check = new CheckCommand(m_core.link(), m_request, m_out, m_err, this);
+        connect(check, &CheckCommand::finished, this, &CliSession::finish);
+        check->start();
+        break;
+    }
     }
 }
 

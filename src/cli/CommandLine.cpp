@@ -23,6 +23,7 @@ constexpr CommandShape Commands[] = {
     {"read", CliRequest::Command::Read, 0, 0},   {"program", CliRequest::Command::Program, 1, 1},
     {"diff", CliRequest::Command::Diff, 1, 2},   {"show", CliRequest::Command::Show, 1, 1},
     {"ports", CliRequest::Command::Ports, 0, 0}, {"log", CliRequest::Command::Log, 0, 0},
+    {"check", CliRequest::Command::Check, 0, 0},
     {"help", CliRequest::Command::Help, 0, 0}, // as --help
 };
 
@@ -48,6 +49,10 @@ QString misuse(const CliRequest& request)
         if (!hasPort)
             return QStringLiteral("program needs --port");
         break;
+    case Command::Check:
+        if (!hasPort)
+            return QStringLiteral("check needs --port");
+        break;
     case Command::Diff:
         if (request.files.size() + (hasPort ? 1 : 0) != 2)
             return QStringLiteral("diff compares two files, or one file and --port");
@@ -56,7 +61,7 @@ QString misuse(const CliRequest& request)
     case Command::Ports:
     case Command::Log:
         if (hasPort)
-            return QStringLiteral("only read, program and diff take --port");
+            return QStringLiteral("only read, program, diff and check take --port");
         break;
     }
     if (request.command != Command::Log && request.since.isValid())
@@ -163,15 +168,18 @@ QString helpText()
         "                                 a file and the selector) differ\n"
         "  show FILE                      list the parameters of a coin data file\n"
         "  ports                          list the serial devices present, with their stable\n"
-        "                                 names and the Com items mapped to them\n"
+        "                                 names, drivers, latency timers and the Com items\n"
+        "                                 mapped to them\n"
         "  log [--since DATE]             print the production log: one line per programming\n"
         "                                 (DATE as 2026-12-07 or 2026-12-07T14:30)\n"
+        "  check --port P                 read address 0 of the selector and say whether it\n"
+        "                                 answers, how quickly, or what is in the way\n"
         "  help                           print this help\n"
         "\n"
-        "read, program and diff take several --port options and run on every port at once;\n"
-        "a read then writes -o as a folder of one file per port. One summary line per port\n"
-        "ends the run (with --json an array of one object per port); the exit code is the\n"
-        "highest of the ports' codes.\n"
+        "read, program, diff and check take several --port options and run on every port at\n"
+        "once; a read then writes -o as a folder of one file per port. One summary line per\n"
+        "port ends the run (with --json an array of one object per port); the exit code is\n"
+        "the highest of the ports' codes.\n"
         "\n"
         "Options:\n"
         "  --port P       a device path (/dev/ttyUSB0, /dev/serial/by-id/...), or Com1..Com9\n"
@@ -188,7 +196,7 @@ QString helpText()
         "  0  success, or no difference\n"
         "  1  a difference, or --verify found bytes the selector does not hold\n"
         "  2  bad usage, or a file that cannot be read or written\n"
-        "  3  the selector did not answer (read or programming failed)\n"
+        "  3  the selector did not answer (read, programming or check failed)\n"
         "  4  the port cannot be opened\n");
 }
 

@@ -30,7 +30,8 @@ struct CliRequest
         Diff,
         Show,
         Ports,
-        Log
+        Log,
+        Check
     };
 
     Command command = Command::Help;

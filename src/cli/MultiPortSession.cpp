@@ -134,6 +134,8 @@ QString MultiPortSession::summaryLine(const Lane& lane, const QJsonObject& resul
             outcome = QStringLiteral("read into %1").arg(result.value("file").toString());
         else if (m_request.command == CliRequest::Command::Diff)
             outcome = QStringLiteral("no difference");
+        else if (m_request.command == CliRequest::Command::Check)
+            outcome = result.value(QStringLiteral("text")).toString();
         else
             outcome = m_request.verify ? QStringLiteral("programmed and verified")
                                        : QStringLiteral("programmed");

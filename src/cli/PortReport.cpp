@@ -17,7 +17,7 @@ QString text(const PortChoices& choices, const QSettings& settings)
         text += QStringLiteral("No serial devices found.\n");
     for (const SerialDevice& device : choices.devices()) {
         const QStringList items = choices.comItemsOf(device, settings);
-        text += device.location;
+        text += PortChoices::shownName(device.location, choices.naming());
         if (!items.isEmpty())
             text += QStringLiteral("  mapped to ") + items.join(QStringLiteral(", "));
         text += QLatin1Char('\n');
@@ -26,6 +26,10 @@ QString text(const PortChoices& choices, const QSettings& settings)
             {"description", device.description},
             {"manufacturer", device.manufacturer},
             {"serial number", device.serialNumber},
+            {"driver", device.driver},
+            {"latency timer", device.latencyTimerMs
+                                  ? QStringLiteral("%1 ms").arg(*device.latencyTimerMs)
+                                  : QString()},
         };
         for (const auto& [name, value] : fields)
             if (!value.isEmpty())
@@ -42,16 +46,21 @@ QString text(const PortChoices& choices, const QSettings& settings)
 QJsonObject json(const PortChoices& choices, const QSettings& settings)
 {
     QJsonArray devices;
-    for (const SerialDevice& device : choices.devices())
-        devices.append(QJsonObject{
-            {QStringLiteral("device"), device.location},
+    for (const SerialDevice& device : choices.devices()) {
+        QJsonObject listed{
+            {QStringLiteral("device"), PortChoices::shownName(device.location, choices.naming())},
             {QStringLiteral("stableName"), device.stableName},
             {QStringLiteral("description"), device.description},
             {QStringLiteral("manufacturer"), device.manufacturer},
             {QStringLiteral("serialNumber"), device.serialNumber},
+            {QStringLiteral("driver"), device.driver},
             {QStringLiteral("comItems"),
              QJsonArray::fromStringList(choices.comItemsOf(device, settings))},
-        });
+        };
+        if (device.latencyTimerMs)
+            listed.insert(QStringLiteral("latencyTimerMs"), *device.latencyTimerMs);
+        devices.append(listed);
+    }
     QJsonObject items;
     for (int portNumber : ApplicationCore::PortNumbers)
         items.insert(QStringLiteral("Com%1").arg(portNumber),

@@ -8,7 +8,8 @@ class PortChoices;
 class QSettings;
 
 // What `tarnvello-cli ports` prints: the serial devices present, each with its stable name,
-// description, serial number and the Com items mapped to it; then every Com item's device.
+// description, serial number, driver, latency timer and the Com items mapped to it; then every
+// Com item's device.
 namespace PortReport {
 
 QString text(const PortChoices& choices, const QSettings& settings);

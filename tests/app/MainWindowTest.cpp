@@ -9,6 +9,7 @@
 #include "LinkCommands.h"
 #include "PortMap.h"
 #include "SelectorLink.h"
+#include "SelectorSimulator.h"
 #include "SettingWindow.h"
 #include "StatusWindow.h"
 #include "TarnvelloVersion.h"
@@ -289,6 +290,35 @@ private slots:
         createWindow();
         window->startUp();
         QCOMPARE(port->openedDevice, QString("/tmp/selector"));
+    }
+
+    // Check beside a row: the port the program holds through its own link (refused while an
+    // operation runs; a second open would find it in use), another device on a port of its own.
+    void theSerialPortsDialogChecksARowsDevice()
+    {
+        window->startUp();
+        selectorsim::SelectorSimulator other;
+        QVERIFY(other.start());
+        QSettings().setValue("Ports/Com2", QString::fromStdString(other.devicePath()));
+        find<QAction>("mnuPorts")->trigger();
+        const auto check = [this](int number) {
+            auto* dialog = find<QDialog>("ports");
+            dialog->findChild<QPushButton*>(QString("CheckPort%1").arg(number))->click();
+            auto* result = dialog->findChild<QLabel*>(QString("ResultPort%1").arg(number));
+            const auto done = [result] { return !result->text().startsWith("Checking"); };
+            // The held port's check ends with its settling pause, on fake time; the other device
+            // answers in real time.
+            return (number == 1 ? runLinkUntil(done) : QTest::qWaitFor(done)) ? result->text()
+                                                                              : QString();
+        };
+        QVERIFY(core->link().beginOperation());
+        QVERIFY(check(1).startsWith("Busy: another operation uses the port"));
+        core->link().endOperation();
+        QVERIFY(selector->requests.isEmpty());
+        QVERIFY(check(1).startsWith("The selector answers"));
+        QCOMPARE(selector->requests, QList{LinkCommands::readRequest(0).toByteArray()});
+        QVERIFY(check(2).startsWith("The selector answers"));
+        QVERIFY(other.countReceived(LinkCommands::ReadLead) > 0);
     }
 
     void onlyExitWritesTheStartupFile()

@@ -31,6 +31,7 @@ private slots:
         row("show a.cdt --json", int(Command::Show));
         row("--help", int(Command::Help));
         row("ports --json", int(Command::Ports));
+        row("check --port Com1 --json", int(Command::Check));
         row("help", int(Command::Help));
         row("--version", int(Command::Version));
         row("help show", -1);
@@ -45,6 +46,8 @@ private slots:
         row("diff a.cdt b.cdt --port Com1", -1);
         row("show a.cdt --port Com1", -1);
         row("ports --port Com1", -1);
+        row("check", -1);
+        row("check a.cdt --port Com1", -1);
         row("show a.cdt -o b.cdt", -1);
         row("read --port Com1 --verify", -1);
         row("read --port", -1);

@@ -367,6 +367,32 @@ private slots:
         QVERIFY(holdsCoins(*others[0]));
     }
 
+    void checkTellsAScriptWhetherTheSelectorAnswers_data()
+    {
+        QTest::addColumn<QString>("port"); // empty: the selector's
+        QTest::addColumn<bool>("silent");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("answers") << "" << false << 0 << "answers";
+        QTest::newRow("silent") << "" << true << 3 << "silent";
+        QTest::newRow("no device") << "/dev/no-such-port" << false << 4 << "cannot open";
+    }
+    void checkTellsAScriptWhetherTheSelectorAnswers()
+    {
+        QFETCH(QString, port);
+        QFETCH(bool, silent);
+        QFETCH(int, exitCode);
+        QFETCH(QString, result);
+        simulator->setSilent(silent);
+        const CliRun check = run({"check", "--port", port.isEmpty() ? device() : port, "--json"});
+        QCOMPARE(check.exitCode, exitCode);
+        const QJsonObject json = QJsonDocument::fromJson(check.out.toUtf8()).object();
+        QCOMPARE(json["result"].toString(), result);
+        QCOMPARE(json["ok"].toBool(), exitCode == 0);
+        QCOMPARE(simulator->countReceived(0xE1) > 0, port.isEmpty());
+        QCOMPARE(simulator->countReceived(0xE2), 0);
+    }
+
     void theTraceShowsEveryFrameAndTheRetry()
     {
         simulator->queueFaultAt(3, Fault::NoReply);

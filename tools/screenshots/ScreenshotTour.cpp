@@ -122,7 +122,10 @@ QList<ScreenshotTour::Step> ScreenshotTour::steps()
          Ready::Settled,
          {{QStringLiteral("display"), QStringLiteral("display-window.png")}}},
         {QStringLiteral("serial ports"),
-         [this] { trigger(QStringLiteral("mnuPorts")); },
+         [this] {
+             trigger(QStringLiteral("mnuPorts"));
+             click(QStringLiteral("ports"), QStringLiteral("CheckPort1"));
+         },
          Ready::Settled,
          {{QStringLiteral("ports"), QStringLiteral("ports-dialog.png")}}},
     };

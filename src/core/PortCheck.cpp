@@ -1,0 +1,220 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "PortCheck.h"
+
+#include "LinkClock.h"
+#include "LinkCommands.h"
+#include "PortFailure.h"
+
+#include <QPointer>
+
+#include <cmath>
+
+namespace {
+
+constexpr int CheckedAddress = 0;
+
+QByteArray request()
+{
+    return LinkCommands::readRequest(CheckedAddress).toByteArray();
+}
+
+} // namespace
+
+QString PortCheck::Result::text() const
+{
+    switch (verdict) {
+    case Verdict::Answers:
+        return QStringLiteral("The selector answers: round trip %1 ms").arg(qRound(roundTripMs));
+    case Verdict::AnswersSlowly:
+        return QStringLiteral("The selector answers, slowly: round trip %1 ms")
+            .arg(qRound(roundTripMs));
+    case Verdict::Silent:
+        return QStringLiteral("Nothing came back: check that the selector is on this port, the "
+                              "cable, and the selector's power");
+    case Verdict::Stray:
+        return QStringLiteral("Bytes came back that are no answer (the first: %1): another "
+                              "device is on this port, or its line runs at another speed; "
+                              "connect the selector alone, at 19200 baud")
+            .arg(firstStrayByte());
+    case Verdict::Echo:
+        return QStringLiteral("The line echoes what is sent: the adapter has local echo, which "
+                              "this program does not support; switch the echo off or use "
+                              "another adapter");
+    case Verdict::CannotOpen:
+        return QStringLiteral("Can not open port: ") + reason;
+    case Verdict::Busy:
+        return QStringLiteral("Busy: another operation uses the port; check again when it has "
+                              "ended");
+    case Verdict::Lost:
+        return QStringLiteral("The port closed during the check: %1; plug it in and check "
+                              "again")
+            .arg(PortFailure::lostLine());
+    }
+    return QString();
+}
+
+double PortCheck::lateMs(double roundTripMs)
+{
+    // To the microsecond, which the clocks keep; finer digits are rounding noise.
+    return std::round((roundTripMs - AnswerLateness::WireMs) * 1000) / 1000;
+}
+
+QString PortCheck::Result::firstStrayByte() const
+{
+    return QString::fromLatin1(stray.left(1).toHex().toUpper());
+}
+
+QString PortCheck::Result::hint() const
+{
+    if (verdict != Verdict::AnswersSlowly)
+        return QString();
+    return AnswerLateness::hint(lateMs());
+}
+
+PortCheck::PortCheck(SelectorLink& link, QString device, QObject* parent)
+    : QObject(parent), m_link(link), m_device(std::move(device))
+{
+}
+
+PortCheck::~PortCheck()
+{
+    // A settling pause ends the operation by itself; an exchange is dropped here.
+    if (m_phase != Phase::Exchanging)
+        return;
+    m_link.abandonWait();
+    m_link.endOperation();
+    if (!m_device.isEmpty())
+        m_link.closePort();
+}
+
+void PortCheck::start()
+{
+    if (!m_link.beginOperation()) {
+        emit finished({Verdict::Busy, 0, {}, {}});
+        return;
+    }
+    m_phase = Phase::Exchanging;
+    if (!m_device.isEmpty())
+        m_link.openPort(m_device);
+    if (!m_link.isPortOpen()) {
+        // The device would not open, or the link's port was lost and would not open again.
+        finish({Verdict::CannotOpen, 0, {}, m_link.openFailure()});
+        return;
+    }
+    m_link.setReceiveThreshold(SelectorLink::ReplyThreshold);
+    m_link.flushInput();
+    attempt();
+}
+
+void PortCheck::attempt()
+{
+    ++m_attempts;
+    m_sentAt = m_link.clock().now();
+    m_link.startAttempt(LinkCommands::readRequest(CheckedAddress),
+                        [this](const SelectorLink::AttemptResult& result) { onReply(result); });
+}
+
+double PortCheck::elapsedMs() const
+{
+    const double hundredths = std::fmod(
+        m_link.clock().now() - m_sentAt + LinkClock::HundredthsPerDay, LinkClock::HundredthsPerDay);
+    return hundredths * 10;
+}
+
+void PortCheck::onReply(const SelectorLink::AttemptResult& result)
+{
+    switch (result.outcome) {
+    case SelectorLink::Outcome::PortFailed:
+        finish({Verdict::Lost, 0, {}, {}});
+        return;
+    case SelectorLink::Outcome::Cancelled: // only its owner cancels a wait
+    case SelectorLink::Outcome::TimedOut:
+        // Fewer bytes than an answer may have come: they are no answer either.
+        onFailedAttempt(result.outcome, m_link.readReply());
+        return;
+    case SelectorLink::Outcome::Replied:
+        break;
+    }
+    const double roundTripMs = elapsedMs();
+    if (result.reply.startsWith(request()))
+        afterRequestEcho(result, roundTripMs);
+    else if (LinkCommands::isValidReadReply(result.reply, CheckedAddress))
+        onAnswer(roundTripMs);
+    else
+        onFailedAttempt(result.outcome, result.reply);
+}
+
+void PortCheck::afterRequestEcho(const SelectorLink::AttemptResult& result, double roundTripMs)
+{
+    if (result.reply.size() > LinkFrame::Size) {
+        finish({Verdict::Echo, 0, {}, {}});
+        return;
+    }
+    // A selector whose byte at address 0 makes its answer equal the request answers once; an
+    // echo is followed by the selector's answer, or the line stays quiet after it.
+    m_link.waitForData(
+        [this, roundTripMs](const SelectorLink::AttemptResult& more) {
+            if (more.outcome == SelectorLink::Outcome::PortFailed)
+                finish({Verdict::Lost, 0, {}, {}});
+            else if (more.outcome == SelectorLink::Outcome::Replied ||
+                     !m_link.readReply().isEmpty())
+                finish({Verdict::Echo, 0, {}, {}});
+            else
+                onAnswer(roundTripMs);
+        },
+        SelectorLink::ReplyTimeoutHundredths);
+}
+
+void PortCheck::onAnswer(double roundTripMs)
+{
+    m_quickestMs = m_quickestMs ? std::min(*m_quickestMs, roundTripMs) : roundTripMs;
+    // One late answer may be the system's doing; an adapter holds back every answer.
+    if (lateMs(roundTripMs) < AnswerLateness::SlowMs || m_attempts >= Attempts)
+        conclude();
+    else
+        attempt();
+}
+
+void PortCheck::onFailedAttempt(SelectorLink::Outcome outcome, const QByteArray& stray)
+{
+    if (m_stray.isEmpty())
+        m_stray = stray;
+    if (m_attempts >= Attempts)
+        conclude();
+    else
+        m_link.prepareRepeat(outcome, [this] { attempt(); });
+}
+
+void PortCheck::conclude()
+{
+    Result result;
+    if (m_quickestMs) {
+        result.roundTripMs = *m_quickestMs;
+        result.verdict = lateMs(result.roundTripMs) < AnswerLateness::SlowMs
+                             ? Verdict::Answers
+                             : Verdict::AnswersSlowly;
+    } else if (!m_stray.isEmpty()) {
+        result.verdict = Verdict::Stray;
+        result.stray = m_stray;
+    }
+    finish(result);
+}
+
+void PortCheck::finish(const Result& result)
+{
+    if (m_device.isEmpty()) {
+        m_phase = Phase::Settling;
+        m_link.endOperationAfterPause(static_cast<float>(m_link.clock().now()),
+                                      [self = QPointer<PortCheck>(this), result] {
+                                          if (self) {
+                                              self->m_phase = Phase::Idle;
+                                              emit self->finished(result);
+                                          }
+                                      });
+        return;
+    }
+    m_phase = Phase::Idle;
+    m_link.endOperation();
+    m_link.closePort();
+    emit finished(result);
+}

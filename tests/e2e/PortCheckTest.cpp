@@ -1,0 +1,153 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "PortCheck.h"
+#include "FakeLinkRig.h"
+#include "FakeSelector.h"
+#include "LinkCommands.h"
+#include "PseudoTerminal.h"
+#include "SelectorSimulator.h"
+#include "SerialLinkPort.h"
+#include "SystemLinkClock.h"
+
+#include <QSocketNotifier>
+#include <QTest>
+#include <QTimer>
+
+#include <optional>
+
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+using Verdict = PortCheck::Verdict;
+
+namespace {
+const QByteArray Request = LinkCommands::readRequest(0).toByteArray();
+const QByteArray Answer = LinkFrame::build(0xE1, 0, 0x08, 0x2A).toByteArray();
+} // namespace
+
+class PortCheckTest : public QObject
+{
+    Q_OBJECT
+
+    SystemLinkClock clock;
+
+private slots:
+    // On fake time, the far end gives each read its bytes this many ms beyond the wire time of
+    // request and answer, or nothing; the check keeps the quickest answer.
+    void theVerdictNamesWhatCameBack_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("replies"); // per read; empty: nothing
+        QTest::addColumn<QList<double>>("lateMs");      // per read
+        QTest::addColumn<Verdict>("verdict");
+        QTest::addColumn<int>("reads");
+        QTest::addColumn<double>("quickestLateMs");
+        const QList<double> atOnce{0, 0, 0};
+        QTest::newRow("just under the limit")
+            << QList{Answer} << QList{7.9} << Verdict::Answers << 1 << 7.9;
+        QTest::newRow("three at the limit") << QList{Answer, Answer, Answer} << QList{8.0, 9.0, 8.5}
+                                            << Verdict::AnswersSlowly << 3 << 8.0;
+        QTest::newRow("late once, then quick")
+            << QList{Answer, Answer} << QList{30.0, 1.0} << Verdict::Answers << 2 << 1.0;
+        QTest::newRow("a fragment")
+            << QList<QByteArray>{"\x5A\xA5", {}, {}} << atOnce << Verdict::Stray << 3 << 0.0;
+        QTest::newRow("a stray byte, then an answer")
+            << QList{"\x3C" + Answer, Answer} << QList{0.0, 2.0} << Verdict::Answers << 2 << 2.0;
+        // A selector whose byte 0 is 06 answers with the request's own bytes, once.
+        QTest::newRow("an answer like the request")
+            << QList{Request} << QList{1.0} << Verdict::Answers << 1 << 1.0;
+    }
+    void theVerdictNamesWhatCameBack()
+    {
+        QFETCH(QList<QByteArray>, replies);
+        QFETCH(QList<double>, lateMs);
+        QFETCH(Verdict, verdict);
+        QFETCH(int, reads);
+        QFETCH(double, quickestLateMs);
+        FakeLinkRig rig;
+        qsizetype read = 0;
+        double lastSent = 0;
+        rig.port->responder = [&](FakeLinkPort& port, const QByteArray&) {
+            lastSent = rig.clock.elapsed();
+            const double delay = (AnswerLateness::WireMs + lateMs.value(read)) / 10;
+            if (const QByteArray reply = replies.value(read++); !reply.isEmpty())
+                QMetaObject::invokeMethod(
+                    &port,
+                    [&rig, &port, reply, delay] {
+                        rig.clock.advance(delay);
+                        port.receive(reply);
+                    },
+                    Qt::QueuedConnection);
+        };
+        std::optional<PortCheck::Result> result;
+        PortCheck check(rig.link, {});
+        connect(&check, &PortCheck::finished, this,
+                [&](const PortCheck::Result& r) { result = r; });
+        check.start();
+        QVERIFY(pumpUntil(rig.clock, [&] { return result.has_value(); }));
+
+        QCOMPARE(result->verdict, verdict);
+        QCOMPARE(rig.port->written, QList<QByteArray>(reads, Request)); // reads, never a write
+        QVERIFY(!result->answered() || qAbs(result->lateMs() - quickestLateMs) < 1e-3);
+        QCOMPARE(result->firstStrayByte(), verdict == Verdict::Stray ? "5A" : "");
+        // The line stayed quiet for the settling pause before anything else could use it.
+        QVERIFY(!rig.link.isBusy());
+        QVERIFY(rig.clock.elapsed() - lastSent >= SelectorLink::SettlingPauseHundredths);
+    }
+
+    // Through the program's serial code on a pseudo-terminal opened for the check: the virtual
+    // selector, behind a slow adapter or with noise before its answers (a silent one is the
+    // command's test); and a line that echoes, a far end that gives back the request and
+    // answers 10 ms later.
+    void theCheckSaysWhatIsOnTheLine_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<Verdict>("verdict");
+        QTest::newRow("selector") << "selector" << Verdict::Answers;
+        QTest::newRow("slow adapter") << "slow" << Verdict::AnswersSlowly;
+        QTest::newRow("noise") << "noise" << Verdict::Stray;
+        QTest::newRow("echo") << "echo" << Verdict::Echo;
+    }
+    void theCheckSaysWhatIsOnTheLine()
+    {
+        QFETCH(QString, line);
+        QFETCH(Verdict, verdict);
+        selectorsim::SelectorSimulator simulator({true, line == "slow" ? 40ms : 0ms, 260ms});
+        QVERIFY(simulator.start());
+        if (line == "noise")
+            simulator.queueFault(selectorsim::Fault::NoiseBytes, PortCheck::Attempts);
+        const auto memory = simulator.memory();
+        QString device = QString::fromStdString(simulator.devicePath());
+
+        selectorsim::PseudoTerminal echoing;
+        std::optional<QSocketNotifier> request;
+        if (line == "echo") {
+            QVERIFY(echoing.open());
+            device = QString::fromStdString(echoing.slavePath());
+            const int end = echoing.masterFd();
+            request.emplace(end, QSocketNotifier::Read);
+            connect(&*request, &QSocketNotifier::activated, this, [end] {
+                char bytes[64];
+                const ssize_t count = ::read(end, bytes, sizeof bytes);
+                QVERIFY(count > 0 && ::write(end, bytes, size_t(count)) == count);
+                QTimer::singleShot(10, [end] { QVERIFY(::write(end, Answer.data(), 5) == 5); });
+            });
+        }
+
+        SelectorLink link(std::make_unique<SerialLinkPort>(), clock);
+        PortCheck check(link, device);
+        std::optional<PortCheck::Result> result;
+        connect(&check, &PortCheck::finished, this,
+                [&](const PortCheck::Result& r) { result = r; });
+        check.start();
+        QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 15000);
+        QCOMPARE(result->verdict, verdict);
+        QCOMPARE(result->firstStrayByte(), verdict == Verdict::Stray ? "5A" : "");
+        QVERIFY(!link.isPortOpen());
+        // Only reads went to the selector, and it holds what it held.
+        QCOMPARE(simulator.memory(), memory);
+        QCOMPARE(size_t(simulator.countReceived(LinkCommands::ReadLead)),
+                 simulator.receivedFrames().size());
+    }
+};
+
+QTEST_GUILESS_MAIN(PortCheckTest)
+#include "PortCheckTest.moc"
