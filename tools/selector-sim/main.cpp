@@ -28,6 +28,7 @@ using selectorsim::ConsoleInterpreter;
 
 constexpr std::size_t MaxLineLength = 4096;
 constexpr long long MaxLatencyUs = 10'000'000;
+constexpr long long MaxAdapterLatencyMs = 255; // the most a USB-serial chip's timer is set to
 
 struct Arguments
 {
@@ -57,12 +58,28 @@ void printUsage(std::ostream& out)
            "Options:\n"
            "  --no-pacing       answer at once instead of at 19200 baud\n"
            "  --latency-us N    wait N microseconds before every reply\n"
+           "  --adapter-latency-ms N\n"
+           "                    pass replies on as a USB-serial adapter with an N ms latency\n"
+           "                    timer (1..255) does: held until the timer runs out or 62\n"
+           "                    bytes wait\n"
+           "  --echo            send back every byte received, before the reply, as a\n"
+           "                    half-duplex adapter with local echo does\n"
            "  --link PATH       make PATH a symbolic link to the device while it runs\n"
            "  --auto-coins      drop twelve coins after every teach start and forty\n"
            "                    reference coins after every calibration start\n"
            "  --demo-events     coins dropped while no teaching runs send event messages\n"
            "  -h, --help        print this help and exit\n"
            "  --version         print the version and licence and exit\n";
+}
+
+// The whole word as a number in [min, max], or nothing.
+std::optional<long long> parseNumber(std::string_view word, long long min, long long max)
+{
+    long long value = 0;
+    const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value);
+    if (ec != std::errc{} || end != word.data() + word.size() || value < min || value > max)
+        return std::nullopt;
+    return value;
 }
 
 std::optional<Arguments> parseArguments(int argc, char** argv)
@@ -78,13 +95,17 @@ std::optional<Arguments> parseArguments(int argc, char** argv)
         } else if (argument == "--no-pacing") {
             parsed.options.paced = false;
         } else if (argument == "--latency-us" && hasValue) {
-            const std::string_view value = argv[++i];
-            long long us = 0;
-            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), us);
-            if (ec != std::errc{} || end != value.data() + value.size() || us < 0 ||
-                us > MaxLatencyUs)
+            const std::optional<long long> us = parseNumber(argv[++i], 0, MaxLatencyUs);
+            if (!us)
                 return std::nullopt;
-            parsed.options.replyLatency = std::chrono::microseconds{us};
+            parsed.options.replyLatency = std::chrono::microseconds{*us};
+        } else if (argument == "--adapter-latency-ms" && hasValue) {
+            const std::optional<long long> ms = parseNumber(argv[++i], 1, MaxAdapterLatencyMs);
+            if (!ms)
+                return std::nullopt;
+            parsed.options.adapterLatency = std::chrono::milliseconds{*ms};
+        } else if (argument == "--echo") {
+            parsed.options.echo = true;
         } else if (argument == "--link" && hasValue) {
             parsed.link = argv[++i];
         } else if (argument == "--auto-coins") {
