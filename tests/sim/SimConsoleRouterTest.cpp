@@ -52,10 +52,8 @@ private slots:
     {
         SelectorSimulator simulator;
         ConsoleInterpreter interpreter(simulator);
-        const auto help = [](ConsoleRouter router) { return router.execute("help").text; };
-        QVERIFY(help(ConsoleRouter({&interpreter, &interpreter})).find("N COMMAND") !=
-                std::string::npos);
-        QCOMPARE(help(ConsoleRouter({&interpreter})), interpreter.execute("help").text);
+        ConsoleRouter router({&interpreter, &interpreter});
+        QVERIFY(router.execute("2 help").text.find("N COMMAND") != std::string::npos);
     }
 };
 
