@@ -415,7 +415,8 @@ std::vector<std::uint8_t> SelectorSimulator::takeDueLocked(Clock::time_point unt
     Clock::time_point dueAt = m_output.lastTakenDue();
     if (m_adapter) {
         // Bytes taken together enter the chip together, when the last of them has crossed.
-        m_adapter->push(due, dueAt);
+        if (!due.empty())
+            m_adapter->push(due, dueAt);
         due = m_adapter->takeDue(until);
         dueAt = m_adapter->lastTakenDue();
     }
