@@ -59,6 +59,7 @@ void printUsage(std::ostream& out)
            "standard input (type help: dump and set memory, inject faults on the line such as\n"
            "'fault corrupt at 34', drop coins, send event messages). Runs until quit, SIGINT\n"
            "or SIGTERM.\n"
+           "\n"
            "With --link given more than once it runs one selector per link, each with its own\n"
            "memory and faults, and prints their device paths one per line, in that order. A\n"
            "command may then start with the number of its selector (from 1, in the order of\n"
