@@ -40,11 +40,11 @@ ConsoleRouter::ConsoleRouter(std::vector<ConsoleInterpreter*> interpreters)
 ConsoleInterpreter::Result ConsoleRouter::execute(std::string_view line)
 {
     const std::string count = std::to_string(m_interpreters.size());
-    auto [word, rest] = firstWord(line);
+    const auto [word, rest] = firstWord(line);
     std::size_t index = 0;
     if (isNumber(word)) {
         std::size_t number = 0;
-        const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), number);
+        const std::errc ec = std::from_chars(word.data(), word.data() + word.size(), number).ec;
         if (ec != std::errc{} || number < 1 || number > m_interpreters.size())
             return {Status::Error,
                     "no selector " + std::string(word) + ": the selectors are 1.." + count};
