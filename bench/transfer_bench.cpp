@@ -2,10 +2,15 @@
 // Times the full read and the standard programming against the virtual selector at 19200-baud
 // pacing and compares them with the time the wire itself needs: first as the windows run them
 // (in this process), then as the command-line program does (one process per run, start-up
-// included).
+// included). The full read also runs behind a modelled USB-serial adapter with a 16 ms and a
+// 1 ms latency timer (the FTDI default and its lowest setting), compared with the wire and with
+// what the adapter itself allows: the program cannot set the model's timer through a
+// pseudo-terminal, so these rows show what the lower timer is worth on a real cable, and that
+// the program adds nothing of its own on a slow one.
 //
 // usage: transfer_bench [runs]   (default 5)
 
+#include "AdapterChip.h"
 #include "BlockSequence.h"
 #include "CoinDataFile.h"
 #include "ImageTransfer.h"
@@ -41,6 +46,26 @@ namespace {
 constexpr double ByteMs = 10.0 * 1000.0 / 19200.0; // ten bits a byte
 constexpr double ExchangeMs = 10 * ByteMs;         // five bytes out, five back
 constexpr double PauseMs = SelectorLink::SettlingPauseHundredths * 10.0;
+
+// An exchange behind an adapter: five bytes out, then the five of the reply until the last of
+// them reaches the program, passed on by the adapter's chip.
+double adapterExchangeMs(std::chrono::microseconds latency)
+{
+    selectorsim::AdapterChip chip(latency);
+    const selectorsim::AdapterChip::TimePoint start{};
+    for (int i = 1; i <= 5; ++i)
+        chip.push({0}, start + i * selectorsim::SelectorSimulator::BytePeriod);
+    while (const auto due = chip.nextDeadline())
+        chip.takeDue(*due);
+    return 5 * ByteMs +
+           std::chrono::duration<double, std::milli>(chip.lastTakenDue() - start).count();
+}
+
+// A read pauses from its last request, so only that exchange overlaps the pause.
+double readWireMs(double exchange)
+{
+    return (SelectorImage::SelectorByteCount - 1) * exchange + std::max(exchange, PauseMs);
+}
 
 class SilentDisplay final : public TransferDisplay
 {
@@ -163,7 +188,8 @@ Run measureCli(const QStringList& arguments, const QProcessEnvironment& environm
         childrenCpuMs);
 }
 
-void report(const char* name, std::vector<Run> runs, double wireMs)
+// `modelMs`, if given: the least the modelled adapter allows.
+void report(const char* name, std::vector<Run> runs, double wireMs, double modelMs = 0)
 {
     std::sort(runs.begin(), runs.end(),
               [](const Run& a, const Run& b) { return a.wallMs < b.wallMs; });
@@ -180,6 +206,39 @@ void report(const char* name, std::vector<Run> runs, double wireMs)
                 "cpu/wall %.3f\n",
                 name, runs.size(), allSucceeded ? "" : " (SOME FAILED)", median.wallMs, wireMs,
                 median.wallMs / wireMs, cpuSum / wallSum);
+    if (modelMs > 0)
+        std::printf("%-22s the adapter allows no less than %8.1f ms  wall/adapter minimum %.3f\n",
+                    "", modelMs, median.wallMs / modelMs);
+}
+
+// One full read of the selector on `link`.
+Run measureRead(SelectorLink& link, SelectorImage& image, TransferDisplay& display, QObject* parent)
+{
+    return measure([&](std::function<void(bool)> done) {
+        auto* transfer = ImageTransfer::fullRead(link, image, display, parent);
+        QObject::connect(transfer, &ImageTransfer::finished, transfer, [transfer, done](bool ok) {
+            transfer->deleteLater();
+            done(ok);
+        });
+        return transfer->start();
+    });
+}
+
+// Full reads of a virtual selector of their own, behind an adapter whose timer is `latency`.
+std::vector<Run> measureReadsBehindAdapter(std::chrono::milliseconds latency, int runs,
+                                           QObject* parent)
+{
+    selectorsim::SelectorSimulator simulator({.adapterLatency = latency});
+    SystemLinkClock clock;
+    SelectorLink link(std::make_unique<SerialLinkPort>(), clock);
+    if (!simulator.start() || !link.openPort(QString::fromStdString(simulator.devicePath())))
+        return {{0, 0, false}};
+    SelectorImage image;
+    SilentDisplay display;
+    std::vector<Run> reads;
+    for (int i = 0; i < runs; ++i)
+        reads.push_back(measureRead(link, image, display, parent));
+    return reads;
 }
 
 } // namespace
@@ -206,15 +265,7 @@ int main(int argc, char* argv[])
     std::vector<Run> reads;
     std::vector<Run> programmings;
     for (int i = 0; i < runs; ++i) {
-        reads.push_back(measure([&](std::function<void(bool)> done) {
-            auto* transfer = ImageTransfer::fullRead(link, image, display, &application);
-            QObject::connect(transfer, &ImageTransfer::finished, transfer,
-                             [transfer, done](bool ok) {
-                                 transfer->deleteLater();
-                                 done(ok);
-                             });
-            return transfer->start();
-        }));
+        reads.push_back(measureRead(link, image, display, &application));
         programmings.push_back(measure([&](std::function<void(bool)> done) {
             auto* sequence = new BlockSequence(BlockSequence::standardBlocks(), link, image,
                                                display, &application);
@@ -227,10 +278,8 @@ int main(int argc, char* argv[])
         }));
     }
 
-    // A read pauses from its last request, so only that exchange overlaps the pause; each block
-    // sends its end-of-block frame and then pauses in full.
-    const double readWire =
-        (SelectorImage::SelectorByteCount - 1) * ExchangeMs + std::max(ExchangeMs, PauseMs);
+    // Each block sends its end-of-block frame and then pauses in full.
+    const double readWire = readWireMs(ExchangeMs);
     double programWire = 0;
     for (const auto& block : BlockSequence::standardBlocks())
         programWire += (block.total - block.begin + 1) * ExchangeMs + 5 * ByteMs + PauseMs;
@@ -252,6 +301,10 @@ int main(int argc, char* argv[])
         cliProgrammings.push_back(measureCli({"program", file, "--port", device}, environment));
     }
 
+    using namespace std::chrono_literals;
+    const std::vector<Run> slowAdapterReads = measureReadsBehindAdapter(16ms, runs, &application);
+    const std::vector<Run> fastAdapterReads = measureReadsBehindAdapter(1ms, runs, &application);
+
     std::printf("machine: a pseudo-terminal round trip takes %.1f us (median)\n",
                 pseudoTerminalRoundTripUs());
     const selectorsim::SelectorSimulator::DeliveryTiming line = simulator.deliveryTiming();
@@ -262,6 +315,8 @@ int main(int argc, char* argv[])
                 line.writes > 0 ? us(line.total) / static_cast<double>(line.writes) : 0.0,
                 us(line.earliest), us(line.latest));
     report("full read", reads, readWire);
+    report("read, 16 ms adapter", slowAdapterReads, readWire, readWireMs(adapterExchangeMs(16ms)));
+    report("read, 1 ms adapter", fastAdapterReads, readWire, readWireMs(adapterExchangeMs(1ms)));
     report("standard programming", programmings, programWire);
     report("cli read", cliReads, readWire);
     report("cli program", cliProgrammings, programWire);

@@ -10,6 +10,7 @@ using selectorsim::Frame;
 using selectorsim::SelectorSimulator;
 
 Q_DECLARE_METATYPE(selectorsim::Fault)
+Q_DECLARE_METATYPE(std::optional<std::chrono::microseconds>)
 
 namespace {
 
@@ -68,6 +69,31 @@ private slots:
         const std::vector<Frame> expected{selectorsim::makeFrame(0xE1, 0, 8, 6),
                                           selectorsim::makeFrame(0xE2, 5, 0x55, 10)};
         QVERIFY(simulator.receivedFrames() == expected);
+    }
+
+    void echoesRequestsBeforeTheReply_data()
+    {
+        using namespace std::chrono_literals;
+        QTest::addColumn<bool>("echo");
+        QTest::addColumn<std::optional<std::chrono::microseconds>>("adapterLatency");
+        QTest::newRow("echo") << true << std::optional<std::chrono::microseconds>();
+        QTest::newRow("echo behind an adapter")
+            << true << std::optional<std::chrono::microseconds>(16ms);
+        QTest::newRow("adapter without echo")
+            << false << std::optional<std::chrono::microseconds>(1ms);
+    }
+    void echoesRequestsBeforeTheReply()
+    {
+        QFETCH(bool, echo);
+        QFETCH(std::optional<std::chrono::microseconds>, adapterLatency);
+        SelectorSimulator simulator({.adapterLatency = adapterLatency, .echo = echo});
+        RawTerminal line;
+        QVERIFY(startAndOpen(simulator, line));
+        simulator.setMemoryAt(4, 0x44);
+
+        const QByteArray expected = (echo ? readRequest(4) : QByteArray()) + readReply(4, 0x44);
+        QVERIFY(line.send(readRequest(4)));
+        QCOMPARE(line.receive(static_cast<int>(expected.size())), expected);
     }
 
     void recordsWhatGetsNoReplyAndIgnoresBadChecksums()

@@ -172,7 +172,7 @@ ConsoleInterpreter::Result ConsoleInterpreter::execute(std::string_view line)
 
 ConsoleInterpreter::Result ConsoleInterpreter::help(const Arguments&)
 {
-    constexpr int Column = 22;
+    constexpr int Column = HelpColumn;
     std::ostringstream out;
     for (const Command& command : commands()) {
         const std::string synopsis =

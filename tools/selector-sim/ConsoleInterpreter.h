@@ -27,6 +27,8 @@ public:
         Status status = Status::Ok;
         std::string text; // lines to show, each ended by '\n'; for errors the message alone
     };
+    // Where help's summaries start.
+    static constexpr int HelpColumn = 22;
 
     // Without a coin feeder the coin commands report that no coins can be dropped. With
     // events (the demo), coins dropped while no teaching runs pass through as in normal

@@ -47,6 +47,8 @@ earliest(std::optional<std::chrono::steady_clock::time_point> a,
 SelectorSimulator::SelectorSimulator(SimulatorOptions options)
     : m_options(options), m_output(options.paced ? BytePeriod : std::chrono::nanoseconds{0})
 {
+    if (options.adapterLatency)
+        m_adapter.emplace(*options.adapterLatency);
 }
 
 SelectorSimulator::~SelectorSimulator()
@@ -77,7 +79,7 @@ bool SelectorSimulator::start()
         const std::lock_guard lock(m_mutex);
         m_devicePath = m_terminal.slavePath();
         m_error.clear();
-        m_output.clear();
+        clearOutputLocked();
         m_delivery = {};
         m_running = true;
         m_stopRequested = false;
@@ -112,7 +114,7 @@ void SelectorSimulator::stop()
     const std::lock_guard lock(m_mutex);
     m_running = false;
     m_devicePath.clear();
-    m_output.clear();
+    clearOutputLocked();
 }
 
 std::string SelectorSimulator::devicePath() const
@@ -261,6 +263,7 @@ void SelectorSimulator::run()
     FrameAssembler assembler(
         m_options.paced ? FrameBytes * BytePeriod : std::chrono::nanoseconds{0}, StaleFragment);
     std::vector<std::uint8_t> unwritten;
+    std::vector<std::uint8_t> echoed;
     for (;;) {
         std::optional<Clock::time_point> deadline;
         {
@@ -279,21 +282,26 @@ void SelectorSimulator::run()
             }
             if (m_hungUp) {
                 unwritten.clear();
-            } else if (unwritten.empty()) {
+            } else {
+                // The echo comes back as the PC's bytes arrive, ahead of anything due later.
+                if (m_adapter)
+                    m_adapter->push(echoed, now);
+                else
+                    unwritten.insert(unwritten.end(), echoed.begin(), echoed.end());
                 // The wake-up was asked for a lead early: what falls due within it goes now.
-                unwritten = m_output.takeDue(now + m_wakeLead.lead());
-                if (!unwritten.empty() && m_options.paced)
-                    recordDeliveryLocked(m_output.lastTakenDue(), Clock::now());
+                if (unwritten.empty())
+                    unwritten = takeDueLocked(now + m_wakeLead.lead());
             }
+            echoed.clear();
             // A non-blocking write is quick enough to make under the lock.
             writeOutput(unwritten);
             deadline = assembler.nextDeadline();
             if (unwritten.empty()) {
-                if (const std::optional<Clock::time_point> due = m_output.nextDeadline())
+                if (const std::optional<Clock::time_point> due = nextOutputDeadlineLocked())
                     deadline = earliest(deadline, *due - m_wakeLead.lead());
             }
         }
-        waitForWork(deadline, !unwritten.empty(), assembler);
+        waitForWork(deadline, !unwritten.empty(), assembler, echoed);
     }
     const std::lock_guard lock(m_mutex);
     m_hungUpChanged.notify_all();
@@ -401,16 +409,46 @@ void SelectorSimulator::recordDeliveryLocked(Clock::time_point due, Clock::time_
     ++m_delivery.writes;
 }
 
+std::vector<std::uint8_t> SelectorSimulator::takeDueLocked(Clock::time_point until)
+{
+    std::vector<std::uint8_t> due = m_output.takeDue(until);
+    Clock::time_point dueAt = m_output.lastTakenDue();
+    if (m_adapter) {
+        // Bytes taken together enter the chip together, when the last of them has crossed.
+        if (!due.empty())
+            m_adapter->push(due, dueAt);
+        due = m_adapter->takeDue(until);
+        dueAt = m_adapter->lastTakenDue();
+    }
+    if (!due.empty() && m_options.paced)
+        recordDeliveryLocked(dueAt, Clock::now());
+    return due;
+}
+
+std::optional<SelectorSimulator::Clock::time_point>
+SelectorSimulator::nextOutputDeadlineLocked() const
+{
+    // The line's bytes are due in the chip as they cross, for its timer and packet size.
+    return earliest(m_output.nextDeadline(), m_adapter ? m_adapter->nextDeadline() : std::nullopt);
+}
+
+void SelectorSimulator::clearOutputLocked()
+{
+    m_output.clear();
+    if (m_adapter)
+        m_adapter->clear();
+}
+
 void SelectorSimulator::hangUpLocked()
 {
     m_terminal.closeMaster();
-    m_output.clear();
+    clearOutputLocked();
     m_hangUpRequested = false;
     m_hungUp = true;
     m_hungUpChanged.notify_all();
 }
 
-void SelectorSimulator::readInput(FrameAssembler& assembler)
+void SelectorSimulator::readInput(FrameAssembler& assembler, std::vector<std::uint8_t>& echoed)
 {
     const int master = m_terminal.masterFd();
     if (master < 0)
@@ -421,6 +459,8 @@ void SelectorSimulator::readInput(FrameAssembler& assembler)
         if (n <= 0)
             break;
         assembler.push(buffer.data(), static_cast<std::size_t>(n), Clock::now());
+        if (m_options.echo)
+            echoed.insert(echoed.end(), buffer.begin(), buffer.begin() + n);
         total += static_cast<std::size_t>(n);
     }
 }
@@ -439,7 +479,7 @@ void SelectorSimulator::writeOutput(std::vector<std::uint8_t>& unwritten)
 }
 
 void SelectorSimulator::waitForWork(std::optional<Clock::time_point> deadline, bool waitingToWrite,
-                                    FrameAssembler& assembler)
+                                    FrameAssembler& assembler, std::vector<std::uint8_t>& echoed)
 {
     // The deadline is an absolute time on a timer of its own: no timer slack rounds it up and
     // no delay before the wait starts stretches it, and input still ends the wait at once and
@@ -463,7 +503,7 @@ void SelectorSimulator::waitForWork(std::optional<Clock::time_point> deadline, b
         [[maybe_unused]] const ssize_t n = ::read(m_wakeFd, &count, sizeof count);
     }
     if (fds[1].revents & POLLIN)
-        readInput(assembler);
+        readInput(assembler, echoed);
     if ((fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) && !(fds[1].revents & POLLIN)) {
         // Should not happen while the slave stays open here; polling on would spin.
         const std::lock_guard lock(m_mutex);

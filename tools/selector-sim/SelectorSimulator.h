@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "AdapterChip.h"
 #include "Frame.h"
 #include "OutputSchedule.h"
 #include "PseudoTerminal.h"
@@ -55,6 +56,12 @@ struct SimulatorOptions
     bool paced = true; // 19200-baud pacing: 520.83 us per byte, against absolute deadlines
     std::chrono::microseconds replyLatency{0};        // extra delay between a request and its reply
     std::chrono::microseconds lateReplyDelay{260000}; // LateReply: beyond the PC's 0.2 s time-out
+    // The latency timer of a USB-serial adapter between the line and the PC, whose chip holds
+    // back what the selector sends (AdapterChip); none: the line reaches the PC directly.
+    std::optional<std::chrono::microseconds> adapterLatency{};
+    // The line sends back every byte the PC sends, as it arrives (a half-duplex adapter with
+    // local echo); the echo passes the adapter's chip like any other byte.
+    bool echo = false;
 };
 
 // A virtual coin selector on a pseudo-terminal. A worker thread answers the request frames
@@ -156,11 +163,16 @@ private:
     void scheduleReplyLocked(Frame reply, const std::optional<QueuedFault>& fault,
                              Clock::time_point received);
     void hangUpLocked();
-    void readInput(FrameAssembler& assembler);
+    void clearOutputLocked();
+    // Bytes for the PC due by `until`: off the line, or out of the adapter's chip.
+    std::vector<std::uint8_t> takeDueLocked(Clock::time_point until);
+    std::optional<Clock::time_point> nextOutputDeadlineLocked() const;
+    // Bytes the PC sent go to the assembler, and to `echoed` if the line echoes them.
+    void readInput(FrameAssembler& assembler, std::vector<std::uint8_t>& echoed);
     void writeOutput(std::vector<std::uint8_t>& unwritten);
     void recordDeliveryLocked(Clock::time_point due, Clock::time_point written);
     void waitForWork(std::optional<Clock::time_point> deadline, bool waitingToWrite,
-                     FrameAssembler& assembler);
+                     FrameAssembler& assembler, std::vector<std::uint8_t>& echoed);
     void wake();
     void closeEventFds();
 
@@ -175,6 +187,7 @@ private:
     std::condition_variable m_hungUpChanged;
     SelectorDevice m_device;
     OutputSchedule m_output;
+    std::optional<AdapterChip> m_adapter;
     std::deque<Frame> m_received;
     std::deque<QueuedFault> m_faults;          // FIFO, for any reply
     std::deque<QueuedFault> m_faultsAtAddress; // for replies to one address

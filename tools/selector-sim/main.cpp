@@ -3,15 +3,18 @@
 
 #include "CoinFeeder.h"
 #include "ConsoleInterpreter.h"
+#include "ConsoleRouter.h"
 #include "SelectorEvents.h"
 #include "SelectorSimulator.h"
 #include "TarnvelloVersion.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <charconv>
 #include <csignal>
 #include <cstdio>
+#include <deque>
 #include <iostream>
 #include <optional>
 #include <poll.h>
@@ -21,13 +24,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace {
 
 using selectorsim::ConsoleInterpreter;
+using selectorsim::ConsoleRouter;
 
 constexpr std::size_t MaxLineLength = 4096;
 constexpr long long MaxLatencyUs = 10'000'000;
+constexpr long long MaxAdapterLatencyMs = 255; // the most a USB-serial chip's timer is set to
 
 struct Arguments
 {
@@ -40,7 +46,7 @@ struct Arguments
 
     Answer answer = Answer::Run;
     selectorsim::SimulatorOptions options;
-    std::string link;
+    std::vector<std::string> links; // one selector each; none: one selector
     bool autoCoins = false;
     bool demoEvents = false;
 };
@@ -54,15 +60,38 @@ void printUsage(std::ostream& out)
            "'fault corrupt at 34', drop coins, send event messages). Runs until quit, SIGINT\n"
            "or SIGTERM.\n"
            "\n"
+           "With --link given more than once it runs one selector per link, each with its own\n"
+           "memory and faults, and prints their device paths one per line, in that order. A\n"
+           "command may then start with the number of its selector (from 1, in the order of\n"
+           "the links), as in '2 fault corrupt at 34'; without one it is for selector 1.\n"
+           "\n"
            "Options:\n"
            "  --no-pacing       answer at once instead of at 19200 baud\n"
            "  --latency-us N    wait N microseconds before every reply\n"
-           "  --link PATH       make PATH a symbolic link to the device while it runs\n"
+           "  --adapter-latency-ms N\n"
+           "                    pass replies on as a USB-serial adapter with an N ms latency\n"
+           "                    timer (1..255) does: held until the timer runs out or 62\n"
+           "                    bytes wait\n"
+           "  --echo            send back every byte received, before the reply, as a\n"
+           "                    half-duplex adapter with local echo does\n"
+           "  --link PATH       make PATH a symbolic link to the device while it runs; once\n"
+           "                    per selector\n"
            "  --auto-coins      drop twelve coins after every teach start and forty\n"
-           "                    reference coins after every calibration start\n"
+           "                    reference coins after every calibration start (each selector)\n"
            "  --demo-events     coins dropped while no teaching runs send event messages\n"
+           "                    (each selector)\n"
            "  -h, --help        print this help and exit\n"
            "  --version         print the version and licence and exit\n";
+}
+
+// The whole word as a number in [min, max], or nothing.
+std::optional<long long> parseNumber(std::string_view word, long long min, long long max)
+{
+    long long value = 0;
+    const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value);
+    if (ec != std::errc{} || end != word.data() + word.size() || value < min || value > max)
+        return std::nullopt;
+    return value;
 }
 
 std::optional<Arguments> parseArguments(int argc, char** argv)
@@ -78,15 +107,25 @@ std::optional<Arguments> parseArguments(int argc, char** argv)
         } else if (argument == "--no-pacing") {
             parsed.options.paced = false;
         } else if (argument == "--latency-us" && hasValue) {
-            const std::string_view value = argv[++i];
-            long long us = 0;
-            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), us);
-            if (ec != std::errc{} || end != value.data() + value.size() || us < 0 ||
-                us > MaxLatencyUs)
+            const std::optional<long long> us = parseNumber(argv[++i], 0, MaxLatencyUs);
+            if (!us)
                 return std::nullopt;
-            parsed.options.replyLatency = std::chrono::microseconds{us};
+            parsed.options.replyLatency = std::chrono::microseconds{*us};
+        } else if (argument == "--adapter-latency-ms" && hasValue) {
+            const std::optional<long long> ms = parseNumber(argv[++i], 1, MaxAdapterLatencyMs);
+            if (!ms)
+                return std::nullopt;
+            parsed.options.adapterLatency = std::chrono::milliseconds{*ms};
+        } else if (argument == "--echo") {
+            parsed.options.echo = true;
         } else if (argument == "--link" && hasValue) {
-            parsed.link = argv[++i];
+            const std::string link = argv[++i];
+            if (std::find(parsed.links.begin(), parsed.links.end(), link) != parsed.links.end()) {
+                // The second selector would take the first one's link.
+                std::cerr << "selector-sim: --link " << link << " given twice\n";
+                return std::nullopt;
+            }
+            parsed.links.push_back(link);
         } else if (argument == "--auto-coins") {
             parsed.autoCoins = true;
         } else if (argument == "--demo-events") {
@@ -127,16 +166,33 @@ void removeLink(const std::string& link, const std::string& target)
         unlink(link.c_str());
 }
 
+// One selector of the bench and what drives it from the console.
+struct Station
+{
+    explicit Station(const Arguments& arguments)
+        : simulator(arguments.options), coins(simulator), events(simulator),
+          interpreter(simulator, &coins, arguments.demoEvents ? &events : nullptr)
+    {
+        coins.setAutomatic(arguments.autoCoins);
+    }
+
+    selectorsim::SelectorSimulator simulator;
+    selectorsim::CoinFeeder coins;
+    selectorsim::SelectorEvents events;
+    ConsoleInterpreter interpreter;
+    std::string device;
+};
+
 // Runs every complete line in `pending`; false once a command asked to quit. An overlong
 // line is reported and skipped up to its end.
-bool runLines(std::string& pending, bool& skipping, ConsoleInterpreter& interpreter)
+bool runLines(std::string& pending, bool& skipping, ConsoleRouter& console)
 {
     for (std::size_t newline; (newline = pending.find('\n')) != std::string::npos;) {
         const std::string line = pending.substr(0, newline);
         pending.erase(0, newline + 1);
         if (std::exchange(skipping, false))
             continue;
-        const ConsoleInterpreter::Result result = interpreter.execute(line);
+        const ConsoleInterpreter::Result result = console.execute(line);
         if (result.status == ConsoleInterpreter::Status::Quit)
             return false;
         if (result.status == ConsoleInterpreter::Status::Error)
@@ -154,7 +210,7 @@ bool runLines(std::string& pending, bool& skipping, ConsoleInterpreter& interpre
 }
 
 // Reads commands until quit or a signal; after end of input only a signal ends the run.
-void serve(ConsoleInterpreter& interpreter, int signalFd)
+void serve(ConsoleRouter& console, int signalFd)
 {
     std::array<pollfd, 2> fds{{{signalFd, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}}};
     std::string pending;
@@ -173,11 +229,11 @@ void serve(ConsoleInterpreter& interpreter, int signalFd)
         const ssize_t n = read(STDIN_FILENO, buffer.data(), buffer.size());
         if (n > 0) {
             pending.append(buffer.data(), static_cast<std::size_t>(n));
-            if (!runLines(pending, skipping, interpreter))
+            if (!runLines(pending, skipping, console))
                 return;
         } else if (n == 0 || errno != EINTR) {
             pending += '\n'; // a last line without its newline still counts
-            if (!runLines(pending, skipping, interpreter))
+            if (!runLines(pending, skipping, console))
                 return;
             fds[1].fd = -1;
         }
@@ -216,25 +272,33 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    selectorsim::SelectorSimulator simulator(arguments->options);
-    if (!simulator.start()) {
-        std::cerr << "selector-sim: " << simulator.errorString() << '\n';
-        return 1;
+    std::deque<Station> stations; // not moved: the parts refer to each other
+    std::vector<ConsoleInterpreter*> interpreters;
+    for (std::size_t i = 0; i < std::max<std::size_t>(1, arguments->links.size()); ++i) {
+        Station& station = stations.emplace_back(*arguments);
+        if (!station.simulator.start()) {
+            std::cerr << "selector-sim: " << station.simulator.errorString() << '\n';
+            return 1;
+        }
+        station.device = station.simulator.devicePath();
+        interpreters.push_back(&station.interpreter);
     }
-    const std::string device = simulator.devicePath();
-    std::cout << device << std::endl;
-    if (!arguments->link.empty() && !createLink(arguments->link, device))
-        return 1;
+    for (const Station& station : stations)
+        std::cout << station.device << '\n';
+    std::cout.flush();
+    std::size_t linked = 0;
+    while (linked < arguments->links.size() &&
+           createLink(arguments->links[linked], stations[linked].device))
+        ++linked;
 
-    selectorsim::CoinFeeder coins(simulator);
-    coins.setAutomatic(arguments->autoCoins);
-    selectorsim::SelectorEvents events(simulator);
-    ConsoleInterpreter interpreter(simulator, &coins, arguments->demoEvents ? &events : nullptr);
-    serve(interpreter, signalFd);
+    ConsoleRouter router(std::move(interpreters));
+    if (linked == arguments->links.size())
+        serve(router, signalFd);
 
-    if (!arguments->link.empty())
-        removeLink(arguments->link, device);
-    simulator.stop();
+    for (std::size_t i = 0; i < linked; ++i)
+        removeLink(arguments->links[i], stations[i].device);
+    for (Station& station : stations)
+        station.simulator.stop();
     close(signalFd);
-    return 0;
+    return linked == arguments->links.size() ? 0 : 1;
 }
