@@ -9,6 +9,10 @@
 #include <optional>
 
 using Outcome = SelectorLink::Outcome;
+using Kind = PortIdentity::Kind;
+using ChosenIdentity = std::optional<PortIdentity>;
+Q_DECLARE_METATYPE(ChosenIdentity)
+Q_DECLARE_METATYPE(PortIdentity)
 
 class SelectorLinkTest : public QObject
 {
@@ -128,6 +132,57 @@ private slots:
         QVERIFY(!link->isPortOpen());
         clock->advance(100); // the dead attempt's deadline must not fire a second time
         QCOMPARE(result->outcome, Outcome::PortFailed);
+    }
+
+    // A port lost while in use is opened again by the next operation only while its name leads
+    // to the device chosen; else nothing is sent and the status says why.
+    void aLostPortReopensOnlyToTheSameDevice_data()
+    {
+        const PortIdentity adapter{Kind::Adapter, "0403:6001 A50285BI"};
+        QTest::addColumn<ChosenIdentity>("chosen"); // none: the explicit open failed
+        QTest::addColumn<PortIdentity>("now");
+        QTest::addColumn<bool>("reopens");
+        QTest::newRow("same adapter") << ChosenIdentity(adapter) << adapter << true;
+        QTest::newRow("another adapter")
+            << ChosenIdentity(adapter) << PortIdentity{Kind::Adapter, "0403:6001 A50285BJ"}
+            << false;
+        QTest::newRow("adapter, now without identity")
+            << ChosenIdentity(adapter) << PortIdentity{Kind::BuiltIn, {}} << false;
+        QTest::newRow("built-in port")
+            << ChosenIdentity({Kind::BuiltIn, {}}) << PortIdentity{Kind::BuiltIn, {}} << true;
+        QTest::newRow("pseudo-terminal")
+            << ChosenIdentity({Kind::Unknown, {}}) << PortIdentity{Kind::Unknown, {}} << false;
+        QTest::newRow("stable name")
+            << ChosenIdentity({Kind::StableName, {}}) << PortIdentity{Kind::StableName, {}} << true;
+        QTest::newRow("never opened, adapter now") << ChosenIdentity() << adapter << true;
+        QTest::newRow("never opened, pseudo-terminal now")
+            << ChosenIdentity() << PortIdentity{Kind::Unknown, {}} << false;
+    }
+    void aLostPortReopensOnlyToTheSameDevice()
+    {
+        QFETCH(ChosenIdentity, chosen);
+        QFETCH(PortIdentity, now);
+        QFETCH(bool, reopens);
+        const QString device("/dev/ttyUSB0");
+        if (chosen)
+            port->identities[device] = *chosen;
+        else
+            port->refusedDevices << device;
+        QCOMPARE(link->openPort(device), chosen.has_value());
+        port->hangUp();
+        port->refusedDevices.clear();
+        port->identities[device] = now;
+
+        QSignalSpy refused(link, &SelectorLink::reopenFailed);
+        QVERIFY(link->beginOperation());
+        attempt();
+        QCOMPARE(link->isPortOpen(), reopens);
+        QCOMPARE(port->written.size(), reopens ? 1 : 0);
+        QCOMPARE(refused.count(), reopens ? 0 : 1);
+        if (!reopens)
+            QCOMPARE(refused.at(0).at(0).toString(),
+                     QString("/dev/ttyUSB0 may now be another device: choose the port again "
+                             "(System menu)"));
     }
 
     void reportsWaitWithoutTimeOutUntilCancelled()

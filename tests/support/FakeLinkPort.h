@@ -5,6 +5,7 @@
 #include "LinkPort.h"
 
 #include <QList>
+#include <QMap>
 
 #include <functional>
 
@@ -47,6 +48,12 @@ public:
         ++inputClears;
     }
 
+    // A name not in identities leads to a built-in port, which may always be opened again.
+    PortIdentity identity(const QString& deviceName) const override
+    {
+        return identities.value(deviceName, {PortIdentity::Kind::BuiltIn, {}});
+    }
+
     // Bytes from the far end; readyRead fires as a real port would.
     void receive(const QByteArray& bytes)
     {
@@ -74,6 +81,7 @@ public:
     QList<QByteArray> written;
     QStringList refusedDevices;
     QString openedDevice;
+    QMap<QString, PortIdentity> identities;
     Responder responder;
     int inputClears = 0;
 
