@@ -11,6 +11,8 @@
 #include <QDebug>
 #include <QSettings>
 
+#include <utility>
+
 namespace {
 
 constexpr std::size_t StoredPortChecks = 4; // Com9's check is not remembered
@@ -86,6 +88,18 @@ bool ApplicationCore::exit()
         StartupFile::write(AppPaths::dataFile(AppPaths::StartupFileName), startupSettings());
     m_link->closePort();
     return written;
+}
+
+bool ApplicationCore::deferCloseWhileProgramming(std::function<void()> close)
+{
+    if (!m_programming)
+        return false;
+    if (!m_closeAfterProgramming) {
+        m_closeAfterProgramming = std::move(close);
+        showStatus(QStringLiteral("Finishing the programming before closing..."),
+                   StatusColour::Blue);
+    }
+    return true;
 }
 
 StartupSettings ApplicationCore::startupSettings() const
@@ -229,12 +243,16 @@ bool ApplicationCore::runBlocks(const QList<BlockSequence::Block>& blocks, const
     connect(sequence, &BlockSequence::finished, this,
             [this, sequence, operation, then](bool succeeded) {
                 sequence->deleteLater();
+                m_programming = false;
                 if (succeeded)
                     keepInJournal(operation);
-                if (then)
+                if (m_closeAfterProgramming)
+                    std::exchange(m_closeAfterProgramming, {})();
+                else if (then)
                     then(succeeded);
             });
-    if (sequence->start())
+    m_programming = sequence->start();
+    if (m_programming)
         return true;
     delete sequence;
     return false;
