@@ -49,9 +49,9 @@ public:
     }
 
     // A name not in identities leads to a built-in port, which may always be opened again.
-    PortIdentity identity(const QString& deviceName) const override
+    PortIdentity identity(const QString& name) const override
     {
-        return identities.value(deviceName, {PortIdentity::Kind::BuiltIn, {}});
+        return identities.value(name, {PortIdentity::Kind::BuiltIn, {}});
     }
 
     // Bytes from the far end; readyRead fires as a real port would.
