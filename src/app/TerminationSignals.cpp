@@ -29,6 +29,8 @@ void TerminationSignals::block()
 
 TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent)
 {
+    // Unblocked, a signal would end the program before the descriptor could tell of it.
+    block();
     const sigset_t set = terminating();
     const int descriptor = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
     if (descriptor < 0)

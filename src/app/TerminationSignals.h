@@ -18,6 +18,7 @@ public:
     // called before Qt starts threads of its own, so that none of them takes the signals.
     static void block();
 
+    // Blocks them in the calling thread as well.
     explicit TerminationSignals(QObject* parent = nullptr);
     ~TerminationSignals() override;
 

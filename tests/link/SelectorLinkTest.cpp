@@ -134,39 +134,32 @@ private slots:
         QCOMPARE(result->outcome, Outcome::PortFailed);
     }
 
-    // A port lost while in use opens again by itself only while its name leads to the device
-    // chosen (recorded when the explicit open succeeded).
+    // A lost port opens again by itself only while its name leads to the device chosen.
     void aLostPortReopensOnlyToTheSameDevice_data()
     {
-        const PortIdentity adapter{Kind::Adapter, "0403:6001 A5"}, pty{Kind::Unknown, {}};
+        const PortIdentity a{Kind::Adapter, "0403:6001 A5"}, b{Kind::Adapter, "0403:6001 B7"},
+            none{Kind::BuiltIn, {}}, pty{Kind::Unknown, {}};
         QTest::addColumn<ChosenIdentity>("chosen"); // none: the explicit open failed
         QTest::addColumn<PortIdentity>("now");
         QTest::addColumn<bool>("reopens");
-        QTest::newRow("same adapter") << ChosenIdentity(adapter) << adapter << true;
-        QTest::newRow("another adapter")
-            << ChosenIdentity(adapter) << PortIdentity{Kind::Adapter, "0403:6001 B7"} << false;
-        QTest::newRow("adapter, now none")
-            << ChosenIdentity(adapter) << PortIdentity{Kind::BuiltIn, {}} << false;
-        QTest::newRow("pseudo-terminal") << ChosenIdentity(pty) << pty << false;
-        QTest::newRow("never opened, adapter now") << ChosenIdentity() << adapter << true;
+        QTest::newRow("same adapter") << ChosenIdentity(a) << a << true;
+        QTest::newRow("another adapter") << ChosenIdentity(b) << a << false;
+        QTest::newRow("adapter, now none") << ChosenIdentity(a) << none << false;
+        QTest::newRow("never opened, adapter") << ChosenIdentity() << a << true;
         QTest::newRow("never opened, pseudo-terminal") << ChosenIdentity() << pty << false;
     }
     void aLostPortReopensOnlyToTheSameDevice()
     {
         QFETCH(ChosenIdentity, chosen);
         QFETCH(PortIdentity, now);
-        QFETCH(bool, reopens);
-        const QString device("/dev/ttyUSB0");
-        port->identities[device] = chosen.value_or(now);
-        port->refusedDevices = chosen ? QStringList() : QStringList(device);
-        link->openPort(device);
+        port->identities["/dev/ttyUSB0"] = chosen.value_or(now);
+        port->refusedDevices = chosen ? QStringList() : QStringList{"/dev/ttyUSB0"};
+        link->openPort("/dev/ttyUSB0");
         port->hangUp();
         port->refusedDevices.clear();
-        port->identities[device] = now;
-        QSignalSpy refused(link, &SelectorLink::reopenFailed);
+        port->identities["/dev/ttyUSB0"] = now;
         QVERIFY(link->beginOperation());
-        QCOMPARE(link->isPortOpen(), reopens);
-        QCOMPARE(refused.count(), reopens ? 0 : 1);
+        QTEST(link->isPortOpen(), "reopens");
     }
 
     void reportsWaitWithoutTimeOutUntilCancelled()

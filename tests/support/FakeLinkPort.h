@@ -48,7 +48,6 @@ public:
         ++inputClears;
     }
 
-    // A name not in identities leads to a built-in port, which may always be opened again.
     PortIdentity identity(const QString& name) const override
     {
         return identities.value(name, {PortIdentity::Kind::BuiltIn, {}});
@@ -81,7 +80,7 @@ public:
     QList<QByteArray> written;
     QStringList refusedDevices;
     QString openedDevice;
-    QMap<QString, PortIdentity> identities;
+    QMap<QString, PortIdentity> identities; // else a built-in port, which may always reopen
     Responder responder;
     int inputClears = 0;
 
