@@ -488,8 +488,18 @@ void MainWindow::setFileChooser(FileChooser open, FileChooser save)
     m_chooseSaveFile = std::move(save);
 }
 
+bool MainWindow::deferWhileProgramming(const std::function<void(MainWindow&)>& request)
+{
+    return m_core.deferCloseWhileProgramming([self = QPointer(this), request] {
+        if (self)
+            request(*self);
+    });
+}
+
 void MainWindow::mnuFileExit_Click()
 {
+    if (deferWhileProgramming(&MainWindow::mnuFileExit_Click))
+        return;
     if (!m_core.exit())
         qWarning("could not write the start-up file");
     close();
@@ -497,6 +507,11 @@ void MainWindow::mnuFileExit_Click()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    // The close box and the termination signals end up here as well.
+    if (deferWhileProgramming([](MainWindow& window) { window.close(); })) {
+        event->ignore();
+        return;
+    }
     // The program ends with this window. A teaching or calibration run still on the line sends
     // its stop frame as the port closes, before its window goes.
     m_core.link().closePort();

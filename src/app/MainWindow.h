@@ -81,6 +81,8 @@ private:
     void storePlacement(QSettings& settings) const;
     QString chooseFileToOpen();
     void trackWindow(QWidget* window);
+    // True when a programming runs: request runs again once it has ended.
+    bool deferWhileProgramming(const std::function<void(MainWindow&)>& request);
     void showCoreStatus();
     void showFileNames();
     void showPortChecks();

@@ -4,19 +4,13 @@
 #include "SerialLinkPort.h"
 #include "SystemLinkClock.h"
 #include "TarnvelloVersion.h"
+#include "TerminationSignals.h"
 
 #include <QApplication>
-#include <QSocketNotifier>
 
 #include <cstdio>
 #include <cstring>
 #include <memory>
-
-#ifdef Q_OS_LINUX
-#include <csignal>
-#include <sys/signalfd.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -41,7 +35,8 @@ constexpr const char* Usage =
     "                                       programming\n"
     "Both move with XDG_CONFIG_HOME and XDG_DATA_HOME.\n"
     "\n"
-    "SIGTERM and SIGINT close the program as closing its main window does.\n";
+    "SIGTERM and SIGINT close the program as closing its main window does (a programming\n"
+    "under way is finished first).\n";
 
 // Answered before any window exists, so that they need no display.
 bool answeredAboutItself(int argc, char* argv[])
@@ -59,43 +54,13 @@ bool answeredAboutItself(int argc, char* argv[])
     return false;
 }
 
-#ifdef Q_OS_LINUX
-// SIGTERM and SIGINT arrive as readable bytes on a descriptor, so the event loop closes the
-// main window in its own time, as the window's close button would (no Qt work in a handler).
-// Blocked before Qt starts threads of its own, so none of them takes the signals.
-int blockTerminationSignals()
-{
-    sigset_t terminating;
-    sigemptyset(&terminating);
-    sigaddset(&terminating, SIGTERM);
-    sigaddset(&terminating, SIGINT);
-    pthread_sigmask(SIG_BLOCK, &terminating, nullptr);
-    return signalfd(-1, &terminating, SFD_CLOEXEC | SFD_NONBLOCK);
-}
-
-void takeSignals(int signalFd)
-{
-    signalfd_siginfo received{};
-    while (read(signalFd, &received, sizeof received) == sizeof received) {
-    }
-}
-#else
-// Elsewhere the system ends the program in its own way.
-int blockTerminationSignals()
-{
-    return -1;
-}
-
-void takeSignals(int) {}
-#endif
-
 } // namespace
 
 int main(int argc, char* argv[])
 {
     if (answeredAboutItself(argc, argv))
         return 0;
-    const int signalFd = blockTerminationSignals();
+    TerminationSignals::block();
 
     QApplication application(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("tarnvello"));
@@ -106,15 +71,10 @@ int main(int argc, char* argv[])
     ApplicationCore core(std::make_unique<SerialLinkPort>(), clock);
     MainWindow window(core);
 
-    std::unique_ptr<QSocketNotifier> signalNotifier;
-    if (signalFd >= 0) {
-        signalNotifier = std::make_unique<QSocketNotifier>(signalFd, QSocketNotifier::Read);
-        QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, &window,
-                         [&window, signalFd] {
-                             takeSignals(signalFd);
-                             window.close();
-                         });
-    }
+    // As the close box: a programming under way is finished first.
+    TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &window,
+                     &MainWindow::close);
 
     window.startUp();
     window.show();

@@ -16,6 +16,8 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#include <utility>
+
 namespace {
 
 constexpr std::size_t StoredPortChecks = 4; // Com9's check is not remembered
@@ -104,6 +106,18 @@ bool ApplicationCore::exit()
         StartupFile::write(AppPaths::dataFile(AppPaths::StartupFileName), startupSettings());
     m_link->closePort();
     return written;
+}
+
+bool ApplicationCore::deferCloseWhileProgramming(std::function<void()> close)
+{
+    if (!m_programming)
+        return false;
+    if (!m_closeAfterProgramming) {
+        m_closeAfterProgramming = std::move(close);
+        showStatus(QStringLiteral("Finishing the programming before closing..."),
+                   StatusColour::Blue);
+    }
+    return true;
 }
 
 StartupSettings ApplicationCore::startupSettings() const
@@ -255,6 +269,7 @@ bool ApplicationCore::runBlocks(const QList<BlockSequence::Block>& blocks, const
     connect(sequence, &BlockSequence::finished, this,
             [this, sequence, operation, then, verify](bool succeeded) {
                 sequence->deleteLater();
+                m_programming = false;
                 m_unconfirmed = sequence->unconfirmedAddresses();
                 if (succeeded)
                     keepInJournal(operation);
@@ -268,11 +283,14 @@ bool ApplicationCore::runBlocks(const QList<BlockSequence::Block>& blocks, const
                     said.append(logFailure);
                 if (!said.isEmpty())
                     showStatus(said.join(QLatin1Char('\n')), StatusColour::Red);
-                if (then)
+                if (m_closeAfterProgramming)
+                    std::exchange(m_closeAfterProgramming, {})();
+                else if (then)
                     then(succeeded);
             });
     m_unconfirmed.clear();
-    if (sequence->start())
+    m_programming = sequence->start();
+    if (m_programming)
         return true;
     delete sequence;
     return false;

@@ -45,6 +45,13 @@ public:
     // Writes the start-up file and closes the port (a teaching or calibration run sends its
     // stop frame first); false when the file could not be written (the previous one is kept).
     bool exit();
+    // A selector left with some blocks new and some old holds a configuration nobody chose, so
+    // closing waits for a running programming (from whichever window) to end: the first request
+    // is kept, the status line says why nothing closes yet, and close runs once the
+    // programming has ended, instead of what the programming was to lead to. Later requests
+    // meanwhile are dropped. False when no programming runs: the caller closes at once (a read
+    // or a monitor just stops, the selector's memory is not changed by it).
+    bool deferCloseWhileProgramming(std::function<void()> close);
 
     SelectorImage& image() { return m_image; }
     const SelectorImage& image() const { return m_image; }
@@ -166,6 +173,8 @@ private:
     ProductionLog m_productionLog;
     bool m_productionLogFailureSaid = false;
     QString m_portDevice;
+    bool m_programming = false;
+    std::function<void()> m_closeAfterProgramming;
 
     bool m_opened = false;
     bool m_verifyAfterProgramming = false;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "PortIdentity.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -25,6 +27,8 @@ public:
     // How many bytes make it worth waking the program: a port may hold back fewer (and signal
     // no readyRead for them) until more arrive; clearInput drops what it holds back.
     virtual void setWakeThreshold(int bytes) { Q_UNUSED(bytes); }
+    // What deviceName leads to now, whether or not it is open.
+    virtual PortIdentity identity(const QString& deviceName) const = 0;
 
 signals:
     void readyRead();

@@ -26,4 +26,10 @@ QString lostLine()
     return QStringLiteral("the adapter or line is gone");
 }
 
+QString anotherDevice(const QString& device)
+{
+    return QStringLiteral("%1 may now be another device: choose the port again (System menu)")
+        .arg(device);
+}
+
 } // namespace PortFailure

@@ -15,4 +15,7 @@ QString openReason(QSerialPort::SerialPortError error, const QString& device,
 
 QString lostLine();
 
+// A lost port whose name may since have been given to another device or program.
+QString anotherDevice(const QString& device);
+
 } // namespace PortFailure

@@ -4,6 +4,7 @@
 #include "LinkClock.h"
 #include "LinkPort.h"
 #include "LinkTrace.h"
+#include "PortFailure.h"
 
 #include <QMetaObject>
 
@@ -34,6 +35,7 @@ bool SelectorLink::openPort(const QString& deviceName)
 {
     closePort();
     m_device = deviceName;
+    m_identity.reset();
     return openDevice();
 }
 
@@ -44,6 +46,8 @@ bool SelectorLink::openDevice()
     LinkTrace::event(opened ? QStringLiteral("opened ") + m_device
                             : QStringLiteral("cannot open ") +
                                   (failure.isEmpty() ? m_device : failure));
+    if (opened)
+        m_identity = m_port->identity(m_device);
     return opened;
 }
 
@@ -66,6 +70,12 @@ void SelectorLink::reopenIfClosed()
 {
     if (m_port->isOpen() || m_device.isEmpty() || m_lostInOperation)
         return;
+    if (!PortIdentity::mayReopen(m_identity, m_port->identity(m_device))) {
+        const QString reason = PortFailure::anotherDevice(m_device);
+        LinkTrace::event(QStringLiteral("not opened again: ") + reason);
+        emit reopenFailed(reason);
+        return;
+    }
     if (openDevice())
         emit reopened();
     else

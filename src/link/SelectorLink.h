@@ -3,6 +3,7 @@
 
 #include "AnswerLateness.h"
 #include "LinkFrame.h"
+#include "PortIdentity.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -50,7 +51,8 @@ public:
     ~SelectorLink() override;
 
     // The device is remembered even when it will not open: an operation that begins while its
-    // port is closed (the port failed, or never opened) opens it again first.
+    // port is closed (the port failed, or never opened) opens it again first, but only while
+    // the name leads to the device it led to here (see PortIdentity).
     bool openPort(const QString& deviceName);
     // Why the last open failed, in words; empty when the port cannot tell.
     QString openFailure() const;
@@ -130,7 +132,8 @@ signals:
     void portFailed(const QString& reason);
     // An operation began on a closed port and opened it again.
     void reopened();
-    // An operation began on a closed port that would not open again; it runs on and fails.
+    // An operation began on a closed port that would not open again, or whose name may now
+    // lead to another device; it runs on and fails.
     void reopenFailed(const QString& reason);
     // Bytes arrived while nobody waited for a reply (monitor windows listen here).
     void dataWaiting();
@@ -155,6 +158,7 @@ private:
     bool m_receiveFlag = false;
     bool m_busy = false;
     QString m_device; // what the port is to be, while it is to be open
+    std::optional<PortIdentity> m_identity; // what m_device led to when it last opened
     bool m_lostInOperation = false;
     bool m_attemptHasDeadline = false;
     int m_deadlineHundredths = ReplyTimeoutHundredths;

@@ -5,7 +5,9 @@
 #include "PortFailure.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QMetaObject>
+#include <QSerialPortInfo>
 
 #include <algorithm>
 
@@ -147,6 +149,28 @@ void SerialLinkPort::setWakeThreshold(int bytes)
     m_wakeThreshold = std::clamp(bytes, 1, 255);
     if (isOpen())
         applyWakeThreshold();
+}
+
+PortIdentity SerialLinkPort::identity(const QString& deviceName) const
+{
+    const QFileInfo file(deviceName);
+    if (file.isSymbolicLink())
+        return {PortIdentity::Kind::StableName, {}};
+    // Windows names its ports without a path ("COM3"), Unix with one.
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        if (info.systemLocation() != deviceName && info.portName() != deviceName)
+            continue;
+        if (!info.hasVendorIdentifier() && !info.hasProductIdentifier() &&
+            info.serialNumber().isEmpty())
+            return {PortIdentity::Kind::BuiltIn, {}};
+        return {PortIdentity::Kind::Adapter,
+                QStringLiteral("%1:%2 %3")
+                    .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
+                    .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'))
+                    .arg(info.serialNumber())};
+    }
+    // A pseudo-terminal is never listed.
+    return {file.exists() ? PortIdentity::Kind::Unknown : PortIdentity::Kind::Absent, {}};
 }
 
 void SerialLinkPort::applyWakeThreshold()

@@ -20,6 +20,7 @@ public:
     QByteArray readAll() override;
     void clearInput() override;
     void setWakeThreshold(int bytes) override;
+    PortIdentity identity(const QString& deviceName) const override;
 
 private:
     void onError(QSerialPort::SerialPortError error);

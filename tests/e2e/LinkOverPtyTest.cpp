@@ -251,6 +251,21 @@ private slots:
         QVERIFY(link->readReply().isEmpty());
     }
 
+    // A pseudo-terminal's name may by now be another program's line: after a hang-up the next
+    // operation does not open it again by itself, and sends nothing.
+    void aLostPseudoTerminalIsNotOpenedAgainByItself()
+    {
+        simulator->hangUp();
+        QTRY_VERIFY_WITH_TIMEOUT(!link->isPortOpen(), Patience);
+        simulator->stop();
+        QVERIFY(simulator->start()); // often on the name the old one had
+        QSignalSpy refused(link.get(), &SelectorLink::reopenFailed);
+        QCOMPARE(runTransfer(ImageTransfer::fullRead(*link, image, display)), false);
+        QVERIFY(simulator->receivedFrames().empty());
+        QVERIFY(refused.at(0).at(0).toString().endsWith("may now be another device: choose the "
+                                                        "port again (System menu)"));
+    }
+
     void aHangUpDuringAnExchangeFailsItAndClosesThePort()
     {
         QSignalSpy failed(link.get(), &SelectorLink::portFailed);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "AppPaths.h"
 #include "AppTestEnvironment.h"
 #include "ApplicationCore.h"
+#include "BlockSequence.h"
 #include "CoinDataFile.h"
 #include "CoinFeeder.h"
 #include "LinkCommands.h"
@@ -13,6 +15,7 @@
 #include "SettingWindow.h"
 #include "StatusWindow.h"
 #include "SystemLinkClock.h"
+#include "TerminationSignals.h"
 
 #include <QAction>
 #include <QChartView>
@@ -23,6 +26,8 @@
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QTest>
+
+#include <csignal>
 
 using selectorsim::Fault;
 using selectorsim::SelectorSimulator;
@@ -277,6 +282,45 @@ private slots:
                 QCOMPARE(simulator->memoryAt(a) != core->image().selectorByte(a),
                          keptWrong && a == 34);
         QCOMPARE(QSettings().value("Settings/VerifyAfterProgramming", false), QVariant(verify));
+    }
+
+    // Closing amid a programming would leave the selector with one block new and the others
+    // old: the programming ends first. A read only stops.
+    void closingLetsAProgrammingEndButStopsARead_data()
+    {
+        QTest::addColumn<bool>("exit"); // else SIGTERM, which closes as the close box does
+        QTest::addColumn<bool>("programming");
+        QTest::newRow("Exit, programming") << true << true;
+        QTest::newRow("SIGTERM, programming") << false << true;
+        QTest::newRow("Exit, read") << true << false;
+    }
+    void closingLetsAProgrammingEndButStopsARead()
+    {
+        QFETCH(bool, exit);
+        QFETCH(bool, programming);
+        TerminationSignals terminationSignals;
+        connect(&terminationSignals, &TerminationSignals::received, window.get(), &QWidget::close);
+        auto* exitButton = window->findChild<QPushButton*>("ComExit");
+        for (int a = 0; a < 256; ++a) // unlike the selector at every address
+            core->image().setNumber(a, (simulator->memoryAt(a) + 1) % 256);
+        window->findChild<QAction*>(programming ? "mnuProgram" : "mnuReadSelector")->trigger();
+        const quint8 lead = programming ? LinkCommands::EndOfBlockLead : LinkCommands::ReadLead;
+        QTRY_VERIFY_WITH_TIMEOUT(simulator->countReceived(lead) > 0, Patience);
+        if (exit)
+            exitButton->click();
+        else
+            std::raise(SIGTERM); // blocked: it waits for the event loop
+        if (programming) {
+            QTRY_COMPARE(core->statusText(),
+                         QString("Finishing the programming before closing..."));
+            exitButton->click(); // a second request adds nothing, not even Exit's file
+            QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), Patience);
+            for (const auto& block : BlockSequence::standardBlocks())
+                for (int a = block.begin; a <= block.total; ++a)
+                    QCOMPARE(simulator->memoryAt(a), core->image().selectorByte(a));
+        }
+        QVERIFY(!window->isVisible() && !core->link().isPortOpen());
+        QCOMPARE(QFile::exists(AppPaths::dataFile(AppPaths::StartupFileName)), exit);
     }
 
     void aReadThatGivesUpLeavesTheStatusWindowOpen()

@@ -10,6 +10,10 @@
 
 using Outcome = SelectorLink::Outcome;
 using Runs = QList<QPair<int, double>>; // answers in a row, each this many ms late
+using Kind = PortIdentity::Kind;
+using ChosenIdentity = std::optional<PortIdentity>;
+Q_DECLARE_METATYPE(ChosenIdentity)
+Q_DECLARE_METATYPE(PortIdentity)
 
 class SelectorLinkTest : public QObject
 {
@@ -154,6 +158,34 @@ private slots:
         QVERIFY(!link->isPortOpen());
         clock->advance(100); // the dead attempt's deadline must not fire a second time
         QCOMPARE(result->outcome, Outcome::PortFailed);
+    }
+
+    // A lost port opens again by itself only while its name leads to the device chosen.
+    void aLostPortReopensOnlyToTheSameDevice_data()
+    {
+        const PortIdentity a{Kind::Adapter, "0403:6001 A5"}, b{Kind::Adapter, "0403:6001 B7"},
+            none{Kind::BuiltIn, {}}, pty{Kind::Unknown, {}};
+        QTest::addColumn<ChosenIdentity>("chosen"); // none: the explicit open failed
+        QTest::addColumn<PortIdentity>("now");
+        QTest::addColumn<bool>("reopens");
+        QTest::newRow("same adapter") << ChosenIdentity(a) << a << true;
+        QTest::newRow("another adapter") << ChosenIdentity(b) << a << false;
+        QTest::newRow("adapter, now none") << ChosenIdentity(a) << none << false;
+        QTest::newRow("never opened, adapter") << ChosenIdentity() << a << true;
+        QTest::newRow("never opened, pseudo-terminal") << ChosenIdentity() << pty << false;
+    }
+    void aLostPortReopensOnlyToTheSameDevice()
+    {
+        QFETCH(ChosenIdentity, chosen);
+        QFETCH(PortIdentity, now);
+        port->identities["/dev/ttyUSB0"] = chosen.value_or(now);
+        port->refusedDevices = chosen ? QStringList() : QStringList{"/dev/ttyUSB0"};
+        link->openPort("/dev/ttyUSB0");
+        port->hangUp();
+        port->refusedDevices.clear();
+        port->identities["/dev/ttyUSB0"] = now;
+        QVERIFY(link->beginOperation());
+        QTEST(link->isPortOpen(), "reopens");
     }
 
     void reportsWaitWithoutTimeOutUntilCancelled()

@@ -5,6 +5,7 @@
 #include "LinkPort.h"
 
 #include <QList>
+#include <QMap>
 
 #include <functional>
 
@@ -47,6 +48,11 @@ public:
         ++inputClears;
     }
 
+    PortIdentity identity(const QString& name) const override
+    {
+        return identities.value(name, {PortIdentity::Kind::BuiltIn, {}});
+    }
+
     // Bytes from the far end; readyRead fires as a real port would.
     void receive(const QByteArray& bytes)
     {
@@ -74,6 +80,7 @@ public:
     QList<QByteArray> written;
     QStringList refusedDevices;
     QString openedDevice;
+    QMap<QString, PortIdentity> identities; // else a built-in port, which may always reopen
     Responder responder;
     int inputClears = 0;
 

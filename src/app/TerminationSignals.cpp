@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "TerminationSignals.h"
+
+#include <QSocketNotifier>
+
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+namespace {
+
+sigset_t terminating()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGINT);
+    return set;
+}
+
+} // namespace
+
+void TerminationSignals::block()
+{
+    const sigset_t set = terminating();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent)
+{
+    // Unblocked, a signal would end the program before the descriptor could tell of it.
+    block();
+    const sigset_t set = terminating();
+    const int descriptor = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+    if (descriptor < 0)
+        return;
+    m_notifier = std::make_unique<QSocketNotifier>(descriptor, QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, [this, descriptor] {
+        signalfd_siginfo taken{};
+        while (::read(descriptor, &taken, sizeof taken) == sizeof taken) {
+        }
+        emit received();
+    });
+}
+
+TerminationSignals::~TerminationSignals()
+{
+    if (!m_notifier)
+        return;
+    const auto descriptor = static_cast<int>(m_notifier->socket());
+    m_notifier.reset();
+    ::close(descriptor);
+}
+#else
+void TerminationSignals::block() {}
+
+TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {}
+
+TerminationSignals::~TerminationSignals() = default;
+#endif

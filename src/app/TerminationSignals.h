@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+
+class QSocketNotifier;
+
+// SIGTERM and SIGINT as a Qt signal, so that the event loop closes the main window in its own
+// time, as the window's close box would (no Qt work in a signal handler). Only Linux has the
+// descriptor this needs; elsewhere the system ends the program in its own way.
+class TerminationSignals : public QObject
+{
+    Q_OBJECT
+public:
+    // Blocks both signals in the calling thread, and so in every thread it starts afterwards:
+    // called before Qt starts threads of its own, so that none of them takes the signals.
+    static void block();
+
+    // Blocks them in the calling thread as well.
+    explicit TerminationSignals(QObject* parent = nullptr);
+    ~TerminationSignals() override;
+
+signals:
+    void received();
+
+private:
+    std::unique_ptr<QSocketNotifier> m_notifier; // on the signals' descriptor
+};
