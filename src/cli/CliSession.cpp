@@ -154,17 +154,18 @@ void CliSession::program()
         return;
     // The same read-back with one rewrite as the windows' verification.
     m_core.setVerifyAfterProgramming(m_request.verify);
-    m_core.mnuProgram_Click([this, file](bool succeeded) {
+    m_core.mnuProgram_Click([this, file](bool) {
         m_progress.finishLine();
         const QString agreed = QStringLiteral("Programmed %1 into the selector on %2 and read it "
                                               "back: the selector holds every byte programmed")
                                    .arg(file, m_device);
-        if (!m_core.unconfirmedAddresses().isEmpty()) {
-            showUnconfirmed(m_core.image());
+        // A block without an answer outweighs bytes another block found not held.
+        if (!m_core.lastProgrammingAnswered()) {
+            failTransfer(BlockSequence::failureText());
             return;
         }
-        if (!succeeded) {
-            failTransfer(BlockSequence::failureText());
+        if (!m_core.unconfirmedAddresses().isEmpty()) {
+            showUnconfirmed(m_core.image());
             return;
         }
         if (m_request.verify) {

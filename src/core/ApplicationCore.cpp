@@ -271,6 +271,7 @@ bool ApplicationCore::runBlocks(const QList<BlockSequence::Block>& blocks, const
                 sequence->deleteLater();
                 m_programming = false;
                 m_unconfirmed = sequence->unconfirmedAddresses();
+                m_programmingAnswered = sequence->everyBlockAnswered();
                 if (succeeded)
                     keepInJournal(operation);
                 // Both the programming's failure and a log that cannot be written are said
@@ -278,7 +279,7 @@ bool ApplicationCore::runBlocks(const QList<BlockSequence::Block>& blocks, const
                 QStringList said;
                 if (!succeeded && verify && !m_unconfirmed.isEmpty())
                     said.append(BlockSequence::unconfirmedText(m_unconfirmed));
-                const QString logFailure = recordProduction(succeeded, verify);
+                const QString logFailure = recordProduction(verify);
                 if (!logFailure.isEmpty())
                     said.append(logFailure);
                 if (!said.isEmpty())
@@ -304,7 +305,7 @@ void ApplicationCore::keepInJournal(const QString& operation)
         qWarning().noquote() << failure;
 }
 
-QString ApplicationCore::recordProduction(bool succeeded, bool verified)
+QString ApplicationCore::recordProduction(bool verified)
 {
     ProductionRecord record;
     record.time = QDateTime::currentDateTime();
@@ -329,11 +330,11 @@ QString ApplicationCore::recordProduction(bool succeeded, bool verified)
                                         .toHex());
         }
     }
-    record.outcome = !m_unconfirmed.isEmpty() ? ProductionLog::Outcome::NotHeld
-                     : succeeded              ? ProductionLog::Outcome::Programmed
-                                              : ProductionLog::Outcome::NoAnswer;
+    record.outcome = !m_programmingAnswered     ? ProductionLog::Outcome::NoAnswer
+                     : !m_unconfirmed.isEmpty() ? ProductionLog::Outcome::NotHeld
+                                                : ProductionLog::Outcome::Programmed;
     // A programming that gave up was not read back to its end.
-    record.verified = verified && (succeeded || !m_unconfirmed.isEmpty());
+    record.verified = verified && m_programmingAnswered;
     record.differing = m_unconfirmed;
     const QString failure = m_productionLog.append(record);
     if (failure.isEmpty() || m_productionLogFailureSaid)

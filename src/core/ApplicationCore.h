@@ -99,6 +99,9 @@ public:
     // After the last programming: the addresses the selector still did not hold once they were
     // written again (the programming failed); empty otherwise.
     QList<int> unconfirmedAddresses() const { return m_unconfirmed; }
+    // False when the last programming gave up for want of an answer somewhere (whatever else
+    // it found): the selector's state is then unknown, not merely wrong.
+    bool lastProgrammingAnswered() const { return m_programmingAnswered; }
 
     // Coin data files. The current file is the first recent name.
     QString currentFileName() const { return m_currentFile; }
@@ -153,7 +156,7 @@ private:
                    Continuation then);
     void keepInJournal(const QString& operation);
     // Appends the programming to the production log; the failure to say, the first time only.
-    QString recordProduction(bool succeeded, bool verified);
+    QString recordProduction(bool verified);
     bool reportSave(const QString& failure);
     using FileLoader = CoinDataFile::LoadResult (*)(const QString&, SelectorImage&);
     bool openWith(const QString& path, FileLoader load);
@@ -179,6 +182,7 @@ private:
     bool m_opened = false;
     bool m_verifyAfterProgramming = false;
     QList<int> m_unconfirmed;
+    bool m_programmingAnswered = true;
     int m_begin = 0;
     int m_total = 0;
     int m_cdt = 0;

@@ -37,6 +37,7 @@ bool BlockSequence::start()
 {
     m_next = 0;
     m_allSucceeded = true;
+    m_everyBlockAnswered = true;
     m_unconfirmed.clear();
     return startBlock();
 }
@@ -57,7 +58,10 @@ bool BlockSequence::startBlock()
     connect(transfer, &ImageTransfer::completed, this, [this, transfer, last](bool succeeded) {
         const bool earlierFailed = !m_allSucceeded;
         m_allSucceeded = m_allSucceeded && succeeded;
-        m_unconfirmed += transfer->unconfirmedAddresses();
+        const QList<int> unconfirmed = transfer->unconfirmedAddresses();
+        m_unconfirmed += unconfirmed;
+        if (!succeeded && unconfirmed.isEmpty())
+            m_everyBlockAnswered = false;
         // A last block that completed after an earlier one failed: its pause follows, but the
         // outcome of the whole sequence shows right away. (One that failed showed it itself.)
         if (last && succeeded && earlierFailed)
@@ -67,6 +71,7 @@ bool BlockSequence::startBlock()
         transfer->deleteLater();
         if (!startBlock()) {
             m_allSucceeded = false;
+            m_everyBlockAnswered = false;
             showFailure();
             emit finished(false);
         }

@@ -42,6 +42,9 @@ public:
     void setVerifyAfterProgramming(bool on) { m_verifyAfterProgramming = on; }
     // So far: the addresses still differing after their block wrote them again, in order.
     QList<int> unconfirmedAddresses() const { return m_unconfirmed; }
+    // So far: false once a block has given up for want of an answer rather than for bytes the
+    // selector answered but does not hold.
+    bool everyBlockAnswered() const { return m_everyBlockAnswered; }
 
 signals:
     // After the last block's settling pause; true when every block went through.
@@ -58,5 +61,6 @@ private:
     qsizetype m_next = 0;
     bool m_allSucceeded = true;
     bool m_verifyAfterProgramming = false;
+    bool m_everyBlockAnswered = true;
     QList<int> m_unconfirmed;
 };

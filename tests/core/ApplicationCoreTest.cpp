@@ -118,6 +118,25 @@ private slots:
         QCOMPARE(entries[1][6], "no answer");
     }
 
+    // Bytes not held in one block and no answer in a later one: the selector's state is unknown,
+    // which outweighs the bytes named, for the command line's exit code and in the log.
+    void noAnswerOutweighsBytesNotHeld()
+    {
+        const int stuck = ParameterMap::money(1);
+        rig->selector.stuckAddresses.insert(stuck);
+        rig->selector.beforeAnswer = [this](int number, const LinkFrame& request) {
+            if (request.at(1) >= 128)
+                rig->selector.setFault(number, FakeSelector::Fault::Silent);
+        };
+        rig->core.image().setNumber(stuck, rig->selector.memory[std::size_t(stuck)] + 1);
+        rig->core.setVerifyAfterProgramming(true);
+        QVERIFY(rig->core.mnuProgram_Click());
+        QVERIFY(rig->runLinkUntilIdle());
+        QCOMPARE(rig->core.unconfirmedAddresses(), QList<int>{stuck});
+        QVERIFY(!rig->core.lastProgrammingAnswered());
+        QCOMPARE(rig->core.productionLog().entries().constLast()[6], "no answer");
+    }
+
     void fileFailuresAreSaidInRedUntilAFileCommandSucceeds()
     {
         const QString missing = environment.path("missing.cdt");
