@@ -393,6 +393,21 @@ private slots:
         QCOMPARE(simulator->countReceived(0xE2), 0);
     }
 
+    // Behind an adapter that holds every answer back 16 ms the read says so, once; on the
+    // plain line it does not (the first test compares the whole of standard error).
+    void aSlowAdapterIsNamedOnce()
+    {
+        selectorsim::SimulatorOptions slowAdapter;
+        slowAdapter.adapterLatency = std::chrono::milliseconds(16);
+        simulator = std::make_unique<SelectorSimulator>(slowAdapter);
+        QVERIFY(simulator->start());
+        const CliRun read = readInto(file("slow.cdt"));
+        QCOMPARE(read.exitCode, 0);
+        QCOMPARE(read.err.count("ms late: the adapter holds them back (its latency timer); see "
+                                "'A slow adapter' in the README\n"),
+                 1);
+    }
+
     void theTraceShowsEveryFrameAndTheRetry()
     {
         simulator->queueFaultAt(3, Fault::NoReply);

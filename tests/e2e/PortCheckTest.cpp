@@ -3,18 +3,13 @@
 #include "FakeLinkRig.h"
 #include "FakeSelector.h"
 #include "LinkCommands.h"
-#include "PseudoTerminal.h"
 #include "SelectorSimulator.h"
 #include "SerialLinkPort.h"
 #include "SystemLinkClock.h"
 
-#include <QSocketNotifier>
 #include <QTest>
-#include <QTimer>
 
 #include <optional>
-
-#include <unistd.h>
 
 using namespace std::chrono_literals;
 using Verdict = PortCheck::Verdict;
@@ -94,15 +89,14 @@ private slots:
     }
 
     // Through the program's serial code on a pseudo-terminal opened for the check: the virtual
-    // selector, behind a slow adapter or with noise before its answers (a silent one is the
-    // command's test); and a line that echoes, a far end that gives back the request and
-    // answers 10 ms later.
+    // selector, behind an adapter that holds answers back 16 ms, with noise before its answers,
+    // or behind a line that echoes (a silent one is the command's test).
     void theCheckSaysWhatIsOnTheLine_data()
     {
         QTest::addColumn<QString>("line");
         QTest::addColumn<Verdict>("verdict");
         QTest::newRow("selector") << "selector" << Verdict::Answers;
-        QTest::newRow("slow adapter") << "slow" << Verdict::AnswersSlowly;
+        QTest::newRow("16 ms adapter") << "slow" << Verdict::AnswersSlowly;
         QTest::newRow("noise") << "noise" << Verdict::Stray;
         QTest::newRow("echo") << "echo" << Verdict::Echo;
     }
@@ -110,27 +104,16 @@ private slots:
     {
         QFETCH(QString, line);
         QFETCH(Verdict, verdict);
-        selectorsim::SelectorSimulator simulator({true, line == "slow" ? 40ms : 0ms, 260ms});
+        selectorsim::SimulatorOptions options;
+        if (line == "slow")
+            options.adapterLatency = 16ms;
+        options.echo = line == "echo";
+        selectorsim::SelectorSimulator simulator(options);
         QVERIFY(simulator.start());
         if (line == "noise")
             simulator.queueFault(selectorsim::Fault::NoiseBytes, PortCheck::Attempts);
         const auto memory = simulator.memory();
-        QString device = QString::fromStdString(simulator.devicePath());
-
-        selectorsim::PseudoTerminal echoing;
-        std::optional<QSocketNotifier> request;
-        if (line == "echo") {
-            QVERIFY(echoing.open());
-            device = QString::fromStdString(echoing.slavePath());
-            const int end = echoing.masterFd();
-            request.emplace(end, QSocketNotifier::Read);
-            connect(&*request, &QSocketNotifier::activated, this, [end] {
-                char bytes[64];
-                const ssize_t count = ::read(end, bytes, sizeof bytes);
-                QVERIFY(count > 0 && ::write(end, bytes, size_t(count)) == count);
-                QTimer::singleShot(10, [end] { QVERIFY(::write(end, Answer.data(), 5) == 5); });
-            });
-        }
+        const QString device = QString::fromStdString(simulator.devicePath());
 
         SelectorLink link(std::make_unique<SerialLinkPort>(), clock);
         PortCheck check(link, device);
