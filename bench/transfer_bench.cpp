@@ -6,7 +6,8 @@
 // 1 ms latency timer (the FTDI default and its lowest setting), compared with the wire and with
 // what the adapter itself allows: the program cannot set the model's timer through a
 // pseudo-terminal, so these rows show what the lower timer is worth on a real cable, and that
-// the program adds nothing of its own on a slow one.
+// the program adds nothing of its own on a slow one. Last, a production bench: one command
+// programs and verifies up to eight selectors at once.
 //
 // usage: transfer_bench [runs]   (default 5)
 
@@ -34,6 +35,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <functional>
+#include <memory>
 #include <poll.h>
 #include <sys/resource.h>
 #include <termios.h>
@@ -188,23 +190,30 @@ Run measureCli(const QStringList& arguments, const QProcessEnvironment& environm
         childrenCpuMs);
 }
 
-// `modelMs`, if given: the least the modelled adapter allows.
-void report(const char* name, std::vector<Run> runs, double wireMs, double modelMs = 0)
+// The run of median wall time, counted as succeeded only if every run did.
+Run medianRun(std::vector<Run> runs)
 {
     std::sort(runs.begin(), runs.end(),
               [](const Run& a, const Run& b) { return a.wallMs < b.wallMs; });
-    const Run& median = runs[runs.size() / 2];
+    Run median = runs[runs.size() / 2];
+    median.succeeded =
+        std::all_of(runs.begin(), runs.end(), [](const Run& r) { return r.succeeded; });
+    return median;
+}
+
+// `modelMs`, if given: the least the modelled adapter allows.
+void report(const char* name, std::vector<Run> runs, double wireMs, double modelMs = 0)
+{
+    const Run median = medianRun(runs);
     double wallSum = 0;
     double cpuSum = 0;
-    bool allSucceeded = true;
     for (const Run& run : runs) {
         wallSum += run.wallMs;
         cpuSum += run.cpuMs;
-        allSucceeded = allSucceeded && run.succeeded;
     }
     std::printf("%-22s runs %zu%s  median wall %8.1f ms  wire minimum %8.1f ms  wall/wire %.3f  "
                 "cpu/wall %.3f\n",
-                name, runs.size(), allSucceeded ? "" : " (SOME FAILED)", median.wallMs, wireMs,
+                name, runs.size(), median.succeeded ? "" : " (SOME FAILED)", median.wallMs, wireMs,
                 median.wallMs / wireMs, cpuSum / wallSum);
     if (modelMs > 0)
         std::printf("%-22s the adapter allows no less than %8.1f ms  wall/adapter minimum %.3f\n",
@@ -239,6 +248,39 @@ std::vector<Run> measureReadsBehindAdapter(std::chrono::milliseconds latency, in
     for (int i = 0; i < runs; ++i)
         reads.push_back(measureRead(link, image, display, parent));
     return reads;
+}
+
+// One command-line programming with --verify of 1, 2, 4 and 8 virtual selectors at once, as a
+// production bench runs it, against the same programming of one: wall time of N against one,
+// and the command's CPU time per selector against one's.
+void reportBench(const QString& file, const QProcessEnvironment& environment, int runs)
+{
+    constexpr int MostSelectors = 8;
+    std::vector<std::unique_ptr<selectorsim::SelectorSimulator>> selectors;
+    QStringList devices;
+    for (int i = 0; i < MostSelectors; ++i) {
+        selectors.push_back(std::make_unique<selectorsim::SelectorSimulator>());
+        if (!selectors.back()->start())
+            return;
+        devices.append(QString::fromStdString(selectors.back()->devicePath()));
+    }
+    Run one{};
+    for (const int count : {1, 2, 4, MostSelectors}) {
+        QStringList arguments{QStringLiteral("program"), file, QStringLiteral("--verify")};
+        for (int i = 0; i < count; ++i)
+            arguments << QStringLiteral("--port") << devices.at(i);
+        std::vector<Run> measured;
+        for (int i = 0; i < runs; ++i)
+            measured.push_back(measureCli(arguments, environment));
+        const Run median = medianRun(measured);
+        if (count == 1)
+            one = median;
+        std::printf("cli program --verify, %d selector%s%s  median wall %8.1f ms  wall/one %.3f  "
+                    "cpu per selector %6.1f ms  cpu per selector/one %.3f\n",
+                    count, count == 1 ? " " : "s", median.succeeded ? "" : " (SOME FAILED)",
+                    median.wallMs, median.wallMs / one.wallMs, median.cpuMs / count,
+                    median.cpuMs / count / one.cpuMs);
+    }
 }
 
 } // namespace
@@ -320,5 +362,6 @@ int main(int argc, char* argv[])
     report("standard programming", programmings, programWire);
     report("cli read", cliReads, readWire);
     report("cli program", cliProgrammings, programWire);
+    reportBench(file, environment, runs);
     return 0;
 }
