@@ -172,19 +172,29 @@ Run measure(const std::function<bool(std::function<void(bool)>)>& start,
     return {static_cast<double>(wall.nsecsElapsed()) / 1e6, cpuMs() - cpuBefore, succeeded};
 }
 
-// One run of the command-line program, measured by its own CPU time.
-Run measureCli(const QStringList& arguments, const QProcessEnvironment& environment)
+// Commands of the command-line program run at once, measured by their own CPU time; succeeded
+// when every one did.
+Run measureCli(const QList<QStringList>& commands, const QProcessEnvironment& environment)
 {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.setStandardOutputFile(QProcess::nullDevice());
+    std::vector<std::unique_ptr<QProcess>> processes;
     return measure(
         [&](std::function<void(bool)> done) {
-            QObject::connect(&process, &QProcess::finished, &process,
-                             [done](int exitCode, QProcess::ExitStatus status) {
-                                 done(status == QProcess::NormalExit && exitCode == 0);
-                             });
-            process.start(QStringLiteral(TARNVELLO_CLI), arguments);
+            auto running = std::make_shared<int>(int(commands.size()));
+            auto allSucceeded = std::make_shared<bool>(true);
+            for (const QStringList& arguments : commands) {
+                auto& process = processes.emplace_back(std::make_unique<QProcess>());
+                process->setProcessEnvironment(environment);
+                process->setStandardOutputFile(QProcess::nullDevice());
+                QObject::connect(process.get(), &QProcess::finished, process.get(),
+                                 [=](int exitCode, QProcess::ExitStatus status) {
+                                     *allSucceeded = *allSucceeded &&
+                                                     status == QProcess::NormalExit &&
+                                                     exitCode == 0;
+                                     if (--*running == 0)
+                                         done(*allSucceeded);
+                                 });
+                process->start(QStringLiteral(TARNVELLO_CLI), arguments);
+            }
             return true;
         },
         childrenCpuMs);
@@ -250,37 +260,72 @@ std::vector<Run> measureReadsBehindAdapter(std::chrono::milliseconds latency, in
     return reads;
 }
 
-// One command-line programming with --verify of 1, 2, 4 and 8 virtual selectors at once, as a
+// The virtual selector as its own process with one selector per link, as on a production
+// bench; the links' paths, or none when it did not start.
+QStringList startBench(QProcess& selectors, const QString& folder, int count)
+{
+    QStringList arguments;
+    QStringList links;
+    for (int i = 1; i <= count; ++i) {
+        links.append(QStringLiteral("%1/selector%2").arg(folder).arg(i));
+        arguments << QStringLiteral("--link") << links.constLast();
+    }
+    selectors.start(QStringLiteral(SELECTOR_SIM), arguments);
+    // It prints one device path per selector once every link is made.
+    for (QByteArray printed; printed.count('\n') < count;) {
+        if (!selectors.waitForReadyRead(5000))
+            return {};
+        printed += selectors.readAllStandardOutput();
+    }
+    return links;
+}
+
+// One command-line programming with --verify of 1, 2, 4 and 8 selectors at once, as a
 // production bench runs it, against the same programming of one: wall time of N against one,
-// and the command's CPU time per selector against one's.
-void reportBench(const QString& file, const QProcessEnvironment& environment, int runs)
+// and the command's CPU time per selector against one's. Last, the eight as eight commands at
+// once, for comparison.
+void reportBench(const QString& file, const QProcessEnvironment& environment, const QString& folder,
+                 int runs)
 {
     constexpr int MostSelectors = 8;
-    std::vector<std::unique_ptr<selectorsim::SelectorSimulator>> selectors;
-    QStringList devices;
-    for (int i = 0; i < MostSelectors; ++i) {
-        selectors.push_back(std::make_unique<selectorsim::SelectorSimulator>());
-        if (!selectors.back()->start())
-            return;
-        devices.append(QString::fromStdString(selectors.back()->devicePath()));
+    QProcess selectors;
+    const QStringList links = startBench(selectors, folder, MostSelectors);
+    if (links.isEmpty()) {
+        std::fprintf(stderr, "the virtual selectors did not start\n");
+        return;
     }
     Run one{};
-    for (const int count : {1, 2, 4, MostSelectors}) {
-        QStringList arguments{QStringLiteral("program"), file, QStringLiteral("--verify")};
-        for (int i = 0; i < count; ++i)
-            arguments << QStringLiteral("--port") << devices.at(i);
+    const auto row = [&](const char* name, int count, const QList<QStringList>& commands) {
         std::vector<Run> measured;
         for (int i = 0; i < runs; ++i)
-            measured.push_back(measureCli(arguments, environment));
+            measured.push_back(measureCli(commands, environment));
         const Run median = medianRun(measured);
         if (count == 1)
             one = median;
-        std::printf("cli program --verify, %d selector%s%s  median wall %8.1f ms  wall/one %.3f  "
-                    "cpu per selector %6.1f ms  cpu per selector/one %.3f\n",
-                    count, count == 1 ? " " : "s", median.succeeded ? "" : " (SOME FAILED)",
-                    median.wallMs, median.wallMs / one.wallMs, median.cpuMs / count,
+        std::printf("%-36s%s  median wall %8.1f ms  wall/one %.3f  cpu per selector %6.1f ms  "
+                    "cpu per selector/one %.3f\n",
+                    name, median.succeeded ? "" : " (SOME FAILED)", median.wallMs,
+                    median.wallMs / one.wallMs, median.cpuMs / count,
                     median.cpuMs / count / one.cpuMs);
+    };
+    for (const int count : {1, 2, 4, MostSelectors}) {
+        QStringList arguments{QStringLiteral("program"), file, QStringLiteral("--verify")};
+        for (int i = 0; i < count; ++i)
+            arguments << QStringLiteral("--port") << links.at(i);
+        row(QStringLiteral("cli program --verify, %1 selector%2")
+                .arg(count)
+                .arg(count == 1 ? "" : "s")
+                .toUtf8()
+                .constData(),
+            count, {arguments});
     }
+    QList<QStringList> separate;
+    for (const QString& link : links)
+        separate.append({QStringLiteral("program"), file, QStringLiteral("--verify"),
+                         QStringLiteral("--port"), link});
+    row("8 separate commands at once", MostSelectors, separate);
+    selectors.terminate();
+    selectors.waitForFinished();
 }
 
 } // namespace
@@ -339,8 +384,8 @@ int main(int argc, char* argv[])
     std::vector<Run> cliReads;
     std::vector<Run> cliProgrammings;
     for (int i = 0; i < runs; ++i) {
-        cliReads.push_back(measureCli({"read", "--port", device, "-o", "-"}, environment));
-        cliProgrammings.push_back(measureCli({"program", file, "--port", device}, environment));
+        cliReads.push_back(measureCli({{"read", "--port", device, "-o", "-"}}, environment));
+        cliProgrammings.push_back(measureCli({{"program", file, "--port", device}}, environment));
     }
 
     using namespace std::chrono_literals;
@@ -362,6 +407,6 @@ int main(int argc, char* argv[])
     report("standard programming", programmings, programWire);
     report("cli read", cliReads, readWire);
     report("cli program", cliProgrammings, programWire);
-    reportBench(file, environment, runs);
+    reportBench(file, environment, scratch.path(), runs);
     return 0;
 }
