@@ -20,9 +20,12 @@ struct CommandShape
 };
 
 constexpr CommandShape Commands[] = {
-    {"read", CliRequest::Command::Read, 0, 0},   {"program", CliRequest::Command::Program, 1, 1},
-    {"diff", CliRequest::Command::Diff, 1, 2},   {"show", CliRequest::Command::Show, 1, 1},
-    {"ports", CliRequest::Command::Ports, 0, 0}, {"log", CliRequest::Command::Log, 0, 0},
+    {"read", CliRequest::Command::Read, 0, 0},
+    {"program", CliRequest::Command::Program, 1, 1},
+    {"diff", CliRequest::Command::Diff, 1, 2},
+    {"show", CliRequest::Command::Show, 1, 1},
+    {"ports", CliRequest::Command::Ports, 0, 0},
+    {"log", CliRequest::Command::Log, 0, 0},
     {"check", CliRequest::Command::Check, 0, 0},
     {"help", CliRequest::Command::Help, 0, 0}, // as --help
 };

@@ -157,7 +157,7 @@ private:
     int m_threshold = ReplyThreshold;
     bool m_receiveFlag = false;
     bool m_busy = false;
-    QString m_device; // what the port is to be, while it is to be open
+    QString m_device;                       // what the port is to be, while it is to be open
     std::optional<PortIdentity> m_identity; // what m_device led to when it last opened
     bool m_lostInOperation = false;
     bool m_attemptHasDeadline = false;
