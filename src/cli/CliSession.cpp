@@ -392,6 +392,11 @@ void CliSession::fail(ExitCode code, const QString& text, const QString& hint)
     finish(code);
 }
 
+bool CliSession::isProgramming() const
+{
+    return m_core.isProgramming();
+}
+
 QString CliSession::slowAnswerHint(ApplicationCore& core)
 {
     const AnswerLateness& lateness = core.link().answerLateness();

@@ -29,6 +29,7 @@ public:
                TerminalProgress progress, QObject* parent = nullptr);
 
     void start();
+    bool isProgramming() const;
 
     // The hint to show when the selector's answers on core's link came so late that the
     // adapter must be holding them back; empty otherwise.

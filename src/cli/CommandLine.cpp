@@ -194,6 +194,7 @@ QString helpText()
         "\n"
         "Progress goes to standard error when it is a terminal. Every successful read and\n"
         "programming is also kept in the journal folder of the program's data folder.\n"
+        "Ctrl+C or SIGTERM during a programming lets it finish its blocks first.\n"
         "\n"
         "Exit codes:\n"
         "  0  success, or no difference\n"

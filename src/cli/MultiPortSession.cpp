@@ -13,6 +13,8 @@
 #include <QJsonObject>
 #include <QSettings>
 
+#include <algorithm>
+
 struct MultiPortSession::Lane
 {
     QString port;
@@ -95,6 +97,12 @@ void MultiPortSession::start()
     m_running = int(m_lanes.size());
     for (const auto& lane : m_lanes)
         lane->session->start();
+}
+
+bool MultiPortSession::isProgramming() const
+{
+    return std::any_of(m_lanes.begin(), m_lanes.end(),
+                       [](const auto& lane) { return lane->core->isProgramming(); });
 }
 
 void MultiPortSession::laneFinished(Lane& lane, int exitCode)

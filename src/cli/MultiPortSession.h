@@ -30,6 +30,8 @@ public:
     ~MultiPortSession() override;
 
     void start();
+    // Whether any port is being programmed.
+    bool isProgramming() const;
 
 signals:
     void finished(int exitCode);

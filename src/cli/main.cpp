@@ -6,12 +6,14 @@
 #include "MultiPortSession.h"
 #include "SerialLinkPort.h"
 #include "SystemLinkClock.h"
+#include "TerminationSignals.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QTimer>
 
 #include <cstdio>
+#include <utility>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -31,10 +33,28 @@ bool stderrIsTerminal()
 #endif
 }
 
+// SIGTERM and SIGINT (Ctrl+C) during a programming let it finish its blocks, its result said
+// as usual: a selector left with one block new and the others old accepts what it should not.
+// At any other time they end the program as they always did.
+template <typename Session>
+void finishProgrammingOnSignal(TerminationSignals& terminationSignals, Session& session,
+                               QIODevice& err)
+{
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &session,
+                     [&session, &err, said = false](int signalNumber) mutable {
+                         if (!session.isProgramming())
+                             TerminationSignals::endAsSignalled(signalNumber);
+                         if (!std::exchange(said, true))
+                             err.write("\ntarnvello-cli: finishing the programming before "
+                                       "ending\n");
+                     });
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    TerminationSignals::block();
     QCoreApplication application(argc, argv);
     // The same settings (port map) and data folder (journal) as the window program.
     QCoreApplication::setOrganizationName(QStringLiteral("tarnvello"));
@@ -58,6 +78,7 @@ int main(int argc, char* argv[])
         LinkTrace::enable();
 
     SystemLinkClock clock;
+    TerminationSignals terminationSignals;
     const auto finish = [](int exitCode) { QCoreApplication::exit(exitCode); };
     if (request.ports.size() > 1) {
         MultiPortSession session(
@@ -67,12 +88,14 @@ int main(int argc, char* argv[])
             },
             out, err, stderrIsTerminal());
         QObject::connect(&session, &MultiPortSession::finished, &application, finish);
+        finishProgrammingOnSignal(terminationSignals, session, err);
         QTimer::singleShot(0, &session, &MultiPortSession::start);
         return QCoreApplication::exec();
     }
     ApplicationCore core(std::make_unique<SerialLinkPort>(), clock);
     CliSession session(core, request, out, err, stderrIsTerminal());
     QObject::connect(&session, &CliSession::finished, &application, finish);
+    finishProgrammingOnSignal(terminationSignals, session, err);
     QTimer::singleShot(0, &session, &CliSession::start);
     return QCoreApplication::exec();
 }

@@ -102,6 +102,7 @@ public:
     // False when the last programming gave up for want of an answer somewhere (whatever else
     // it found): the selector's state is then unknown, not merely wrong.
     bool lastProgrammingAnswered() const { return m_programmingAnswered; }
+    bool isProgramming() const { return m_programming; }
 
     // Coin data files. The current file is the first recent name.
     QString currentFileName() const { return m_currentFile; }

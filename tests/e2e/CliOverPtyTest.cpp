@@ -408,6 +408,40 @@ private slots:
                  1);
     }
 
+    // SIGTERM during a programming's second block lets it finish, its result said as usual; a
+    // read simply ends.
+    void aSignalLetsAProgrammingFinish_data()
+    {
+        QTest::addColumn<bool>("programming");
+        QTest::newRow("programming") << true;
+        QTest::newRow("read") << false;
+    }
+    void aSignalLetsAProgrammingFinish()
+    {
+        QFETCH(bool, programming);
+        const QString changed = changedFile();
+        QVERIFY(!changed.isEmpty());
+        SelectorImage image = loaded(changed); // and a byte of the last block
+        const std::uint8_t last = simulator->memoryAt(180) ^ 1;
+        image.setNumber(180, last);
+        QVERIFY(CoinDataFile::save(changed, image));
+        simulator->clearReceived();
+        QProcess process;
+        process.start(QStringLiteral(TARNVELLO_CLI),
+                      programming ? QStringList{"program", changed, "--port", device()}
+                                  : QStringList{"read", "--port", device()});
+        const std::uint8_t sent = programming ? 0x89 : 0xE1; // past block 1, or reading
+        QTRY_VERIFY_WITH_TIMEOUT(simulator->countReceived(sent) > 0, Patience);
+        process.terminate();
+        QVERIFY(process.waitForFinished(Patience));
+        QCOMPARE(process.exitStatus(), programming ? QProcess::NormalExit : QProcess::CrashExit);
+        QCOMPARE(holdsCoins(*simulator) && simulator->memoryAt(180) == last, programming);
+        if (programming)
+            QCOMPARE(QString::fromUtf8(process.readAllStandardError()),
+                     "\ntarnvello-cli: finishing the programming before ending\nProgrammed " +
+                         changed + " into the selector on " + device() + '\n');
+    }
+
     void theTraceShowsEveryFrameAndTheRetry()
     {
         simulator->queueFaultAt(3, Fault::NoReply);

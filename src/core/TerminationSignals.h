@@ -7,9 +7,10 @@
 
 class QSocketNotifier;
 
-// SIGTERM and SIGINT as a Qt signal, so that the event loop closes the main window in its own
-// time, as the window's close box would (no Qt work in a signal handler). Only Linux has the
-// descriptor this needs; elsewhere the system ends the program in its own way.
+// SIGTERM and SIGINT as a Qt signal, so that the event loop ends the program in its own time
+// (the window program as its close box would; no Qt work in a signal handler), and a
+// programming under way can finish first. Only Linux has the descriptor this needs; elsewhere
+// the system ends the program in its own way.
 class TerminationSignals : public QObject
 {
     Q_OBJECT
@@ -22,8 +23,11 @@ public:
     explicit TerminationSignals(QObject* parent = nullptr);
     ~TerminationSignals() override;
 
+    // Ends the program as the signal would have had it not been taken here.
+    [[noreturn]] static void endAsSignalled(int signalNumber);
+
 signals:
-    void received();
+    void received(int signalNumber);
 
 private:
     std::unique_ptr<QSocketNotifier> m_notifier; // on the signals' descriptor

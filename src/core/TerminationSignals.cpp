@@ -3,6 +3,8 @@
 
 #include <QSocketNotifier>
 
+#include <cstdlib>
+
 #ifdef Q_OS_LINUX
 #include <csignal>
 #include <sys/signalfd.h>
@@ -38,10 +40,23 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent)
     m_notifier = std::make_unique<QSocketNotifier>(descriptor, QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, [this, descriptor] {
         signalfd_siginfo taken{};
-        while (::read(descriptor, &taken, sizeof taken) == sizeof taken) {
-        }
-        emit received();
+        int signalNumber = 0;
+        while (::read(descriptor, &taken, sizeof taken) == sizeof taken)
+            signalNumber = static_cast<int>(taken.ssi_signo);
+        if (signalNumber != 0)
+            emit received(signalNumber);
     });
+}
+
+void TerminationSignals::endAsSignalled(int signalNumber)
+{
+    std::signal(signalNumber, SIG_DFL);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, signalNumber);
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    std::raise(signalNumber);
+    std::_Exit(128 + signalNumber); // not reached: the signal ends the program
 }
 
 TerminationSignals::~TerminationSignals()
@@ -58,4 +73,9 @@ void TerminationSignals::block() {}
 TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {}
 
 TerminationSignals::~TerminationSignals() = default;
+
+void TerminationSignals::endAsSignalled(int signalNumber)
+{
+    std::_Exit(128 + signalNumber);
+}
 #endif
