@@ -114,13 +114,6 @@ void PortCheck::attempt()
                         [this](const SelectorLink::AttemptResult& result) { onReply(result); });
 }
 
-double PortCheck::elapsedMs() const
-{
-    const double hundredths = std::fmod(
-        m_link.clock().now() - m_sentAt + LinkClock::HundredthsPerDay, LinkClock::HundredthsPerDay);
-    return hundredths * 10;
-}
-
 void PortCheck::onReply(const SelectorLink::AttemptResult& result)
 {
     switch (result.outcome) {
@@ -135,7 +128,7 @@ void PortCheck::onReply(const SelectorLink::AttemptResult& result)
     case SelectorLink::Outcome::Replied:
         break;
     }
-    const double roundTripMs = elapsedMs();
+    const double roundTripMs = LinkClock::elapsedMs(m_sentAt, m_link.clock().now());
     if (result.reply.startsWith(request()))
         afterRequestEcho(result, roundTripMs);
     else if (LinkCommands::isValidReadReply(result.reply, CheckedAddress))

@@ -81,7 +81,6 @@ private:
     void onFailedAttempt(SelectorLink::Outcome outcome, const QByteArray& stray);
     void conclude();
     void finish(const Result& result);
-    double elapsedMs() const;
 
     SelectorLink& m_link;
     const QString m_device;

@@ -4,14 +4,10 @@
 #include "LinkClock.h"
 
 #include <algorithm>
-#include <cmath>
 
 void AnswerLateness::record(double sentAt, double repliedAt)
 {
-    // An answer that spans midnight took the same time as any other.
-    const double spanHundredths =
-        std::fmod(repliedAt - sentAt + LinkClock::HundredthsPerDay, LinkClock::HundredthsPerDay);
-    const double lateMs = spanHundredths * 10 - WireMs;
+    const double lateMs = LinkClock::elapsedMs(sentAt, repliedAt) - WireMs;
     if (m_samples.size() < MaxSamples) {
         m_samples.push_back(lateMs);
         return;

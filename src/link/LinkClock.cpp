@@ -3,6 +3,11 @@
 
 #include <cmath>
 
+double LinkClock::elapsedMs(double from, double now)
+{
+    return std::fmod(now - from + HundredthsPerDay, HundredthsPerDay) * 10;
+}
+
 int LinkClock::elapsedHundredths(float t0, double now)
 {
     const double span = now + HundredthsPerDay - static_cast<double>(t0);

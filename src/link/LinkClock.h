@@ -27,4 +27,6 @@ public:
     // Hundredths elapsed since t0, correct across midnight. t0 is single precision, as the
     // start time of an exchange is kept.
     static int elapsedHundredths(float t0, double now);
+    // Milliseconds elapsed since from, to the fraction (answer times), correct across midnight.
+    static double elapsedMs(double from, double now);
 };
