@@ -67,8 +67,7 @@ void CheckCommand::report(const PortCheck::Result& result)
         m_out.write((text + QLatin1Char('\n')).toUtf8());
     if (!result.answered())
         m_err.write(QStringLiteral("tarnvello-cli: %1\n").arg(text).toUtf8());
-    if (!result.hint().isEmpty())
-        m_err.write((result.hint() + QLatin1Char('\n')).toUtf8());
+    m_hint = result.hint();
     if (m_request.json) {
         QJsonObject json{
             {QStringLiteral("command"), QStringLiteral("check")},

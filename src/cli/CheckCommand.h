@@ -19,6 +19,8 @@ public:
                  QObject* parent = nullptr);
 
     void start();
+    // Once finished: the hint for a slow answer, by the check's own rule; else empty.
+    QString hint() const { return m_hint; }
 
 signals:
     void finished(ExitCode code);
@@ -30,5 +32,6 @@ private:
     QIODevice& m_out;
     QIODevice& m_err;
     QString m_device;
+    QString m_hint;
     PortCheck m_check;
 };

@@ -99,6 +99,7 @@ void CliSession::start()
         break;
     case CliRequest::Command::Check: {
         auto* check = new CheckCommand(m_core.link(), m_request, m_out, m_err, this);
+        m_check = check;
         connect(check, &CheckCommand::finished, this, &CliSession::finish);
         check->start();
         break;
@@ -397,9 +398,11 @@ bool CliSession::isProgramming() const
     return m_core.isProgramming();
 }
 
-QString CliSession::slowAnswerHint(ApplicationCore& core)
+QString CliSession::slowAnswerHint() const
 {
-    const AnswerLateness& lateness = core.link().answerLateness();
+    if (m_check)
+        return m_check->hint();
+    const AnswerLateness& lateness = m_core.link().answerLateness();
     return lateness.isSlow() ? AnswerLateness::hint(*lateness.medianMs()) : QString();
 }
 
@@ -408,7 +411,7 @@ void CliSession::finish(ExitCode code)
     if (m_finished)
         return;
     m_finished = true;
-    if (const QString hint = slowAnswerHint(m_core); !hint.isEmpty())
+    if (const QString hint = slowAnswerHint(); !hint.isEmpty())
         say(hint);
     m_core.setTransferDisplay(nullptr);
     emit finished(static_cast<int>(code));

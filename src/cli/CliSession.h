@@ -12,6 +12,7 @@
 #include <functional>
 
 class ApplicationCore;
+class CheckCommand;
 class QIODevice;
 
 // One run of the command-line program: the request carried out on the application core, with
@@ -31,9 +32,9 @@ public:
     void start();
     bool isProgramming() const;
 
-    // The hint to show when the selector's answers on core's link came so late that the
-    // adapter must be holding them back; empty otherwise.
-    static QString slowAnswerHint(ApplicationCore& core);
+    // The hint to show when the selector's answers came so late that the adapter must be
+    // holding them back (a check says it by its own, quickest-answer rule); empty otherwise.
+    QString slowAnswerHint() const;
 
 signals:
     void finished(int exitCode);
@@ -75,4 +76,5 @@ private:
     TerminalProgress m_progress;
     QString m_device;
     bool m_finished = false;
+    const CheckCommand* m_check = nullptr;
 };

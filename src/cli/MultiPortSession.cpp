@@ -121,7 +121,7 @@ void MultiPortSession::laneFinished(Lane& lane, int exitCode)
         result.insert(QStringLiteral("exitCode"), each->exitCode);
         results.append(result);
         summary += (summaryLine(*each, result) + QLatin1Char('\n')).toUtf8();
-        if (const QString hint = CliSession::slowAnswerHint(*each->core); !hint.isEmpty())
+        if (const QString hint = each->session->slowAnswerHint(); !hint.isEmpty())
             noteOnce(QStringLiteral("%1: %2").arg(each->port, hint));
     }
     for (const QString& note : m_notes)

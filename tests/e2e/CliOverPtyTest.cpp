@@ -393,19 +393,22 @@ private slots:
         QCOMPARE(simulator->countReceived(0xE2), 0);
     }
 
-    // Behind an adapter that holds every answer back 16 ms the read says so, once; on the
-    // plain line it does not (the first test compares the whole of standard error).
+    // Behind an adapter that holds every answer back 16 ms a read and a check say so, once; on
+    // the plain line a read does not (the first test compares the whole of standard error).
     void aSlowAdapterIsNamedOnce()
     {
         selectorsim::SimulatorOptions slowAdapter;
         slowAdapter.adapterLatency = std::chrono::milliseconds(16);
         simulator = std::make_unique<SelectorSimulator>(slowAdapter);
         QVERIFY(simulator->start());
-        const CliRun read = readInto(file("slow.cdt"));
-        QCOMPARE(read.exitCode, 0);
-        QCOMPARE(read.err.count("ms late: the adapter holds them back (its latency timer); see "
-                                "'A slow adapter' in the README\n"),
-                 1);
+        for (const QStringList& command :
+             {QStringList{"read", "-o", file("slow.cdt")}, QStringList{"check"}}) {
+            const CliRun slow = run(command + QStringList{"--port", device()});
+            QCOMPARE(slow.exitCode, 0);
+            QCOMPARE(slow.err.count("ms late: the adapter holds them back (its latency timer); "
+                                    "see 'A slow adapter' in the README\n"),
+                     1);
+        }
     }
 
     // SIGTERM during a programming's second block lets it finish, its result said as usual; a
