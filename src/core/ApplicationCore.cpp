@@ -313,10 +313,13 @@ QString ApplicationCore::recordProduction(bool verified)
     // Only a device with a stable name (a USB adapter) has a serial number to ask the system
     // for; asking lists every serial device, which takes milliseconds that the other ports of
     // a bench would wait.
-    record.stableName = PortChoices::stableNameOf(m_portDevice, PortChoices::stableNameFolder());
-    if (!record.stableName.isEmpty())
-        if (const SerialDevice* device = PortChoices(PortChoices::present()).find(m_portDevice))
+    record.stableName = PortChoices::stableNameOf(m_portDevice, m_portListing.stableNameFolder);
+    if (!record.stableName.isEmpty()) {
+        // Named, so that the device found outlives the statement that finds it.
+        const PortChoices choices(m_portListing.present());
+        if (const SerialDevice* device = choices.find(m_portDevice))
             record.serialNumber = device->serialNumber;
+    }
     record.file = QStringLiteral("image");
     SelectorImage fromFile;
     if (CoinDataFile::load(m_currentFile, fromFile) == CoinDataFile::LoadResult::Loaded &&

@@ -6,6 +6,7 @@
 #include "ForwardingTransferDisplay.h"
 #include "ImageTransfer.h"
 #include "Journal.h"
+#include "PortChoices.h"
 #include "ProductionLog.h"
 #include "SelectorImage.h"
 #include "StartupFile.h"
@@ -17,6 +18,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <utility>
 
 class LinkClock;
 class LinkPort;
@@ -136,6 +138,9 @@ public:
     // names it.
     bool openPort(const QString& device);
 
+    // Where the production log looks up the port's stable name and serial number.
+    void setPortListing(PortListing listing) { m_portListing = std::move(listing); }
+
     // Port choice, with the fall-back to Com1.
     void choosePort(int portNumber);
     int currentPortNumber() const { return m_portNumber; }
@@ -177,6 +182,7 @@ private:
     ProductionLog m_productionLog;
     bool m_productionLogFailureSaid = false;
     QString m_portDevice;
+    PortListing m_portListing;
     bool m_programming = false;
     std::function<void()> m_closeAfterProgramming;
 

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 class QSettings;
@@ -82,4 +83,17 @@ public:
 private:
     QList<SerialDevice> m_devices;
     PortNaming m_naming;
+};
+
+// Where the serial devices present are looked up: the system's own places, or a test's.
+struct PortListing
+{
+    QString stableNameFolder = PortChoices::stableNameFolder();
+    // Empty: the system's list.
+    std::function<QList<SerialDevice>()> devices;
+
+    QList<SerialDevice> present() const
+    {
+        return devices ? devices() : PortChoices::present(stableNameFolder);
+    }
 };
