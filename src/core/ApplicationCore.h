@@ -6,8 +6,7 @@
 #include "ForwardingTransferDisplay.h"
 #include "ImageTransfer.h"
 #include "Journal.h"
-#include "PortChoices.h"
-#include "ProductionLog.h"
+#include "ProductionRecorder.h"
 #include "SelectorImage.h"
 #include "StartupFile.h"
 #include "TransferDisplay.h"
@@ -61,7 +60,7 @@ public:
     // Every successful full read and programming leaves its image here.
     const Journal& journal() const { return m_journal; }
     // Every programming, whatever its outcome, leaves a line here.
-    const ProductionLog& productionLog() const { return m_productionLog; }
+    const ProductionLog& productionLog() const { return m_recorder.log(); }
 
     bool opened() const { return m_opened; }
     void setOpened(bool opened) { m_opened = opened; }
@@ -101,9 +100,11 @@ public:
     // After the last programming: the addresses the selector still did not hold once they were
     // written again (the programming failed); empty otherwise.
     QList<int> unconfirmedAddresses() const { return m_unconfirmed; }
-    // False when the last programming gave up for want of an answer somewhere (whatever else
-    // it found): the selector's state is then unknown, not merely wrong.
-    bool lastProgrammingAnswered() const { return m_programmingAnswered; }
+    // What the last programming came to, as the production log keeps it.
+    ProductionRecorder::Outcome lastProgrammingOutcome() const
+    {
+        return ProductionRecorder::outcome(m_programmingAnswered, m_unconfirmed);
+    }
     bool isProgramming() const { return m_programming; }
 
     // Coin data files. The current file is the first recent name.
@@ -139,7 +140,7 @@ public:
     bool openPort(const QString& device);
 
     // Where the production log looks up the port's stable name and serial number.
-    void setPortListing(PortListing listing) { m_portListing = std::move(listing); }
+    void setPortListing(PortListing listing) { m_recorder.setPortListing(std::move(listing)); }
 
     // Port choice, with the fall-back to Com1.
     void choosePort(int portNumber);
@@ -179,10 +180,9 @@ private:
     ForwardingTransferDisplay m_display;
     SelectorLink* m_link;
     Journal m_journal;
-    ProductionLog m_productionLog;
+    ProductionRecorder m_recorder;
     bool m_productionLogFailureSaid = false;
     QString m_portDevice;
-    PortListing m_portListing;
     bool m_programming = false;
     std::function<void()> m_closeAfterProgramming;
 

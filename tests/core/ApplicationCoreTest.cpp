@@ -134,7 +134,7 @@ private slots:
         QVERIFY(rig->core.mnuProgram_Click());
         QVERIFY(rig->runLinkUntilIdle());
         QCOMPARE(rig->core.unconfirmedAddresses(), QList<int>{stuck});
-        QVERIFY(!rig->core.lastProgrammingAnswered());
+        QCOMPARE(rig->core.lastProgrammingOutcome(), ProductionRecorder::Outcome::NoAnswer);
         QCOMPARE(rig->core.productionLog().entries().constLast()[6], "no answer");
     }
 
