@@ -155,6 +155,7 @@ void CliSession::program()
         return;
     // The same read-back with one rewrite as the windows' verification.
     m_core.setVerifyAfterProgramming(m_request.verify);
+    emit programmingAboutToStart();
     m_core.mnuProgram_Click([this, file](bool) {
         m_progress.finishLine();
         const QString agreed = QStringLiteral("Programmed %1 into the selector on %2 and read it "

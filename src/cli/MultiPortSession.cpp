@@ -90,6 +90,8 @@ void MultiPortSession::start()
         Lane& ref = *lane;
         connect(lane->session.get(), &CliSession::finished, this,
                 [this, &ref](int exitCode) { laneFinished(ref, exitCode); });
+        connect(lane->session.get(), &CliSession::programmingAboutToStart, this,
+                &MultiPortSession::programmingAboutToStart);
         connect(lane->core.get(), &ApplicationCore::productionLogFailed, this,
                 &MultiPortSession::noteOnce);
         m_lanes.push_back(std::move(lane));

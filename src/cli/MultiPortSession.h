@@ -35,6 +35,8 @@ public:
 
 signals:
     void finished(int exitCode);
+    // Before each port's programming, as CliSession::programmingAboutToStart.
+    void programmingAboutToStart();
 
 private:
     struct Lane;

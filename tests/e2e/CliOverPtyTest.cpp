@@ -13,7 +13,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
+
+#include <atomic>
+#include <csignal>
 
 using selectorsim::Fault;
 using selectorsim::SelectorSimulator;
@@ -411,35 +415,63 @@ private slots:
         }
     }
 
-    // SIGTERM during a programming's second block lets it finish, its result said as usual; a
-    // read simply ends.
+    // A signal once a programming's first frame has gone lets it finish, its result said as
+    // usual. One that came before (here while the program started), or during a read, ends the
+    // command at once as the signal does, and a programming sends nothing.
     void aSignalLetsAProgrammingFinish_data()
     {
         QTest::addColumn<bool>("programming");
-        QTest::newRow("programming") << true;
-        QTest::newRow("read") << false;
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("sentFirst"); // the frame it follows (lead byte; 0 any), -1 none
+        QTest::newRow("SIGTERM before the first frame") << true << SIGTERM << -1;
+        QTest::newRow("SIGINT before the first frame") << true << SIGINT << -1;
+        QTest::newRow("SIGINT after the first frame") << true << SIGINT << 0;
+        QTest::newRow("SIGTERM in the second block") << true << SIGTERM << 0x89;
+        QTest::newRow("SIGTERM during a read") << false << SIGTERM << 0xE1;
     }
     void aSignalLetsAProgrammingFinish()
     {
         QFETCH(bool, programming);
+        QFETCH(int, signal);
+        QFETCH(int, sentFirst);
         const QString changed = changedFile();
         QVERIFY(!changed.isEmpty());
         SelectorImage image = loaded(changed); // and a byte of the last block
         const std::uint8_t last = simulator->memoryAt(180) ^ 1;
         image.setNumber(180, last);
         QVERIFY(CoinDataFile::save(changed, image));
+        const auto before = simulator->memory();
         simulator->clearReceived();
+        std::atomic<pid_t> pid{0};
+        std::atomic<bool> signalled{false};
+        simulator->setRequestListener([&](const selectorsim::Frame& frame) {
+            if ((sentFirst == 0 || frame[0] == sentFirst) && pid != 0 && !signalled.exchange(true))
+                ::kill(pid, signal);
+        });
+        const auto unlisten = qScopeGuard([&] { simulator->setRequestListener({}); });
         QProcess process;
+        if (sentFirst < 0)
+            process.setChildProcessModifier([signal] { // pending from the start
+                sigset_t set;
+                sigemptyset(&set);
+                sigaddset(&set, signal);
+                pthread_sigmask(SIG_BLOCK, &set, nullptr);
+                ::raise(signal);
+            });
         process.start(QStringLiteral(TARNVELLO_CLI),
                       programming ? QStringList{"program", changed, "--port", device()}
                                   : QStringList{"read", "--port", device()});
-        const std::uint8_t sent = programming ? 0x89 : 0xE1; // past block 1, or reading
-        QTRY_VERIFY_WITH_TIMEOUT(simulator->countReceived(sent) > 0, Patience);
-        process.terminate();
+        pid = pid_t(process.processId());
         QVERIFY(process.waitForFinished(Patience));
-        QCOMPARE(process.exitStatus(), programming ? QProcess::NormalExit : QProcess::CrashExit);
-        QCOMPARE(holdsCoins(*simulator) && simulator->memoryAt(180) == last, programming);
-        if (programming)
+        const bool finishes = programming && sentFirst >= 0;
+        QCOMPARE(process.exitStatus(), finishes ? QProcess::NormalExit : QProcess::CrashExit);
+        QCOMPARE(process.exitCode(), finishes ? 0 : signal); // a shell shows 128 + signal
+        QCOMPARE(holdsCoins(*simulator) && simulator->memoryAt(180) == last, finishes);
+        if (sentFirst < 0) {
+            QVERIFY(simulator->receivedFrames().empty());
+            QVERIFY(simulator->memory() == before);
+        }
+        if (finishes)
             QCOMPARE(QString::fromUtf8(process.readAllStandardError()),
                      "\ntarnvello-cli: finishing the programming before ending\nProgrammed " +
                          changed + " into the selector on " + device() + '\n');
