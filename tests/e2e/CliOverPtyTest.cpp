@@ -371,6 +371,58 @@ private slots:
         QVERIFY(holdsCoins(*others[0]));
     }
 
+    // On several ports, what each port's own command would say reaches standard error after its
+    // port, and a programming's JSON has the same fields whether it was read back or not.
+    void eachOfSeveralPortsSpeaksForItself_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("said");        // by each port, after "<port>: "; empty: nothing
+        QTest::addColumn<QJsonValue>("verified"); // undefined: no such field
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("diff of a short file")
+            << QStringList{"diff", "short.cdt"}
+            << "Not a complete coin data file: short.cdt (program refuses it); what it does not "
+               "give as a number counts as 0"
+            << QJsonValue(QJsonValue::Undefined) << 1;
+        QTest::newRow("program") << QStringList{"program", "changed.cdt"}
+                                 << "Programmed changed.cdt into the selector on PORT"
+                                 << QJsonValue(false) << 0;
+        QTest::newRow("program, verified")
+            << QStringList{"program", "changed.cdt", "--verify"} << "" << QJsonValue(true) << 0;
+    }
+    void eachOfSeveralPortsSpeaksForItself()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, said);
+        QFETCH(QJsonValue, verified);
+        QFETCH(int, exitCode);
+        QVERIFY(!changedFile().isEmpty());
+        QVERIFY(FileBytes::write(file("short.cdt"), "\"5\"\r\n\"7\"\r\n"));
+        auto others = moreSelectors(1);
+        QVERIFY(others.size() == 1);
+        const QStringList ports{device(), deviceOf(*others[0])};
+        for (const QString name : {"short.cdt", "changed.cdt"}) {
+            arguments.replaceInStrings(QRegularExpression("^" + name + "$"), file(name));
+            said.replace(name, file(name));
+        }
+        const CliRun run =
+            this->run(arguments + QStringList{"--json", "--port", ports[0], "--port", ports[1]});
+        QCOMPARE(run.exitCode, exitCode);
+        const QJsonArray results = QJsonDocument::fromJson(run.out.toUtf8()).array();
+        QCOMPARE(results.size(), 2);
+        for (int i = 0; i < 2; ++i) {
+            const QString line = ports[i] + ": " + QString(said).replace("PORT", ports[i]) + '\n';
+            QCOMPARE(run.err.count(line), said.isEmpty() ? 0 : 1);
+            QCOMPARE(results[i]["verified"], verified);
+            if (!verified.isUndefined())
+                QCOMPARE(
+                    results[i].toObject().keys(),
+                    (QStringList{"command", "differences", "exitCode", "ok", "port", "verified"}));
+        }
+        if (said.isEmpty())
+            QVERIFY2(!run.err.contains(": Programmed"), qPrintable(run.err));
+    }
+
     void checkTellsAScriptWhetherTheSelectorAnswers_data()
     {
         QTest::addColumn<QString>("port"); // empty: the selector's
