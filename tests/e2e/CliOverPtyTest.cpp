@@ -273,15 +273,21 @@ private slots:
         QVERIFY2(run.err.contains(said), qPrintable(run.err));
     }
 
+    // The read goes to the device the settings give Com3. The selector stays silent: whether a
+    // read succeeds would hang on its answers coming within the link's 0.2 s on a busy machine,
+    // and what is tested here is only where the frames go.
     void aComItemIsTheDeviceTheSettingsMapItTo()
     {
         QSettings settings;
         settings.setValue("Ports/Com3", device());
         settings.setValue("Ports/Com9", "/dev/no-such-adapter");
         settings.sync();
-        QCOMPARE(run({"read", "--port", "com3", "-o", file("mapped.cdt")}).exitCode, 0);
-        QCOMPARE(loaded(file("mapped.cdt")).selectorByte(ParameterMap::SerialNo),
-                 simulator->memoryAt(ParameterMap::SerialNo));
+        simulator->setSilent(true);
+        const CliRun mapped = run({"read", "--port", "com3"});
+        QCOMPARE(mapped.exitCode, 3);
+        QVERIFY2(mapped.err.contains("on the port " + device() + " (com3 in the settings)"),
+                 qPrintable(mapped.err));
+        QVERIFY(simulator->countReceived(0xE1) > 0);
         const CliRun unmapped = run({"read", "--port", "Com9"});
         QCOMPARE(unmapped.exitCode, 4);
         QVERIFY2(unmapped.err.contains("/dev/no-such-adapter"), qPrintable(unmapped.err));
@@ -419,8 +425,6 @@ private slots:
                     results[i].toObject().keys(),
                     (QStringList{"command", "differences", "exitCode", "ok", "port", "verified"}));
         }
-        if (said.isEmpty())
-            QVERIFY2(!run.err.contains(": Programmed"), qPrintable(run.err));
     }
 
     void checkTellsAScriptWhetherTheSelectorAnswers_data()
@@ -492,7 +496,6 @@ private slots:
         const std::uint8_t last = simulator->memoryAt(180) ^ 1;
         image.setNumber(180, last);
         QVERIFY(CoinDataFile::save(changed, image));
-        const auto before = simulator->memory();
         simulator->clearReceived();
         std::atomic<pid_t> pid{0};
         std::atomic<bool> signalled{false};
@@ -519,10 +522,7 @@ private slots:
         QCOMPARE(process.exitStatus(), finishes ? QProcess::NormalExit : QProcess::CrashExit);
         QCOMPARE(process.exitCode(), finishes ? 0 : signal); // a shell shows 128 + signal
         QCOMPARE(holdsCoins(*simulator) && simulator->memoryAt(180) == last, finishes);
-        if (sentFirst < 0) {
-            QVERIFY(simulator->receivedFrames().empty());
-            QVERIFY(simulator->memory() == before);
-        }
+        QCOMPARE(simulator->receivedFrames().empty(), sentFirst < 0);
         if (finishes)
             QCOMPARE(QString::fromUtf8(process.readAllStandardError()),
                      "\ntarnvello-cli: finishing the programming before ending\nProgrammed " +
