@@ -155,6 +155,7 @@ void CliSession::program()
         return;
     // The same read-back with one rewrite as the windows' verification.
     m_core.setVerifyAfterProgramming(m_request.verify);
+    emit programmingAboutToStart();
     m_core.mnuProgram_Click([this, file](bool) {
         m_progress.finishLine();
         const QString agreed = QStringLiteral("Programmed %1 into the selector on %2 and read it "
@@ -175,7 +176,7 @@ void CliSession::program()
             return;
         }
         say(QStringLiteral("Programmed %1 into the selector on %2").arg(file, m_device));
-        succeed({{QStringLiteral("port"), m_device}, {QStringLiteral("verified"), false}});
+        report({}, QString(), QString());
     });
 }
 
@@ -276,6 +277,9 @@ void CliSession::report(const QList<ByteDifference>& found, const QString& headi
                            {QStringLiteral("differences"), differences}};
         if (!m_device.isEmpty())
             result.insert(QStringLiteral("port"), m_device);
+        // A programming says whether it was read back, whatever its outcome.
+        if (m_request.command == CliRequest::Command::Program)
+            result.insert(QStringLiteral("verified"), m_request.verify);
         printJson(result);
     } else {
         if (found.isEmpty() && !agreed.isEmpty())

@@ -38,6 +38,10 @@ public:
 
 signals:
     void finished(int exitCode);
+    // The port is open and the programming's first frame goes next, without the event loop
+    // running in between: a signal that came before must be taken now, or it would count as
+    // one that came during the programming.
+    void programmingAboutToStart();
 
 private:
     void read();

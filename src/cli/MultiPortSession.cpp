@@ -90,6 +90,8 @@ void MultiPortSession::start()
         Lane& ref = *lane;
         connect(lane->session.get(), &CliSession::finished, this,
                 [this, &ref](int exitCode) { laneFinished(ref, exitCode); });
+        connect(lane->session.get(), &CliSession::programmingAboutToStart, this,
+                &MultiPortSession::programmingAboutToStart);
         connect(lane->core.get(), &ApplicationCore::productionLogFailed, this,
                 &MultiPortSession::noteOnce);
         m_lanes.push_back(std::move(lane));
@@ -121,9 +123,13 @@ void MultiPortSession::laneFinished(Lane& lane, int exitCode)
         result.insert(QStringLiteral("exitCode"), each->exitCode);
         results.append(result);
         summary += (summaryLine(*each, result) + QLatin1Char('\n')).toUtf8();
-        if (const QString hint = each->session->slowAnswerHint(); !hint.isEmpty())
-            noteOnce(QStringLiteral("%1: %2").arg(each->port, hint));
     }
+    // What each port's own session said (a file not complete, a failure and its hint, a slow
+    // adapter), after its port; what every port said alike is said once, below.
+    for (const auto& each : m_lanes)
+        for (const QString& line : QString::fromUtf8(each->err.data()).split(QLatin1Char('\n')))
+            if (!line.isEmpty() && !m_notes.contains(line))
+                m_err.write(QStringLiteral("%1: %2\n").arg(each->port, line).toUtf8());
     for (const QString& note : m_notes)
         m_err.write((note + QLatin1Char('\n')).toUtf8());
     m_out.write(m_request.json ? QJsonDocument(results).toJson(QJsonDocument::Indented) : summary);

@@ -17,8 +17,9 @@ class QIODevice;
 
 // A command run on several ports at once, as a production bench does: each port has its own
 // core and link and runs the single-port session, all in one event loop. Nothing but the
-// progress board shows until every port has ended; then one summary line per port (or a JSON
-// array of one object per port), and the highest of the ports' exit codes.
+// progress board shows until every port has ended; then each port's own lines on standard
+// error, after its port, one summary line per port (or a JSON array of one object per port),
+// and the highest of the ports' exit codes.
 class MultiPortSession : public QObject
 {
     Q_OBJECT
@@ -35,6 +36,8 @@ public:
 
 signals:
     void finished(int exitCode);
+    // Before each port's programming, as CliSession::programmingAboutToStart.
+    void programmingAboutToStart();
 
 private:
     struct Lane;

@@ -35,11 +35,14 @@ bool stderrIsTerminal()
 
 // SIGTERM and SIGINT (Ctrl+C) during a programming let it finish its blocks, its result said
 // as usual: a selector left with one block new and the others old accepts what it should not.
-// At any other time they end the program as they always did.
+// At any other time, before the first frame of a programming too, they end the program as they
+// always did: a shell sees 128 + the signal's number.
 template <typename Session>
 void finishProgrammingOnSignal(TerminationSignals& terminationSignals, Session& session,
                                QIODevice& err)
 {
+    QObject::connect(&session, &Session::programmingAboutToStart, &terminationSignals,
+                     &TerminationSignals::takePending);
     QObject::connect(&terminationSignals, &TerminationSignals::received, &session,
                      [&session, &err, said = false](int signalNumber) mutable {
                          if (!session.isProgramming())

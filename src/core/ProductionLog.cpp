@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ProductionLog.h"
 
-#include "CoinDataFile.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
+#include <QRegularExpression>
 
 #include <cstdlib>
 #include <filesystem>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -16,9 +17,20 @@
 
 namespace {
 
+// How long an append waits for another program's rotation; the lock is held for a rename and
+// a header, so only a stale lock of a program that died with it takes this long.
+constexpr int LockPatienceMs = 5000;
+
 QString oldPath(const QString& path)
 {
     return path + QStringLiteral(".1");
+}
+
+bool openToAppend(QFile& file)
+{
+    // Append maps to O_APPEND and Unbuffered to one write call per write(): the whole record
+    // lands at the end of the file at once, whatever other processes write.
+    return file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
 }
 
 // Whether path still names the file open on descriptor: another process may have rotated it
@@ -61,6 +73,39 @@ QString joinedAddresses(const QList<int>& addresses)
     return texts.join(QLatin1Char(' '));
 }
 
+// The records of CSV text as csvLine writes them: a line break inside quotes is the field's.
+QList<QStringList> csvRecords(QByteArrayView bytes)
+{
+    QList<QStringList> records;
+    QStringList fields;
+    QByteArray field;
+    bool quoted = false;
+    const auto endField = [&] {
+        fields.append(QString::fromUtf8(field));
+        field.clear();
+    };
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (quoted && c == '"' && i + 1 < bytes.size() && bytes[i + 1] == '"')
+            field += bytes[++i];
+        else if (c == '"')
+            quoted = !quoted;
+        else if (quoted || (c != ',' && c != '\n' && c != '\r'))
+            field += c;
+        else if (c == ',')
+            endField();
+        else if (c == '\n') {
+            endField();
+            records.append(std::exchange(fields, {}));
+        }
+    }
+    if (!field.isEmpty() || !fields.isEmpty()) {
+        endField();
+        records.append(fields);
+    }
+    return records;
+}
+
 } // namespace
 
 ProductionLog::ProductionLog(QString path, qint64 rotationBytes)
@@ -83,11 +128,10 @@ QStringList ProductionLog::columns()
 
 QByteArray ProductionLog::csvLine(const QStringList& fields)
 {
+    static const QRegularExpression needsQuotes(QStringLiteral("[,\"\r\n]"));
     QStringList texts;
     for (QString field : fields) {
-        field.replace(QLatin1Char('\r'), QLatin1Char(' '))
-            .replace(QLatin1Char('\n'), QLatin1Char(' '));
-        if (field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"')))
+        if (field.contains(needsQuotes))
             field = QLatin1Char('"') + field.replace(QLatin1String("\""), QLatin1String("\"\"")) +
                     QLatin1Char('"');
         texts.append(field);
@@ -109,26 +153,33 @@ QString ProductionLog::append(const ProductionRecord& record) const
     };
     if (!QDir().mkpath(QFileInfo(m_path).absolutePath()))
         return failure(QStringLiteral("its folder cannot be created"));
-    // Append maps to O_APPEND and Unbuffered to one write call per write(): the whole line
-    // lands at the end of the file at once, whatever other processes write.
     QFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+    if (!openToAppend(file))
         return failure(file.errorString());
-    if (file.size() >= m_rotationBytes) {
-        rotate(file.handle());
-        file.close();
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+    const auto write = [&](const QByteArray& bytes) {
+        return file.write(bytes) == bytes.size() ? QString() : failure(file.errorString());
+    };
+    if (file.size() > 0 && file.size() < m_rotationBytes)
+        return write(line);
+    // One process at a time decides a rename and a new file's header: two that found the file
+    // full would both rename it, the second an empty file over the records the first kept, and
+    // two that found it new would both write the header. Without the lock (one left by a
+    // program that hangs) the record is written all the same: it outweighs a tidy file.
+    QLockFile lock(m_path + QStringLiteral(".lock"));
+    if (lock.tryLock(LockPatienceMs) && file.size() >= m_rotationBytes) {
+        rotate(file);
+        if (!openToAppend(file))
             return failure(file.errorString());
     }
-    const QByteArray bytes = file.size() == 0 ? csvLine(columns()) + line : line;
-    if (file.write(bytes) != bytes.size())
-        return failure(file.errorString());
-    return QString();
+    return write(file.size() == 0 ? csvLine(columns()) + line : line);
 }
 
-void ProductionLog::rotate(int descriptor) const
+void ProductionLog::rotate(QFile& file) const
 {
-    if (!stillNamed(m_path, descriptor))
+    const bool mine = stillNamed(m_path, file.handle());
+    // Closed first: Windows renames no file that is open.
+    file.close();
+    if (!mine)
         return;
     // rename replaces the old file atomically; a process still writing to the file it had
     // open writes into the old file, which is kept.
@@ -139,21 +190,16 @@ void ProductionLog::rotate(int descriptor) const
 
 QList<QStringList> ProductionLog::entries(const QDateTime& since) const
 {
-    const QByteArray header = csvLine(columns()).trimmed();
-    const qsizetype columnCount = columns().size();
+    const QStringList header = columns();
     QList<QStringList> found;
     for (const QString& path : {oldPath(m_path), m_path}) {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
             continue;
-        for (const QByteArray& line : file.readAll().split('\n')) {
-            const QByteArray record = line.trimmed();
-            if (record.isEmpty() || record == header)
+        for (QStringList& fields : csvRecords(file.readAll())) {
+            if (fields == header || (fields.size() == 1 && fields.constFirst().isEmpty()))
                 continue;
-            QStringList fields = CoinDataFile::parseFields(record, int(columnCount),
-                                                           CoinDataFile::QuoteRule::DoubledQuote);
-            while (fields.size() < columnCount)
-                fields.append(QString());
+            fields.resize(header.size());
             if (since.isValid() && QDateTime::fromString(fields.constFirst(), Qt::ISODate) < since)
                 continue;
             found.append(fields);

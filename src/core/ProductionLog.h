@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+class QFile;
+
 // One programming as the production log keeps it.
 struct ProductionRecord
 {
@@ -22,8 +24,9 @@ struct ProductionRecord
 
 // production.csv: one line per programming, from every command and window, so a bench can
 // tell afterwards which selector got which file and whether it holds it. Several processes
-// may program at once: each line is one write on a file opened for appending, so lines never
-// interleave. The file is rotated to "<name>.1" at a size limit, one old file kept.
+// may program at once: each record is one write on a file opened for appending, so records
+// never interleave. The file is rotated to "<name>.1" at a size limit, one old file kept; a
+// lock file beside it ("<name>.lock") makes the rotation and a new file's header one process's.
 class ProductionLog
 {
 public:
@@ -49,13 +52,13 @@ public:
     // order, from since on (by the time column; an invalid since takes all).
     QList<QStringList> entries(const QDateTime& since = {}) const;
 
-    // Fields joined with commas; a field holding a comma or a quote is quoted, its quotes
-    // doubled. A line break inside a field becomes a blank: a record is one line.
+    // Fields joined with commas, ended by CR LF; a field holding a comma, a quote or a line
+    // break is quoted, its quotes doubled (a file name may hold any of them).
     static QByteArray csvLine(const QStringList& fields);
 
 private:
-    // Moves the full file to the old one's name, unless another process already did.
-    void rotate(int descriptor) const;
+    // Closes the full file, and moves it to the old one's name unless another process did.
+    void rotate(QFile& file) const;
 
     QString m_path;
     qint64 m_rotationBytes;

@@ -34,18 +34,23 @@ TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent)
     // Unblocked, a signal would end the program before the descriptor could tell of it.
     block();
     const sigset_t set = terminating();
-    const int descriptor = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
-    if (descriptor < 0)
+    m_descriptor = signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
+    if (m_descriptor < 0)
         return;
-    m_notifier = std::make_unique<QSocketNotifier>(descriptor, QSocketNotifier::Read);
-    connect(m_notifier.get(), &QSocketNotifier::activated, this, [this, descriptor] {
-        signalfd_siginfo taken{};
-        int signalNumber = 0;
-        while (::read(descriptor, &taken, sizeof taken) == sizeof taken)
-            signalNumber = static_cast<int>(taken.ssi_signo);
-        if (signalNumber != 0)
-            emit received(signalNumber);
-    });
+    m_notifier = std::make_unique<QSocketNotifier>(m_descriptor, QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, &TerminationSignals::takePending);
+}
+
+void TerminationSignals::takePending()
+{
+    if (m_descriptor < 0)
+        return;
+    signalfd_siginfo taken{};
+    int signalNumber = 0;
+    while (::read(m_descriptor, &taken, sizeof taken) == sizeof taken)
+        signalNumber = static_cast<int>(taken.ssi_signo);
+    if (signalNumber != 0)
+        emit received(signalNumber);
 }
 
 void TerminationSignals::endAsSignalled(int signalNumber)
@@ -61,11 +66,10 @@ void TerminationSignals::endAsSignalled(int signalNumber)
 
 TerminationSignals::~TerminationSignals()
 {
-    if (!m_notifier)
+    if (m_descriptor < 0)
         return;
-    const auto descriptor = static_cast<int>(m_notifier->socket());
     m_notifier.reset();
-    ::close(descriptor);
+    ::close(m_descriptor);
 }
 #else
 void TerminationSignals::block() {}
@@ -73,6 +77,8 @@ void TerminationSignals::block() {}
 TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {}
 
 TerminationSignals::~TerminationSignals() = default;
+
+void TerminationSignals::takePending() {}
 
 void TerminationSignals::endAsSignalled(int signalNumber)
 {

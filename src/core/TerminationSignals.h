@@ -23,6 +23,11 @@ public:
     explicit TerminationSignals(QObject* parent = nullptr);
     ~TerminationSignals() override;
 
+    // Tells now, through received(), of a signal that came but that the event loop has not
+    // read yet: what must not begin once a signal has come (a programming's first frame) asks
+    // first, as the event loop may not run in between.
+    void takePending();
+
     // Ends the program as the signal would have had it not been taken here.
     [[noreturn]] static void endAsSignalled(int signalNumber);
 
@@ -30,5 +35,6 @@ signals:
     void received(int signalNumber);
 
 private:
-    std::unique_ptr<QSocketNotifier> m_notifier; // on the signals' descriptor
+    int m_descriptor = -1;                       // the signals' own, where the system has one
+    std::unique_ptr<QSocketNotifier> m_notifier; // on it
 };

@@ -13,7 +13,11 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
+
+#include <atomic>
+#include <csignal>
 
 using selectorsim::Fault;
 using selectorsim::SelectorSimulator;
@@ -269,15 +273,21 @@ private slots:
         QVERIFY2(run.err.contains(said), qPrintable(run.err));
     }
 
+    // The read goes to the device the settings give Com3. The selector stays silent: whether a
+    // read succeeds would hang on its answers coming within the link's 0.2 s on a busy machine,
+    // and what is tested here is only where the frames go.
     void aComItemIsTheDeviceTheSettingsMapItTo()
     {
         QSettings settings;
         settings.setValue("Ports/Com3", device());
         settings.setValue("Ports/Com9", "/dev/no-such-adapter");
         settings.sync();
-        QCOMPARE(run({"read", "--port", "com3", "-o", file("mapped.cdt")}).exitCode, 0);
-        QCOMPARE(loaded(file("mapped.cdt")).selectorByte(ParameterMap::SerialNo),
-                 simulator->memoryAt(ParameterMap::SerialNo));
+        simulator->setSilent(true);
+        const CliRun mapped = run({"read", "--port", "com3"});
+        QCOMPARE(mapped.exitCode, 3);
+        QVERIFY2(mapped.err.contains("on the port " + device() + " (com3 in the settings)"),
+                 qPrintable(mapped.err));
+        QVERIFY(simulator->countReceived(0xE1) > 0);
         const CliRun unmapped = run({"read", "--port", "Com9"});
         QCOMPARE(unmapped.exitCode, 4);
         QVERIFY2(unmapped.err.contains("/dev/no-such-adapter"), qPrintable(unmapped.err));
@@ -367,6 +377,56 @@ private slots:
         QVERIFY(holdsCoins(*others[0]));
     }
 
+    // On several ports, what each port's own command would say reaches standard error after its
+    // port, and a programming's JSON has the same fields whether it was read back or not.
+    void eachOfSeveralPortsSpeaksForItself_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("said");        // by each port, after "<port>: "; empty: nothing
+        QTest::addColumn<QJsonValue>("verified"); // undefined: no such field
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("diff of a short file")
+            << QStringList{"diff", "short.cdt"}
+            << "Not a complete coin data file: short.cdt (program refuses it); what it does not "
+               "give as a number counts as 0"
+            << QJsonValue(QJsonValue::Undefined) << 1;
+        QTest::newRow("program") << QStringList{"program", "changed.cdt"}
+                                 << "Programmed changed.cdt into the selector on PORT"
+                                 << QJsonValue(false) << 0;
+        QTest::newRow("program, verified")
+            << QStringList{"program", "changed.cdt", "--verify"} << "" << QJsonValue(true) << 0;
+    }
+    void eachOfSeveralPortsSpeaksForItself()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, said);
+        QFETCH(QJsonValue, verified);
+        QFETCH(int, exitCode);
+        QVERIFY(!changedFile().isEmpty());
+        QVERIFY(FileBytes::write(file("short.cdt"), "\"5\"\r\n\"7\"\r\n"));
+        auto others = moreSelectors(1);
+        QVERIFY(others.size() == 1);
+        const QStringList ports{device(), deviceOf(*others[0])};
+        for (const QString name : {"short.cdt", "changed.cdt"}) {
+            arguments.replaceInStrings(QRegularExpression("^" + name + "$"), file(name));
+            said.replace(name, file(name));
+        }
+        const CliRun run =
+            this->run(arguments + QStringList{"--json", "--port", ports[0], "--port", ports[1]});
+        QCOMPARE(run.exitCode, exitCode);
+        const QJsonArray results = QJsonDocument::fromJson(run.out.toUtf8()).array();
+        QCOMPARE(results.size(), 2);
+        for (int i = 0; i < 2; ++i) {
+            const QString line = ports[i] + ": " + QString(said).replace("PORT", ports[i]) + '\n';
+            QCOMPARE(run.err.count(line), said.isEmpty() ? 0 : 1);
+            QCOMPARE(results[i]["verified"], verified);
+            if (!verified.isUndefined())
+                QCOMPARE(
+                    results[i].toObject().keys(),
+                    (QStringList{"command", "differences", "exitCode", "ok", "port", "verified"}));
+        }
+    }
+
     void checkTellsAScriptWhetherTheSelectorAnswers_data()
     {
         QTest::addColumn<QString>("port"); // empty: the selector's
@@ -411,17 +471,25 @@ private slots:
         }
     }
 
-    // SIGTERM during a programming's second block lets it finish, its result said as usual; a
-    // read simply ends.
+    // A signal once a programming's first frame has gone lets it finish, its result said as
+    // usual. One that came before (here while the program started), or during a read, ends the
+    // command at once as the signal does, and a programming sends nothing.
     void aSignalLetsAProgrammingFinish_data()
     {
         QTest::addColumn<bool>("programming");
-        QTest::newRow("programming") << true;
-        QTest::newRow("read") << false;
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("sentFirst"); // the frame it follows (lead byte; 0 any), -1 none
+        QTest::newRow("SIGTERM before the first frame") << true << SIGTERM << -1;
+        QTest::newRow("SIGINT before the first frame") << true << SIGINT << -1;
+        QTest::newRow("SIGINT after the first frame") << true << SIGINT << 0;
+        QTest::newRow("SIGTERM in the second block") << true << SIGTERM << 0x89;
+        QTest::newRow("SIGTERM during a read") << false << SIGTERM << 0xE1;
     }
     void aSignalLetsAProgrammingFinish()
     {
         QFETCH(bool, programming);
+        QFETCH(int, signal);
+        QFETCH(int, sentFirst);
         const QString changed = changedFile();
         QVERIFY(!changed.isEmpty());
         SelectorImage image = loaded(changed); // and a byte of the last block
@@ -429,17 +497,33 @@ private slots:
         image.setNumber(180, last);
         QVERIFY(CoinDataFile::save(changed, image));
         simulator->clearReceived();
+        std::atomic<pid_t> pid{0};
+        std::atomic<bool> signalled{false};
+        simulator->setRequestListener([&](const selectorsim::Frame& frame) {
+            if ((sentFirst == 0 || frame[0] == sentFirst) && pid != 0 && !signalled.exchange(true))
+                ::kill(pid, signal);
+        });
+        const auto unlisten = qScopeGuard([&] { simulator->setRequestListener({}); });
         QProcess process;
+        if (sentFirst < 0)
+            process.setChildProcessModifier([signal] { // pending from the start
+                sigset_t set;
+                sigemptyset(&set);
+                sigaddset(&set, signal);
+                pthread_sigmask(SIG_BLOCK, &set, nullptr);
+                ::raise(signal);
+            });
         process.start(QStringLiteral(TARNVELLO_CLI),
                       programming ? QStringList{"program", changed, "--port", device()}
                                   : QStringList{"read", "--port", device()});
-        const std::uint8_t sent = programming ? 0x89 : 0xE1; // past block 1, or reading
-        QTRY_VERIFY_WITH_TIMEOUT(simulator->countReceived(sent) > 0, Patience);
-        process.terminate();
+        pid = pid_t(process.processId());
         QVERIFY(process.waitForFinished(Patience));
-        QCOMPARE(process.exitStatus(), programming ? QProcess::NormalExit : QProcess::CrashExit);
-        QCOMPARE(holdsCoins(*simulator) && simulator->memoryAt(180) == last, programming);
-        if (programming)
+        const bool finishes = programming && sentFirst >= 0;
+        QCOMPARE(process.exitStatus(), finishes ? QProcess::NormalExit : QProcess::CrashExit);
+        QCOMPARE(process.exitCode(), finishes ? 0 : signal); // a shell shows 128 + signal
+        QCOMPARE(holdsCoins(*simulator) && simulator->memoryAt(180) == last, finishes);
+        QCOMPARE(simulator->receivedFrames().empty(), sentFirst < 0);
+        if (finishes)
             QCOMPARE(QString::fromUtf8(process.readAllStandardError()),
                      "\ntarnvello-cli: finishing the programming before ending\nProgrammed " +
                          changed + " into the selector on " + device() + '\n');
