@@ -125,6 +125,11 @@ private slots:
         QTest::newRow("just below") << Runs{{1, 7.99}} << false;
         QTest::newRow("just above") << Runs{{1, 8.01}} << true;
         QTest::newRow("a stray late one") << Runs{{2, 0.0}, {1, 30.0}} << false;
+        // An even count: halfway between the two middle ones, neither of them alone.
+        QTest::newRow("even, middle two just below")
+            << Runs{{1, 0.0}, {1, 1.98}, {1, 14.0}, {1, 30.0}} << false;
+        QTest::newRow("even, middle two just above")
+            << Runs{{1, 30.0}, {1, 14.0}, {1, 2.02}, {1, 0.0}} << true;
         QTest::newRow("older ones forgotten") << Runs{{all, 0.0}, {all, 9.0}} << true;
     }
     void slowIsTheMedianOfTheLastAnswers()
