@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "BlockSequence.h"
-#include "EchoTally.h"
 #include "ImageTransfer.h"
 #include "LinkCommands.h"
 #include "RecordingDisplay.h"
@@ -148,26 +147,6 @@ private slots:
         for (int a = 0; a < 189; ++a)
             QCOMPARE(image.cell(a), QString::number(simulator->memoryAt(a)));
         QCOMPARE(link->lineEchoes(), echo);
-    }
-
-    // Nobody behind the line, only the echo: the read fails naming it, and so does the
-    // verification of a programming that the writes alone cannot tell from one that took.
-    void aLineThatOnlyEchoesIsNamedAsSuch()
-    {
-        startSimulator({.loopback = true});
-        QCOMPARE(runTransfer(ImageTransfer::fullRead(*link, image, display)), false);
-        QCOMPARE(display.status, "Read selector error: " + EchoTally::text());
-
-        fillImageUnlikeTheSelector();
-        BlockSequence sequence({{0, 84}}, *link, image, display);
-        sequence.setVerifyAfterProgramming(true);
-        std::optional<bool> outcome;
-        connect(&sequence, &BlockSequence::finished, this, [&](bool ok) { outcome = ok; });
-        QVERIFY(sequence.start());
-        QTRY_VERIFY_WITH_TIMEOUT(outcome.has_value(), 2 * Patience);
-        QCOMPARE(*outcome, false);
-        QVERIFY(!sequence.everyBlockAnswered());
-        QVERIFY(display.status.startsWith("Program to selector error: " + EchoTally::text()));
     }
 
     void aSilentSelectorTimesOutFiveTimes()

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ImageTransfer.h"
 #include "BlockSequence.h"
-#include "EchoTally.h"
 #include "FakeLinkRig.h"
 #include "FakeSelector.h"
 #include "LinkCommands.h"
@@ -106,45 +105,6 @@ private slots:
         QCOMPARE(display.statusHistory, QStringList{"Try to communicate"});
         QVERIFY(!link->isBusy());
         QCOMPARE(link->lineEchoes(), echo);
-    }
-
-    // Nobody behind the line, only the echo: a read fails naming it; a block cannot tell its
-    // writes from their echo, but its read-back can.
-    void aLineThatOnlyEchoesIsNoSelector_data()
-    {
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<bool>("verify");
-        QTest::addColumn<bool>("succeeds");
-        QTest::addColumn<QString>("status");
-        const QString echo = EchoTally::text();
-        QTest::newRow("full read") << int(ImageTransfer::Kind::FullRead) << false << false
-                                   << "Read selector error: " + echo;
-        QTest::newRow("block") << int(ImageTransfer::Kind::ProgramBlock) << false << true
-                               << "Communication";
-        QTest::newRow("verified block")
-            << int(ImageTransfer::Kind::ProgramBlock) << true << false
-            << "Program to selector error: " + echo + "; not confirmed: addresses 0, 1, 2, 3";
-    }
-    void aLineThatOnlyEchoesIsNoSelector()
-    {
-        QFETCH(int, kind);
-        QFETCH(bool, verify);
-        QFETCH(bool, succeeds);
-        QFETCH(QString, status);
-        port->responder = [](FakeLinkPort& line, const QByteArray& bytes) {
-            QMetaObject::invokeMethod(
-                &line, [&line, bytes] { line.receive(bytes); }, Qt::QueuedConnection);
-        };
-        const bool read = kind == int(ImageTransfer::Kind::FullRead);
-        auto* transfer = read ? ImageTransfer::fullRead(*link, image, display)
-                              : ImageTransfer::programBlock(0, 3, *link, image, display);
-        transfer->setVerifyAfterProgramming(verify);
-        std::optional<bool> answered;
-        connect(transfer, &ImageTransfer::completed, this,
-                [&, transfer] { answered = transfer->answered(); });
-        QCOMPARE(run(transfer), succeeds);
-        QCOMPARE(display.status, status);
-        QCOMPARE(answered, std::optional(succeeds));
     }
 
     void theBudgetCountsFailuresAcrossAllBytes_data()
