@@ -11,11 +11,9 @@
 
 namespace {
 
-constexpr int CheckedAddress = 0;
-
-QByteArray request()
+bool isAnswer(const QByteArray& reply)
 {
-    return LinkCommands::readRequest(CheckedAddress).toByteArray();
+    return LinkCommands::isValidReadReply(reply, PortCheck::CheckedAddress);
 }
 
 } // namespace
@@ -37,9 +35,9 @@ QString PortCheck::Result::text() const
                               "connect the selector alone, at 19200 baud")
             .arg(firstStrayByte());
     case Verdict::Echo:
-        return QStringLiteral("The line echoes what is sent: the adapter has local echo, which "
-                              "this program does not support; switch the echo off or use "
-                              "another adapter");
+        return QStringLiteral("Only the echo of what is sent comes back: no selector answers "
+                              "behind this line (a loopback plug, or an adapter with local echo "
+                              "and nothing connected); connect the selector and its power");
     case Verdict::CannotOpen:
         return QStringLiteral("Can not open port: ") + reason;
     case Verdict::Busy:
@@ -110,8 +108,9 @@ void PortCheck::attempt()
 {
     ++m_attempts;
     m_sentAt = m_link.clock().now();
-    m_link.startAttempt(LinkCommands::readRequest(CheckedAddress),
-                        [this](const SelectorLink::AttemptResult& result) { onReply(result); });
+    m_link.startAttempt(
+        m_request, [this](const SelectorLink::AttemptResult& result) { onReply(result); },
+        isAnswer);
 }
 
 void PortCheck::onReply(const SelectorLink::AttemptResult& result)
@@ -129,33 +128,28 @@ void PortCheck::onReply(const SelectorLink::AttemptResult& result)
         break;
     }
     const double roundTripMs = LinkClock::elapsedMs(m_sentAt, m_link.clock().now());
-    if (result.reply.startsWith(request()))
-        afterRequestEcho(result, roundTripMs);
-    else if (LinkCommands::isValidReadReply(result.reply, CheckedAddress))
+    if (result.requestCopy)
+        afterRequestCopy();
+    else if (isAnswer(result.reply))
         onAnswer(roundTripMs);
     else
         onFailedAttempt(result.outcome, result.reply);
 }
 
-void PortCheck::afterRequestEcho(const SelectorLink::AttemptResult& result, double roundTripMs)
+void PortCheck::afterRequestCopy()
 {
-    if (result.reply.size() > LinkFrame::Size) {
+    // The request came back as it went, and nothing after it. A selector answers so only while
+    // it holds the value the request names: asked for the same byte with other filler bytes,
+    // it answers with the byte it holds, whereas a line that only echoes gives the new request
+    // back too. The check goes on with the other request (its answers are no copies), and
+    // this attempt is not counted.
+    if (m_request == LinkCommands::partialReadRequest(CheckedAddress)) {
         finish({Verdict::Echo, 0, {}, {}});
         return;
     }
-    // A selector whose byte at address 0 makes its answer equal the request answers once; an
-    // echo is followed by the selector's answer, or the line stays quiet after it.
-    m_link.waitForData(
-        [this, roundTripMs](const SelectorLink::AttemptResult& more) {
-            if (more.outcome == SelectorLink::Outcome::PortFailed)
-                finish({Verdict::Lost, 0, {}, {}});
-            else if (more.outcome == SelectorLink::Outcome::Replied ||
-                     !m_link.readReply().isEmpty())
-                finish({Verdict::Echo, 0, {}, {}});
-            else
-                onAnswer(roundTripMs);
-        },
-        SelectorLink::ReplyTimeoutHundredths);
+    m_request = LinkCommands::partialReadRequest(CheckedAddress);
+    --m_attempts;
+    attempt();
 }
 
 void PortCheck::onAnswer(double roundTripMs)

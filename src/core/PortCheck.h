@@ -2,6 +2,7 @@
 #pragma once
 
 #include "AnswerLateness.h"
+#include "LinkCommands.h"
 #include "SelectorLink.h"
 
 #include <QByteArray>
@@ -18,6 +19,7 @@ class PortCheck : public QObject
     Q_OBJECT
 public:
     static constexpr int Attempts = 3;
+    static constexpr int CheckedAddress = 0; // read, never written
 
     enum class Verdict
     {
@@ -75,8 +77,8 @@ private:
 
     void attempt();
     void onReply(const SelectorLink::AttemptResult& result);
-    // The answer equalled the request: an echo is followed by more.
-    void afterRequestEcho(const SelectorLink::AttemptResult& result, double roundTripMs);
+    // The reply taken was the request's copy: the selector's answer, or an echo alone.
+    void afterRequestCopy();
     void onAnswer(double roundTripMs);
     void onFailedAttempt(SelectorLink::Outcome outcome, const QByteArray& stray);
     void conclude();
@@ -89,4 +91,5 @@ private:
     double m_sentAt = 0; // hundredths since midnight
     std::optional<double> m_quickestMs;
     QByteArray m_stray;
+    LinkFrame m_request = LinkCommands::readRequest(CheckedAddress);
 };

@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "BlockSequence.h"
 
+#include "BlockVerification.h"
 #include "ImageTransfer.h"
 #include "TransferDisplay.h"
-
-#include <QStringList>
 
 QList<BlockSequence::Block> BlockSequence::standardBlocks()
 {
@@ -18,13 +17,8 @@ QString BlockSequence::failureText()
 
 QString BlockSequence::unconfirmedText(const QList<int>& addresses)
 {
-    QStringList numbers;
-    for (int address : addresses)
-        numbers.append(QString::number(address));
-    return failureText() +
-           QStringLiteral(": the selector does not hold %1 %2")
-               .arg(addresses.size() == 1 ? QStringLiteral("address") : QStringLiteral("addresses"),
-                    numbers.join(QStringLiteral(", ")));
+    return failureText() + QStringLiteral(": the selector does not hold ") +
+           BlockVerification::addressList(addresses);
 }
 
 BlockSequence::BlockSequence(QList<Block> blocks, SelectorLink& link, SelectorImage& image,
@@ -39,6 +33,7 @@ bool BlockSequence::start()
     m_allSucceeded = true;
     m_everyBlockAnswered = true;
     m_unconfirmed.clear();
+    m_failure.clear();
     return startBlock();
 }
 
@@ -58,10 +53,11 @@ bool BlockSequence::startBlock()
     connect(transfer, &ImageTransfer::completed, this, [this, transfer, last](bool succeeded) {
         const bool earlierFailed = !m_allSucceeded;
         m_allSucceeded = m_allSucceeded && succeeded;
-        const QList<int> unconfirmed = transfer->unconfirmedAddresses();
-        m_unconfirmed += unconfirmed;
-        if (!succeeded && unconfirmed.isEmpty())
+        m_unconfirmed += transfer->unconfirmedAddresses();
+        if (!succeeded && !transfer->answered())
             m_everyBlockAnswered = false;
+        if (!succeeded && m_failure.isEmpty())
+            m_failure = transfer->failureText();
         // A last block that completed after an earlier one failed: its pause follows, but the
         // outcome of the whole sequence shows right away. (One that failed showed it itself.)
         if (last && succeeded && earlierFailed)
@@ -86,6 +82,6 @@ bool BlockSequence::startBlock()
 void BlockSequence::showFailure()
 {
     m_display.showWindow();
-    m_display.setStatus(failureText(), StatusColour::Red);
+    m_display.setStatus(m_failure.isEmpty() ? failureText() : m_failure, StatusColour::Red);
     m_display.enableClose();
 }

@@ -26,7 +26,8 @@ public:
     // The standard programming: everything but the serial number (85) and the second
     // calibration record (124..127).
     static QList<Block> standardBlocks();
-    // What a failed sequence leaves in the status window (red), as a failed block does.
+    // What a failed sequence leaves in the status window (red), as a failed block does; a
+    // sequence shows its first failed block's own text, which begins so.
     static QString failureText();
     // The failure, naming the addresses the selector does not hold.
     static QString unconfirmedText(const QList<int>& addresses);
@@ -63,4 +64,5 @@ private:
     bool m_verifyAfterProgramming = false;
     bool m_everyBlockAnswered = true;
     QList<int> m_unconfirmed;
+    QString m_failure; // the first failed block's text
 };

@@ -6,6 +6,7 @@
 #include "TransferDisplay.h"
 
 #include <QPointer>
+#include <QStringList>
 
 namespace {
 const QString TimeoutText = QStringLiteral("Communication time out !");
@@ -33,6 +34,16 @@ QString BlockVerification::statusText(Step step, int address)
     return QStringLiteral("Verify again byte: %1").arg(address);
 }
 
+QString BlockVerification::addressList(const QList<int>& addresses)
+{
+    QStringList numbers;
+    for (int address : addresses)
+        numbers.append(QString::number(address));
+    return QStringLiteral("%1 %2").arg(addresses.size() == 1 ? QStringLiteral("address")
+                                                             : QStringLiteral("addresses"),
+                                       numbers.join(QStringLiteral(", ")));
+}
+
 BlockVerification::BlockVerification(QList<SentByte> sent, SelectorLink& link,
                                      TransferDisplay& display, QObject* parent)
     : QObject(parent), m_sent(std::move(sent)), m_link(link), m_display(display)
@@ -52,7 +63,16 @@ QList<int> BlockVerification::rewritten() const
 
 QList<int> BlockVerification::stillDiffering() const
 {
-    return m_step == Step::VerifyAgain ? addressesOf(m_differing) : QList<int>();
+    return m_answered && m_step == Step::VerifyAgain ? addressesOf(m_differing) : QList<int>();
+}
+
+QString BlockVerification::failure() const
+{
+    if (m_answered)
+        return {};
+    const QString unconfirmed = QStringLiteral("not confirmed: ") + addressList(m_unconfirmed);
+    return m_onlyEchoed ? EchoTally::text() + QStringLiteral("; ") + unconfirmed
+                        : QStringLiteral("no answer; ") + unconfirmed;
 }
 
 void BlockVerification::start()
@@ -88,8 +108,14 @@ void BlockVerification::sendCurrent(bool newAddress)
     const LinkFrame request = m_step == Step::WriteAgain
                                   ? LinkCommands::writeRequest(byte.address, byte.value)
                                   : LinkCommands::readRequest(byte.address);
-    m_link.startAttempt(request,
-                        [this](const SelectorLink::AttemptResult& result) { onAttempt(result); });
+    const bool write = m_step == Step::WriteAgain;
+    m_link.startAttempt(
+        request, [this](const SelectorLink::AttemptResult& result) { onAttempt(result); },
+        [write, address = byte.address](const QByteArray& reply) {
+            return write ? LinkCommands::isValidWriteReply(reply)
+                         : LinkCommands::isValidReadReply(reply, address);
+        },
+        write ? SelectorLink::LoneCopy::AtOnce : SelectorLink::LoneCopy::AfterQuiet);
 }
 
 void BlockVerification::onAttempt(const SelectorLink::AttemptResult& result)
@@ -97,7 +123,7 @@ void BlockVerification::onAttempt(const SelectorLink::AttemptResult& result)
     switch (result.outcome) {
     case SelectorLink::Outcome::PortFailed:
     case SelectorLink::Outcome::Cancelled:
-        end(false);
+        endUnanswered();
         return;
     case SelectorLink::Outcome::TimedOut:
         m_display.setStatus(TimeoutText, StatusColour::Red);
@@ -117,6 +143,8 @@ void BlockVerification::onAttempt(const SelectorLink::AttemptResult& result)
             onFailedAttempt(result.outcome);
             return;
         }
+        if (m_step == Step::Verify)
+            m_echoes.record(result.requestCopy);
         if (static_cast<quint8>(result.reply.at(3)) != byte.value)
             m_differing.append(byte);
     }
@@ -126,7 +154,7 @@ void BlockVerification::onAttempt(const SelectorLink::AttemptResult& result)
 void BlockVerification::onFailedAttempt(SelectorLink::Outcome outcome)
 {
     if (m_budget.recordFailure()) {
-        end(false);
+        endUnanswered();
         return;
     }
     m_link.prepareRepeat(outcome, [this] { sendCurrent(false); });
@@ -144,7 +172,13 @@ void BlockVerification::endStep()
 {
     switch (m_step) {
     case Step::Verify:
-        if (m_differing.isEmpty()) {
+        // A write cannot be told from its echo; its read-back can.
+        if (m_echoes.onlyEchoed(m_link.lineEchoes())) {
+            m_onlyEchoed = true;
+            m_differing.clear();
+            m_index = 0;
+            endUnanswered();
+        } else if (m_differing.isEmpty()) {
             end(true);
         } else {
             m_rewritten = m_differing;
@@ -165,6 +199,20 @@ void BlockVerification::endStep()
         end(m_differing.isEmpty());
         return;
     }
+}
+
+void BlockVerification::endUnanswered()
+{
+    // What was found different so far, and every byte the step had not got to: in the second
+    // read-back, the rest of those written again; in the write again, all of them.
+    m_unconfirmed = addressesOf(m_differing);
+    if (m_step == Step::WriteAgain)
+        m_unconfirmed = addressesOf(m_rewritten);
+    else
+        for (qsizetype i = m_index; i < m_bytes.size(); ++i)
+            m_unconfirmed.append(m_bytes.at(i).address);
+    m_answered = false;
+    end(false);
 }
 
 void BlockVerification::end(bool succeeded)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "EchoTally.h"
 #include "RetryBudget.h"
 #include "SelectorLink.h"
 
@@ -35,6 +36,8 @@ public:
 
     // What the status window shows (blue) while a step works on an address.
     static QString statusText(Step step, int address);
+    // "address 7" or "addresses 3, 4, 7".
+    static QString addressList(const QList<int>& addresses);
 
     BlockVerification(QList<SentByte> sent, SelectorLink& link, TransferDisplay& display,
                       QObject* parent = nullptr);
@@ -47,6 +50,11 @@ public:
     QList<int> rewritten() const;
     // The addresses written again that the second read-back still found different.
     QList<int> stillDiffering() const;
+    // False when the selector stopped answering (or only the echo came back) before every
+    // byte was confirmed: the block's outcome is then no answer, whatever was found so far.
+    bool answered() const { return m_answered; }
+    // For a read-back that got no answer: which addresses it could not confirm, and why.
+    QString failure() const;
 
 signals:
     // After the last exchange (and, when bytes were written again, their end frame and pause
@@ -62,6 +70,8 @@ private:
     void nextAddress();
     void endStep();
     void end(bool succeeded);
+    // Ends without the answers the running step needed.
+    void endUnanswered();
 
     QList<SentByte> m_sent;
     SelectorLink& m_link;
@@ -72,5 +82,9 @@ private:
     QList<SentByte> m_rewritten;
     qsizetype m_index = 0;
     RetryBudget m_budget;
+    EchoTally m_echoes; // over the reads of the first read-back
     bool m_running = false;
+    bool m_answered = true;
+    bool m_onlyEchoed = false;
+    QList<int> m_unconfirmed; // when it ended unanswered
 };

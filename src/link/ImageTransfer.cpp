@@ -96,6 +96,9 @@ bool ImageTransfer::start()
     m_address = m_first;
     m_needsReadBack = false;
     m_sent.clear();
+    m_echoes = EchoTally();
+    m_answered = true;
+    m_failureText.clear();
     if (m_address > m_last) {
         succeed();
         return true;
@@ -144,23 +147,30 @@ void ImageTransfer::sendCurrent(bool newAddress)
     // a block mean some answer went astray: the block is read back.
     if (newAddress && m_link.discardInput() > 0 && !isRead())
         m_needsReadBack = true;
-    m_link.startAttempt(requestFor(m_address),
-                        [this](const SelectorLink::AttemptResult& result) { onAttempt(result); });
+    m_link.startAttempt(
+        requestFor(m_address),
+        [this](const SelectorLink::AttemptResult& result) { onAttempt(result); },
+        [this](const QByteArray& reply) { return isReply(reply); },
+        isRead() ? SelectorLink::LoneCopy::AfterQuiet : SelectorLink::LoneCopy::AtOnce);
+}
+
+bool ImageTransfer::isReply(const QByteArray& reply) const
+{
+    return isRead() ? LinkCommands::isValidReadReply(reply, m_address)
+                    : LinkCommands::isValidWriteReply(reply);
 }
 
 bool ImageTransfer::acceptReply(const QByteArray& reply)
 {
+    if (!isReply(reply))
+        return false;
     if (!isRead()) {
-        if (!LinkCommands::isValidWriteReply(reply))
-            return false;
         // Taken, as the protocol has it, whatever it names; but an answer that names another
         // write may be a late one while this request was lost: the block is read back.
         if (!LinkCommands::echoesWrite(reply, m_address, m_sent.value(m_address)))
             m_needsReadBack = true;
         return true;
     }
-    if (!LinkCommands::isValidReadReply(reply, m_address))
-        return false;
     m_image.setNumber(m_address, static_cast<quint8>(reply.at(3)));
     return true;
 }
@@ -185,6 +195,7 @@ void ImageTransfer::onAttempt(const SelectorLink::AttemptResult& result)
         onFailedAttempt(result.outcome);
         return;
     }
+    m_echoes.record(result.requestCopy);
     if (++m_address > m_last)
         succeed();
     else
@@ -202,6 +213,10 @@ void ImageTransfer::onFailedAttempt(SelectorLink::Outcome outcome)
 
 void ImageTransfer::succeed()
 {
+    if (isRead() && m_echoes.onlyEchoed(m_link.lineEchoes())) {
+        giveUp(EchoTally::text());
+        return;
+    }
     if (!isRead()) {
         m_link.sendFrame(LinkCommands::endOfBlock());
         if (m_needsReadBack || m_verifyAfterProgramming) {
@@ -225,10 +240,11 @@ void ImageTransfer::startReadBack()
     delete m_verification;
     m_verification = new BlockVerification(std::move(sent), m_link, m_display, this);
     connect(m_verification, &BlockVerification::finished, this, [this](bool holdsEveryByte) {
-        if (holdsEveryByte)
+        if (holdsEveryByte) {
             succeedAndClose();
-        else
-            giveUp();
+            return;
+        }
+        giveUp(m_verification->failure(), m_verification->answered());
     });
     m_verification->start();
 }
@@ -240,12 +256,15 @@ void ImageTransfer::succeedAndClose()
     finish(true);
 }
 
-void ImageTransfer::giveUp()
+void ImageTransfer::giveUp(const QString& why, bool answered)
 {
+    m_answered = answered;
+    m_failureText = m_kind == Kind::FullRead ? QStringLiteral("Read selector error")
+                                             : QStringLiteral("Program to selector error");
+    if (!why.isEmpty())
+        m_failureText += QStringLiteral(": ") + why;
     m_display.enableClose();
-    m_display.setStatus(m_kind == Kind::FullRead ? QStringLiteral("Read selector error")
-                                                 : QStringLiteral("Program to selector error"),
-                        StatusColour::Red);
+    m_display.setStatus(m_failureText, StatusColour::Red);
     finish(false);
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "EchoTally.h"
 #include "LinkFrame.h"
 #include "RetryBudget.h"
 #include "SelectorLink.h"
@@ -73,6 +74,11 @@ public:
     QList<int> rewrittenAddresses() const;
     // Those of them the selector still did not hold after they were written again.
     QList<int> unconfirmedAddresses() const;
+    // False when the transfer gave up for want of an answer (a read-back cut short, or only
+    // the echo of the requests came back) rather than for bytes the selector does not hold.
+    bool answered() const { return m_answered; }
+    // The red text it gave up with; empty while it has not.
+    QString failureText() const { return m_failureText; }
 
 signals:
     // The last exchange is over (the settling pause follows); true when every byte went through.
@@ -84,6 +90,7 @@ signals:
 private:
     bool isRead() const { return m_kind != Kind::ProgramBlock; }
     LinkFrame requestFor(int address);
+    bool isReply(const QByteArray& reply) const;
     bool acceptReply(const QByteArray& reply);
     void sendCurrent(bool newAddress);
     void onAttempt(const SelectorLink::AttemptResult& result);
@@ -91,7 +98,9 @@ private:
     void succeed();
     void startReadBack();
     void succeedAndClose();
-    void giveUp();
+    // Why, when given, follows the failure text. Only a read-back that was answered can have
+    // given up with an answer: for bytes the selector does not hold.
+    void giveUp(const QString& why = {}, bool answered = false);
     void finish(bool succeeded);
 
     Kind m_kind;
@@ -108,5 +117,8 @@ private:
     bool m_needsReadBack = false;
     bool m_verifyAfterProgramming = false;
     QMap<int, quint8> m_sent; // block: the last value sent to each address
+    EchoTally m_echoes;       // reads
+    bool m_answered = true;
+    QString m_failureText;
     BlockVerification* m_verification = nullptr;
 };

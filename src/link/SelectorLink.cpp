@@ -8,6 +8,9 @@
 
 #include <QMetaObject>
 
+#include <cmath>
+#include <utility>
+
 namespace {
 // Bytes nobody reads (a chattering line with no monitor open) must not grow without bound.
 constexpr qsizetype MaxWaitingBytes = 4096;
@@ -43,6 +46,7 @@ bool SelectorLink::openDevice()
 {
     const bool opened = m_port->open(m_device);
     const QString failure = m_port->openFailure();
+    m_lineEchoes = false;
     LinkTrace::event(opened ? QStringLiteral("opened ") + m_device
                             : QStringLiteral("cannot open ") +
                                   (failure.isEmpty() ? m_device : failure));
@@ -141,7 +145,8 @@ void SelectorLink::sendFrame(const LinkFrame& frame)
     m_port->write(bytes);
 }
 
-void SelectorLink::startAttempt(const LinkFrame& request, AttemptCallback done)
+void SelectorLink::startAttempt(const LinkFrame& request, AttemptCallback done, ReplyCheck isReply,
+                                LoneCopy loneCopy)
 {
     Q_ASSERT(!m_pendingCallback);
     m_t0 = static_cast<float>(m_clock.now());
@@ -150,6 +155,12 @@ void SelectorLink::startAttempt(const LinkFrame& request, AttemptCallback done)
     m_deadlineHundredths = ReplyTimeoutHundredths;
     const bool lateReplyWaiting = m_receiveFlag;
     m_replyTimer->start(ReplyTimeoutHundredths, [this] { onAttemptDeadline(); });
+    if (!lateReplyWaiting) {
+        // Known before it goes out: a port may hand its copy back from inside the write.
+        m_request = request.toByteArray();
+        m_isReply = std::move(isReply);
+        m_loneCopy = loneCopy;
+    }
     sendFrame(request);
     if (lateReplyWaiting)
         completeFromEventLoop();
@@ -196,6 +207,8 @@ void SelectorLink::abandonWait()
     m_resyncTimer->stop();
     m_pendingCallback = nullptr;
     m_requestWrittenAt.reset();
+    m_request.reset();
+    m_copyCameAt.reset();
 }
 
 void SelectorLink::prepareRepeat(Outcome failure, std::function<void()> then)
@@ -220,13 +233,48 @@ void SelectorLink::onAttemptDeadline()
 {
     if (!m_pendingCallback || !m_attemptHasDeadline)
         return;
+    if (m_copyCameAt) {
+        m_waiting += m_port->readAll();
+        if (takesLoneCopy()) {
+            complete(Outcome::Replied);
+            return;
+        }
+    }
     // The timer only wakes us up; the clock decides, by the same rule across midnight.
-    const int elapsed = LinkClock::elapsedHundredths(m_t0, m_clock.now());
+    const double now = m_clock.now();
+    const int elapsed = LinkClock::elapsedHundredths(m_t0, now);
     if (elapsed >= m_deadlineHundredths) {
         LinkTrace::event(QStringLiteral("time-out"));
         complete(Outcome::TimedOut);
-    } else
-        m_replyTimer->start(m_deadlineHundredths - elapsed, [this] { onAttemptDeadline(); });
+        return;
+    }
+    int next = m_deadlineHundredths - elapsed;
+    if (m_copyCameAt && !m_lineEchoes && quietLeft(now) > 0)
+        next = qMin(next, quietLeft(now));
+    m_replyTimer->start(next, [this] { onAttemptDeadline(); });
+}
+
+bool SelectorLink::awaitsMoreAfterRequest() const
+{
+    return m_request && m_waiting.startsWith(*m_request) && m_waiting.size() < 2 * LinkFrame::Size;
+}
+
+bool SelectorLink::takesLoneCopy() const
+{
+    if (!m_request || m_lineEchoes || m_waiting != *m_request)
+        return false;
+    if (m_loneCopy == LoneCopy::AtOnce)
+        return true;
+    // The line stayed quiet after the copy, or the reply time is over: it is the reply.
+    const double now = m_clock.now();
+    return m_copyCameAt &&
+           (quietLeft(now) <= 0 || LinkClock::elapsedHundredths(m_t0, now) >= m_deadlineHundredths);
+}
+
+int SelectorLink::quietLeft(double now) const
+{
+    const double leftMs = EchoQuietHundredths * 10.0 - LinkClock::elapsedMs(*m_copyCameAt, now);
+    return static_cast<int>(std::ceil(leftMs / 10));
 }
 
 void SelectorLink::onReadyRead()
@@ -235,6 +283,15 @@ void SelectorLink::onReadyRead()
     if (m_waiting.size() > MaxWaitingBytes)
         m_waiting.remove(0, m_waiting.size() - MaxWaitingBytes);
     if (m_waiting.size() >= m_threshold && !m_receiveFlag) {
+        if (m_pendingCallback && awaitsMoreAfterRequest()) {
+            if (!m_copyCameAt)
+                m_copyCameAt = m_clock.now();
+            if (takesLoneCopy())
+                complete(Outcome::Replied);
+            else
+                onAttemptDeadline(); // waits on for the quiet after the copy
+            return;
+        }
         m_receiveFlag = true;
         if (m_pendingCallback) {
             complete(Outcome::Replied);
@@ -256,19 +313,40 @@ void SelectorLink::onPortFailed(const QString& reason)
     emit portFailed(reason);
 }
 
+bool SelectorLink::dropEcho(QByteArray& reply)
+{
+    if (!m_request || !reply.startsWith(*m_request))
+        return false;
+    const QByteArray after = reply.mid(LinkFrame::Size);
+    if (after.size() < LinkFrame::Size || (!m_lineEchoes && !(m_isReply && m_isReply(after))))
+        return true;
+    LinkTrace::bytes("echo", reply.left(LinkFrame::Size));
+    if (!after.startsWith(*m_request))
+        m_lineEchoes = true;
+    reply = after;
+    return false;
+}
+
 void SelectorLink::complete(Outcome outcome)
 {
     m_replyTimer->stop();
     AttemptResult result{outcome, {}, m_t0};
-    if (outcome == Outcome::Replied && m_requestWrittenAt)
-        m_answerLateness.record(*m_requestWrittenAt, m_clock.now());
-    m_requestWrittenAt.reset();
     if (outcome == Outcome::Replied) {
         result.reply = readReply();
         LinkTrace::bytes("received", result.reply);
+        result.requestCopy = dropEcho(result.reply);
+        // A copy taken as the reply came when it was complete, not when the quiet ended.
+        if (m_requestWrittenAt)
+            m_answerLateness.record(*m_requestWrittenAt, result.requestCopy && m_copyCameAt
+                                                             ? *m_copyCameAt
+                                                             : m_clock.now());
     } else if (outcome == Outcome::Cancelled) {
         LinkTrace::event(QStringLiteral("cancelled"));
     }
+    m_requestWrittenAt.reset();
+    m_request.reset();
+    m_isReply = nullptr;
+    m_copyCameAt.reset();
     AttemptCallback callback;
     callback.swap(m_pendingCallback);
     callback(result);

@@ -44,8 +44,27 @@ public:
         Outcome outcome;
         QByteArray reply; // every byte that was waiting when the reply was taken
         float t0;         // start time of the attempt, hundredths since midnight
+        // The reply taken is a copy of the request, on a line not known to echo: a selector's
+        // answer that happens to equal its request, or a line that only echoes.
+        bool requestCopy = false;
     };
     using AttemptCallback = std::function<void(const AttemptResult&)>;
+    // Whether bytes are a reply the running attempt can take (its own checks).
+    using ReplyCheck = std::function<bool(const QByteArray&)>;
+    // What a copy of the request with nothing after it is taken for, on a line not known to
+    // echo: the reply once the line has stayed quiet after it for EchoQuietHundredths (or
+    // the reply time is over), or the reply at once where the selector always answers with a
+    // copy (writes: a write through an echoing line then finds its reply come late, as stale
+    // bytes, and its block is read back).
+    enum class LoneCopy
+    {
+        AfterQuiet,
+        AtOnce
+    };
+    // Behind an echoing adapter the selector's reply follows the echo within its own answer
+    // time and the adapter's latency timer (16 ms at most by default): 50 ms of quiet after a
+    // copy of the request mean nothing else is coming.
+    static constexpr int EchoQuietHundredths = 5;
 
     SelectorLink(std::unique_ptr<LinkPort> port, LinkClock& clock, QObject* parent = nullptr);
     ~SelectorLink() override;
@@ -86,7 +105,21 @@ public:
     // One attempt of an exchange: sends the request and reports the reply, or a time-out after
     // 0.2 s. A reply already waiting (one that came late for the previous attempt) is taken at
     // once. Only one attempt or report wait runs at a time.
-    void startAttempt(const LinkFrame& request, AttemptCallback done);
+    //
+    // An adapter with local echo gives the request back ahead of the reply. When the bytes
+    // after a request begin with the request itself, what follows decides, never the bytes'
+    // values alone: a reply (isReply) after it makes the copy an echo, which is dropped; on a
+    // line known to echo, any five bytes after it do. Anything else after it (coin reports
+    // after a start reply) makes the copy the reply. A copy alone is taken as loneCopy says on
+    // a line not known to echo; on one that echoes it is waited on, and is no reply. A copy
+    // taken as the reply is marked requestCopy.
+    //
+    // The line is known to echo, until the port opens again, once a copy came followed by a
+    // reply that is not a copy too: a selector does not answer one request twice, whereas a
+    // late answer and the answer to a repeat are alike when both are copies.
+    void startAttempt(const LinkFrame& request, AttemptCallback done, ReplyCheck isReply = {},
+                      LoneCopy loneCopy = LoneCopy::AfterQuiet);
+    bool lineEchoes() const { return m_lineEchoes; }
     // Waits until the threshold is reached (coin reports); cancellable. With a deadline the
     // wait ends as TimedOut once that many hundredths have passed with too few bytes: the line
     // stayed quiet.
@@ -142,6 +175,16 @@ private:
     void onReadyRead();
     void onPortFailed(const QString& reason);
     void onAttemptDeadline();
+    // Whether the bytes waiting are a copy of the running attempt's request with too few after
+    // it to tell an echo from a reply.
+    bool awaitsMoreAfterRequest() const;
+    // Whether the bytes waiting are the request's copy alone, to be taken as the reply now.
+    bool takesLoneCopy() const;
+    // Hundredths until the line has been quiet long enough after the copy of the request.
+    int quietLeft(double now) const;
+    // Drops the running attempt's echo from the start of reply (see startAttempt); true when
+    // the reply left is the request's copy.
+    bool dropEcho(QByteArray& reply);
     void complete(Outcome outcome);
     void completeFromEventLoop();
     void setBusy(bool busy);
@@ -166,6 +209,12 @@ private:
     // When the running attempt's request was written, full precision; none when its reply
     // was already waiting (a late one) or for a report wait.
     std::optional<double> m_requestWrittenAt;
+    // The running attempt's request, its check, and whether its copy alone is taken.
+    std::optional<QByteArray> m_request;
+    ReplyCheck m_isReply;
+    LoneCopy m_loneCopy = LoneCopy::AfterQuiet;
+    std::optional<double> m_copyCameAt; // when the copy alone was complete
+    bool m_lineEchoes = false;
     AnswerLateness m_answerLateness;
     AttemptCallback m_pendingCallback;
 };

@@ -2,6 +2,7 @@
 #include "SerialLinkPort.h"
 
 #include "LinkTrace.h"
+#include "OutputDrain.h"
 #include "PortFailure.h"
 
 #include <QFile>
@@ -78,10 +79,12 @@ void SerialLinkPort::close()
         m_port.waitForBytesWritten(DrainMilliseconds);
 #ifdef Q_OS_UNIX
     // Closing puts the line settings found at open back at once, the speed among them, while
-    // the driver may still hold those bytes: they must have left first. A hung-up handle is
-    // dead and has nothing to send.
+    // the driver may still hold those bytes: they must have left first, within a bound. A
+    // hung-up handle is dead and has nothing to send.
     if (m_port.isOpen() && !m_hangUpPending)
-        ::tcdrain(m_port.handle());
+        if (const int discarded = OutputDrain::drain(m_port.handle()); discarded > 0)
+            LinkTrace::event(
+                QStringLiteral("discarded %1 bytes the adapter did not send").arg(discarded));
 #endif
     m_hangUpPending = false;
     if (m_port.isOpen())

@@ -59,9 +59,13 @@ void CoinReportSession::cancel()
 
 void CoinReportSession::sendStart()
 {
-    m_link.startAttempt(m_protocol.startFrame, [this](const SelectorLink::AttemptResult& result) {
-        onStartReply(result);
-    });
+    // The reply repeats the start frame: behind an adapter with local echo it comes twice.
+    m_link.startAttempt(
+        m_protocol.startFrame,
+        [this](const SelectorLink::AttemptResult& result) { onStartReply(result); },
+        [lead = m_protocol.startReplyLead](const QByteArray& reply) {
+            return LinkCommands::isValidStartReply(reply, lead);
+        });
 }
 
 void CoinReportSession::onStartReply(const SelectorLink::AttemptResult& result)

@@ -453,6 +453,39 @@ private slots:
         QCOMPARE(simulator->countReceived(0xE2), 0);
     }
 
+    // Through a line that only echoes nobody answers, which a programming can tell only by its
+    // read-back.
+    void aLineThatOnlyEchoesIsNoSelector_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("said");
+        const QString echo = "only the echo of each request came back: no selector answers";
+        QTest::newRow("check") << "check" << 3 << "Only the echo of what is sent comes back";
+        QTest::newRow("read") << "read" << 3 << "Read selector error: " + echo;
+        QTest::newRow("program") << "program" << 0 << "Programmed ";
+        QTest::newRow("program --verify")
+            << "program --verify" << 3 << "Program to selector error: " + echo;
+    }
+    void aLineThatOnlyEchoesIsNoSelector()
+    {
+        QFETCH(QString, command);
+        QFETCH(int, exitCode);
+        QFETCH(QString, said);
+        const QString changed = changedFile();
+        simulator =
+            std::make_unique<SelectorSimulator>(selectorsim::SimulatorOptions{.loopback = true});
+        QVERIFY(simulator->start());
+        QStringList arguments = command.split(' ') << "--port" << device();
+        if (arguments[0] == "read")
+            arguments << "-o" << file("read.cdt");
+        if (arguments[0] == "program")
+            arguments.insert(1, changed);
+        const CliRun run = this->run(arguments);
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2((run.out + run.err).contains(said), qPrintable(run.out + run.err));
+    }
+
     // Behind an adapter that holds every answer back 16 ms a read and a check say so, once; on
     // the plain line a read does not (the first test compares the whole of standard error).
     void aSlowAdapterIsNamedOnce()

@@ -17,6 +17,9 @@ using Verdict = PortCheck::Verdict;
 namespace {
 const QByteArray Request = LinkCommands::readRequest(0).toByteArray();
 const QByteArray Answer = LinkFrame::build(0xE1, 0, 0x08, 0x2A).toByteArray();
+// The same byte asked for with other filler bytes, and a selector's answer to it (it holds 6).
+const QByteArray OtherRequest = LinkCommands::partialReadRequest(0).toByteArray();
+const QByteArray OtherAnswer = LinkFrame::build(0xE1, 0, 0x55, 0x06).toByteArray();
 } // namespace
 
 class PortCheckTest : public QObject
@@ -27,35 +30,43 @@ class PortCheckTest : public QObject
 
 private slots:
     // On fake time, the far end gives each read its bytes this many ms beyond the wire time of
-    // request and answer, or nothing; the check keeps the quickest answer.
+    // request and answer, or nothing; the check keeps the quickest answer. A copy of the
+    // request alone is asked about again with other filler bytes.
     void theVerdictNamesWhatCameBack_data()
     {
         QTest::addColumn<QList<QByteArray>>("replies"); // per read; empty: nothing
         QTest::addColumn<QList<double>>("lateMs");      // per read
         QTest::addColumn<Verdict>("verdict");
-        QTest::addColumn<int>("reads");
+        QTest::addColumn<QList<QByteArray>>("sent");
         QTest::addColumn<double>("quickestLateMs");
         const QList<double> atOnce{0, 0, 0};
+        const auto reads = [](int count) { return QList<QByteArray>(count, Request); };
         QTest::newRow("just under the limit")
-            << QList{Answer} << QList{7.9} << Verdict::Answers << 1 << 7.9;
+            << QList{Answer} << QList{7.9} << Verdict::Answers << reads(1) << 7.9;
         QTest::newRow("three at the limit") << QList{Answer, Answer, Answer} << QList{8.0, 9.0, 8.5}
-                                            << Verdict::AnswersSlowly << 3 << 8.0;
+                                            << Verdict::AnswersSlowly << reads(3) << 8.0;
         QTest::newRow("late once, then quick")
-            << QList{Answer, Answer} << QList{30.0, 1.0} << Verdict::Answers << 2 << 1.0;
+            << QList{Answer, Answer} << QList{30.0, 1.0} << Verdict::Answers << reads(2) << 1.0;
         QTest::newRow("a fragment")
-            << QList<QByteArray>{"\x5A\xA5", {}, {}} << atOnce << Verdict::Stray << 3 << 0.0;
+            << QList<QByteArray>{"\x5A\xA5", {}, {}} << atOnce << Verdict::Stray << reads(3) << 0.0;
         QTest::newRow("a stray byte, then an answer")
-            << QList{"\x3C" + Answer, Answer} << QList{0.0, 2.0} << Verdict::Answers << 2 << 2.0;
-        // A selector whose byte 0 is 06 answers with the request's own bytes, once.
+            << QList{"\x3C" + Answer, Answer} << QList{0.0, 2.0} << Verdict::Answers << reads(2)
+            << 2.0;
+        QTest::newRow("echo and answer")
+            << QList{Request + Answer} << QList{3.0} << Verdict::Answers << reads(1) << 3.0;
+        // A selector whose byte 0 is 06 answers the read with the request's own bytes.
         QTest::newRow("an answer like the request")
-            << QList{Request} << QList{1.0} << Verdict::Answers << 1 << 1.0;
+            << QList{Request, OtherAnswer} << QList{1.0, 2.0} << Verdict::Answers
+            << QList{Request, OtherRequest} << 2.0;
+        QTest::newRow("only the echo") << QList{Request, OtherRequest} << QList{0.0, 0.0}
+                                       << Verdict::Echo << QList{Request, OtherRequest} << 0.0;
     }
     void theVerdictNamesWhatCameBack()
     {
         QFETCH(QList<QByteArray>, replies);
         QFETCH(QList<double>, lateMs);
         QFETCH(Verdict, verdict);
-        QFETCH(int, reads);
+        QFETCH(QList<QByteArray>, sent);
         QFETCH(double, quickestLateMs);
         FakeLinkRig rig;
         qsizetype read = 0;
@@ -80,7 +91,7 @@ private slots:
         QVERIFY(pumpUntil(rig.clock, [&] { return result.has_value(); }));
 
         QCOMPARE(result->verdict, verdict);
-        QCOMPARE(rig.port->written, QList<QByteArray>(reads, Request)); // reads, never a write
+        QCOMPARE(rig.port->written, sent); // reads, never a write
         QVERIFY(!result->answered() || qAbs(result->lateMs() - quickestLateMs) < 1e-3);
         QCOMPARE(result->firstStrayByte(), verdict == Verdict::Stray ? "5A" : "");
         // The line stayed quiet for the settling pause before anything else could use it.
@@ -90,7 +101,8 @@ private slots:
 
     // Through the program's serial code on a pseudo-terminal opened for the check: the virtual
     // selector, behind an adapter that holds answers back 16 ms, with noise before its answers,
-    // or behind a line that echoes (a silent one is the command's test).
+    // or behind a line that echoes; and a line that only echoes, with nobody behind it (a
+    // silent one is the command's test).
     void theCheckSaysWhatIsOnTheLine_data()
     {
         QTest::addColumn<QString>("line");
@@ -98,7 +110,8 @@ private slots:
         QTest::newRow("selector") << "selector" << Verdict::Answers;
         QTest::newRow("16 ms adapter") << "slow" << Verdict::AnswersSlowly;
         QTest::newRow("noise") << "noise" << Verdict::Stray;
-        QTest::newRow("echo") << "echo" << Verdict::Echo;
+        QTest::newRow("echo") << "echo" << Verdict::Answers;
+        QTest::newRow("only echo") << "loopback" << Verdict::Echo;
     }
     void theCheckSaysWhatIsOnTheLine()
     {
@@ -108,6 +121,7 @@ private slots:
         if (line == "slow")
             options.adapterLatency = 16ms;
         options.echo = line == "echo";
+        options.loopback = line == "loopback";
         selectorsim::SelectorSimulator simulator(options);
         QVERIFY(simulator.start());
         if (line == "noise")

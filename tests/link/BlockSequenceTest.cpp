@@ -112,6 +112,35 @@ private slots:
         QCOMPARE(display.statusHistory.count("Program to selector error"), 1);
     }
 
+    // The middle block's second read-back finds 100 still differing and then goes unanswered at
+    // 101 (both differ until written again): its outcome is no answer, no address is "not
+    // held", and its own text stands at the end after the last block succeeded.
+    void aReadBackCutShortIsNoAnswerForTheSequence()
+    {
+        selector->setFault(85, FakeSelector::Fault::Silent); // block 86..123 is read back
+        selector->stuckAddresses = {100, 101};
+        selector->beforeAnswer = [&](int number, const LinkFrame& request) {
+            if (selector->endOfBlocks == 2 && request.lead() == LinkCommands::WriteLead)
+                selector->stuckAddresses.remove(101);
+            if (selector->endOfBlocks == 3 && request.lead() == LinkCommands::ReadLead &&
+                request.at(1) == 101)
+                selector->setFault(number, FakeSelector::Fault::Silent);
+        };
+        BlockSequence sequence(BlockSequence::standardBlocks(), *link, image, display);
+        std::optional<bool> outcome;
+        connect(&sequence, &BlockSequence::finished, this, [&](bool ok) { outcome = ok; });
+        QVERIFY(sequence.start());
+        QVERIFY(pumpUntil(
+            *clock, [&] { return outcome.has_value(); }, 50000));
+        QCOMPARE(outcome, std::optional(false));
+        QCOMPARE(selector->writtenAddresses.count(188), 1);
+        QVERIFY(!sequence.everyBlockAnswered());
+        QVERIFY(sequence.unconfirmedAddresses().isEmpty());
+        QCOMPARE(
+            display.status,
+            QString("Program to selector error: no answer; not confirmed: addresses 100, 101"));
+    }
+
     void theFailureShowsAsSoonAsTheLastBlockIsOver()
     {
         failFirstAttemptsOfBlock(0);

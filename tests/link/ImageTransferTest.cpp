@@ -81,8 +81,18 @@ private slots:
         QCOMPARE(display.progressMaximum, progressMaximum);
     }
 
+    // Address 37 holds 6: its answer is its request's own bytes, on either line.
+    void aFullReadFillsTheImageWithOneRequestPerAddress_data()
+    {
+        QTest::addColumn<bool>("echo");
+        QTest::newRow("plain line") << false;
+        QTest::newRow("line with local echo") << true;
+    }
     void aFullReadFillsTheImageWithOneRequestPerAddress()
     {
+        QFETCH(bool, echo);
+        selector->echo = echo;
+        QCOMPARE(selector->memory[37], 6);
         image.setCell(200, "kept");
         QCOMPARE(run(ImageTransfer::fullRead(*link, image, display)), true);
         QCOMPARE(selector->requests.size(), 189);
@@ -94,6 +104,7 @@ private slots:
         QVERIFY(!display.open);
         QCOMPARE(display.statusHistory, QStringList{"Try to communicate"});
         QVERIFY(!link->isBusy());
+        QCOMPARE(link->lineEchoes(), echo);
     }
 
     void theBudgetCountsFailuresAcrossAllBytes_data()

@@ -9,7 +9,8 @@
 #include <optional>
 
 using Outcome = SelectorLink::Outcome;
-using Runs = QList<QPair<int, double>>; // answers in a row, each this many ms late
+using Runs = QList<QPair<int, double>>;         // answers in a row, each this many ms late
+using Arrivals = QList<QPair<int, QByteArray>>; // (hundredths after the request, bytes)
 using Kind = PortIdentity::Kind;
 using ChosenIdentity = std::optional<PortIdentity>;
 Q_DECLARE_METATYPE(ChosenIdentity)
@@ -97,6 +98,78 @@ private slots:
         QVERIFY(!link->receiveFlag());
     }
 
+    // What comes after a request that begins with the request itself: an echo and the reply,
+    // or a reply equal to its request. The reply the attempt gives (none: a time-out), and
+    // when.
+    void anEchoIsToldFromAReplyByWhatFollowsIt_data()
+    {
+        QTest::addColumn<bool>("lineEchoed"); // an earlier exchange showed an echo
+        QTest::addColumn<bool>("copyAtOnce");
+        QTest::addColumn<Arrivals>("arrivals");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<bool>("requestCopy");
+        QTest::addColumn<bool>("echoes"); // the link knows its line echoes, after
+        QTest::addColumn<int>("doneAt");
+        const QByteArray r = LinkCommands::readRequest(5).toByteArray();
+        const QByteArray a = QByteArray::fromHex("E1050809F7"),
+                         spoilt = QByteArray::fromHex("E1050809F8");
+        const int q = SelectorLink::EchoQuietHundredths;
+        QTest::newRow("echo, then the reply")
+            << false << false << Arrivals{{0, r}, {q - 1, a}} << a << false << true << q - 1;
+        QTest::newRow("a copy, then quiet")
+            << false << false << Arrivals{{1, r}} << r << true << false << 1 + q;
+        QTest::newRow("a copy, the reply after the quiet")
+            << false << false << Arrivals{{1, r}, {1 + q, a}} << r << true << false << 1 + q;
+        QTest::newRow("echo, then a reply equal to the request")
+            << false << false << Arrivals{{0, r}, {2, r}} << r << false << false << 2;
+        QTest::newRow("a copy and a fragment") << false << false << Arrivals{{1, r + a.left(2)}}
+                                               << QByteArray() << false << false << 20;
+        QTest::newRow("taken at once")
+            << false << true << Arrivals{{1, r}} << r << true << false << 1;
+        QTest::newRow("known echo, alone")
+            << true << true << Arrivals{{1, r}} << QByteArray() << false << true << 20;
+        QTest::newRow("known echo, a spoilt reply")
+            << true << false << Arrivals{{1, r + spoilt}} << spoilt << false << true << 1;
+    }
+    void anEchoIsToldFromAReplyByWhatFollowsIt()
+    {
+        QFETCH(bool, lineEchoed);
+        QFETCH(bool, copyAtOnce);
+        QFETCH(Arrivals, arrivals);
+        QFETCH(QByteArray, reply);
+        QFETCH(bool, requestCopy);
+        QFETCH(bool, echoes);
+        QFETCH(int, doneAt);
+        const LinkFrame request = LinkCommands::readRequest(5);
+        const auto start = [&] {
+            result.reset();
+            link->startAttempt(
+                request, [this](const SelectorLink::AttemptResult& r) { result = r; },
+                [](const QByteArray& bytes) { return LinkCommands::isValidReadReply(bytes, 5); },
+                copyAtOnce ? SelectorLink::LoneCopy::AtOnce : SelectorLink::LoneCopy::AfterQuiet);
+        };
+        if (lineEchoed) {
+            start();
+            port->receive(request.toByteArray() + QByteArray::fromHex("E1050807F5"));
+        }
+        start();
+        int now = 0;
+        for (const auto& [at, bytes] : arrivals) {
+            for (; now < at && !result; ++now)
+                clock->advance(1);
+            if (!result)
+                port->receive(bytes);
+        }
+        for (; !result && now < SelectorLink::ReplyTimeoutHundredths; ++now)
+            clock->advance(1);
+        QVERIFY(result);
+        QCOMPARE(result->outcome, reply.isEmpty() ? Outcome::TimedOut : Outcome::Replied);
+        QCOMPARE(result->reply, reply);
+        QCOMPARE(result->requestCopy, requestCopy);
+        QCOMPARE(link->lineEchoes(), echoes);
+        QCOMPARE(now, doneAt);
+    }
+
     void aLateReplyIsReadByTheNextAttempt()
     {
         attempt();
@@ -125,6 +198,11 @@ private slots:
         QTest::newRow("just below") << Runs{{1, 7.99}} << false;
         QTest::newRow("just above") << Runs{{1, 8.01}} << true;
         QTest::newRow("a stray late one") << Runs{{2, 0.0}, {1, 30.0}} << false;
+        // An even count: halfway between the two middle ones, neither of them alone.
+        QTest::newRow("even, middle two just below")
+            << Runs{{1, 0.0}, {1, 1.98}, {1, 14.0}, {1, 30.0}} << false;
+        QTest::newRow("even, middle two just above")
+            << Runs{{1, 30.0}, {1, 14.0}, {1, 2.02}, {1, 0.0}} << true;
         QTest::newRow("older ones forgotten") << Runs{{all, 0.0}, {all, 9.0}} << true;
     }
     void slowIsTheMedianOfTheLastAnswers()

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SerialLinkPort.h"
+#include "OutputDrain.h"
 #include "PortFailure.h"
 #include "PseudoTerminal.h"
 
@@ -8,7 +9,9 @@
 #include <QTest>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <limits>
 #include <optional>
 #include <poll.h>
 #include <unistd.h>
@@ -128,29 +131,65 @@ private slots:
         QVERIFY(port.open(device));
     }
 
+    // Closing waits for the driver's queue of 40 bytes for as long as they need plus the margin,
+    // then drops what is left: an adapter that never sends cannot hang it.
+    void drainingBeforeCloseIsBounded_data()
+    {
+        const qint64 bound = (40 * OutputDrain::ByteTime + OutputDrain::Margin).count();
+        QTest::addColumn<int>("queued"); // -1: the driver cannot tell
+        QTest::addColumn<qint64>("sentAfterUs");
+        QTest::addColumn<int>("discarded");
+        QTest::newRow("nothing queued") << 0 << qint64(0) << 0;
+        QTest::newRow("queue size unknown") << -1 << bound * 2 << 0;
+        QTest::newRow("sent at the bound") << 40 << bound << 0;
+        QTest::newRow("sent just after the bound") << 40 << bound + 1 << 40;
+        QTest::newRow("never sent") << 40 << std::numeric_limits<qint64>::max() << 40;
+    }
+    void drainingBeforeCloseIsBounded()
+    {
+        QFETCH(int, queued);
+        QFETCH(qint64, sentAfterUs);
+        QFETCH(int, discarded);
+        std::chrono::microseconds waited{0};
+        bool dropped = false;
+        QCOMPARE(OutputDrain::drain({[&] { return waited.count() >= sentAfterUs ? 0 : queued; },
+                                     [&] { dropped = true; },
+                                     [&](std::chrono::microseconds time) { waited += time; }}),
+                 discarded);
+        QCOMPARE(dropped, discarded > 0);
+        QVERIFY(waited <= 40 * OutputDrain::ByteTime + OutputDrain::Margin);
+        // Nothing queued: no wait at all; sent in time: waited for.
+        QVERIFY(queued <= 0 ? waited.count() == 0 : discarded > 0 || waited.count() >= sentAfterUs);
+    }
+
 #ifdef Q_OS_LINUX
     // Only the flag is asked for; a driver that will not is said, and that is all.
     void lowLatencyChangesOnlyItsFlag_data()
     {
+        QTest::addColumn<bool>("alreadyLow");
         QTest::addColumn<int>("readError");
         QTest::addColumn<int>("writeError");
-        QTest::newRow("taken") << 0 << 0;
-        QTest::newRow("no settings") << ENOTTY << 0;
-        QTest::newRow("refused") << 0 << EPERM;
+        QTest::newRow("taken") << false << 0 << 0;
+        QTest::newRow("no settings") << false << ENOTTY << 0;
+        QTest::newRow("refused") << false << 0 << EPERM;
+        // A driver that has the flag is not asked again, so its refusal to write never shows.
+        QTest::newRow("already set, writes refused") << true << 0 << EPERM;
     }
     void lowLatencyChangesOnlyItsFlag()
     {
+        QFETCH(bool, alreadyLow);
         QFETCH(int, readError);
         QFETCH(int, writeError);
         serial_struct driver{};
-        driver.flags = static_cast<int>(ASYNC_SKIP_TEST);
+        driver.flags = static_cast<int>(ASYNC_SKIP_TEST) |
+                       (alreadyLow ? static_cast<int>(ASYNC_LOW_LATENCY) : 0);
         driver.baud_base = 115200;
         std::optional<serial_struct> written;
         const QString refusal = LowLatency::request(
             [&](serial_struct& settings) { return settings = driver, readError; },
             [&](const serial_struct& settings) { return written = settings, writeError; });
-        QCOMPARE(refusal.isEmpty(), readError == 0 && writeError == 0);
-        QCOMPARE(written.has_value(), readError == 0);
+        QCOMPARE(refusal.isEmpty(), readError == 0 && (alreadyLow || writeError == 0));
+        QCOMPARE(written.has_value(), readError == 0 && !alreadyLow);
         if (written) // nothing else changed
             QVERIFY(written->flags == (driver.flags | static_cast<int>(ASYNC_LOW_LATENCY)) &&
                     written->baud_base == driver.baud_base);

@@ -50,6 +50,8 @@ public:
     QSet<int> stuckAddresses;
     // Answers arrive one byte per event-loop turn, as on a real line.
     bool byteByByte = false;
+    // The line gives every frame back ahead of its answer (an adapter with local echo).
+    bool echo = false;
     // Runs before a request is answered, with its number; may feed the port.
     std::function<void(int requestNumber, const LinkFrame& request)> beforeAnswer;
 
@@ -76,6 +78,8 @@ private:
         const auto frame = LinkFrame::fromBytes(bytes);
         if (!frame)
             return;
+        if (echo)
+            send(bytes);
         frames.append(bytes);
         frameTimes.append(m_clock ? m_clock->elapsed() : 0.0);
         if (frame->lead() == 0x89) {

@@ -284,7 +284,9 @@ private slots:
         QVERIFY(pumpUntil(bench->rig.clock,
                           [&] { return bench->framesSent(TeachStart) == silentStarts + 1; }));
         bench->rig.port->receive(TeachStart + withReply); // the reply echoes the start frame
-        bench->rig.port->receive(thenComes);
+        // No empty read after it: the bytes that came with the reply must wake the link alone.
+        if (!thenComes.isEmpty())
+            bench->rig.port->receive(thenComes);
         QVERIFY(bench->awaitingCoin(counted + 1));
         QCOMPARE(ignored, QList<CoinReportSession::IgnoredReason>(
                               tooEarly, CoinReportSession::IgnoredReason::TooEarly));

@@ -309,6 +309,8 @@ void SelectorSimulator::run()
 
 void SelectorSimulator::handleRequestLocked(const Frame& request, Clock::time_point received)
 {
+    if (m_options.loopback)
+        return;
     m_received.push_back(request);
     if (m_received.size() > MaxRecordedFrames)
         m_received.pop_front();
@@ -459,7 +461,7 @@ void SelectorSimulator::readInput(FrameAssembler& assembler, std::vector<std::ui
         if (n <= 0)
             break;
         assembler.push(buffer.data(), static_cast<std::size_t>(n), Clock::now());
-        if (m_options.echo)
+        if (m_options.echo || m_options.loopback)
             echoed.insert(echoed.end(), buffer.begin(), buffer.begin() + n);
         total += static_cast<std::size_t>(n);
     }

@@ -62,6 +62,9 @@ struct SimulatorOptions
     // The line sends back every byte the PC sends, as it arrives (a half-duplex adapter with
     // local echo); the echo passes the adapter's chip like any other byte.
     bool echo = false;
+    // Only that echo, with no selector behind the line (a loopback plug): requests are
+    // neither answered, carried out nor recorded.
+    bool loopback = false;
 };
 
 // A virtual coin selector on a pseudo-terminal. A worker thread answers the request frames

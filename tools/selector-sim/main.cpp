@@ -74,6 +74,8 @@ void printUsage(std::ostream& out)
            "                    bytes wait\n"
            "  --echo            send back every byte received, before the reply, as a\n"
            "                    half-duplex adapter with local echo does\n"
+           "  --loopback        send back every byte received and nothing else: a loopback\n"
+           "                    plug, with no selector behind the line\n"
            "  --link PATH       make PATH a symbolic link to the device while it runs; once\n"
            "                    per selector\n"
            "  --auto-coins      drop twelve coins after every teach start and forty\n"
@@ -118,6 +120,8 @@ std::optional<Arguments> parseArguments(int argc, char** argv)
             parsed.options.adapterLatency = std::chrono::milliseconds{*ms};
         } else if (argument == "--echo") {
             parsed.options.echo = true;
+        } else if (argument == "--loopback") {
+            parsed.options.loopback = true;
         } else if (argument == "--link" && hasValue) {
             const std::string link = argv[++i];
             if (std::find(parsed.links.begin(), parsed.links.end(), link) != parsed.links.end()) {
