@@ -49,24 +49,32 @@ constexpr double ByteMs = 10.0 * 1000.0 / 19200.0; // ten bits a byte
 constexpr double ExchangeMs = 10 * ByteMs;         // five bytes out, five back
 constexpr double PauseMs = SelectorLink::SettlingPauseHundredths * 10.0;
 
-// An exchange behind an adapter: five bytes out, then the five of the reply until the last of
-// them reaches the program, passed on by the adapter's chip.
-double adapterExchangeMs(std::chrono::microseconds latency)
+// An exchange of a run behind an adapter: the request goes as the answer before it reaches
+// the program, so on a packet of the chip, which restarts its timer; five bytes out, then the
+// five of the reply cross the line one by one and the chip passes them on as its timer runs out.
+double lockedAdapterExchangeMs(std::chrono::microseconds latency)
 {
-    selectorsim::AdapterChip chip(latency);
-    const selectorsim::AdapterChip::TimePoint start{};
-    for (int i = 1; i <= 5; ++i)
-        chip.push({0}, start + i * selectorsim::SelectorSimulator::BytePeriod);
+    const selectorsim::AdapterChip::TimePoint sent{};
+    selectorsim::AdapterChip chip(latency, sent);
+    for (int i = 6; i <= 10; ++i)
+        chip.push({0}, sent + i * selectorsim::SelectorSimulator::BytePeriod);
     while (const auto due = chip.nextDeadline())
         chip.takeDue(*due);
-    return 5 * ByteMs +
-           std::chrono::duration<double, std::milli>(chip.lastTakenDue() - start).count();
+    return std::chrono::duration<double, std::milli>(chip.lastTakenDue() - sent).count();
 }
 
 // A read pauses from its last request, so only that exchange overlaps the pause.
 double readWireMs(double exchange)
 {
     return (SelectorImage::SelectorByteCount - 1) * exchange + std::max(exchange, PauseMs);
+}
+
+// The least a read takes behind an adapter: its first answer may reach the chip just before
+// its timer runs out and wait for nothing; every other one waits for the timer.
+double adapterReadMs(std::chrono::microseconds latency)
+{
+    const double locked = lockedAdapterExchangeMs(latency);
+    return readWireMs(locked) - (locked - ExchangeMs);
 }
 
 class SilentDisplay final : public TransferDisplay
@@ -402,8 +410,8 @@ int main(int argc, char* argv[])
                 line.writes > 0 ? us(line.total) / static_cast<double>(line.writes) : 0.0,
                 us(line.earliest), us(line.latest));
     report("full read", reads, readWire);
-    report("read, 16 ms adapter", slowAdapterReads, readWire, readWireMs(adapterExchangeMs(16ms)));
-    report("read, 1 ms adapter", fastAdapterReads, readWire, readWireMs(adapterExchangeMs(1ms)));
+    report("read, 16 ms adapter", slowAdapterReads, readWire, adapterReadMs(16ms));
+    report("read, 1 ms adapter", fastAdapterReads, readWire, adapterReadMs(1ms));
     report("standard programming", programmings, programWire);
     report("cli read", cliReads, readWire);
     report("cli program", cliProgrammings, programWire);

@@ -48,7 +48,7 @@ SelectorSimulator::SelectorSimulator(SimulatorOptions options)
     : m_options(options), m_output(options.paced ? BytePeriod : std::chrono::nanoseconds{0})
 {
     if (options.adapterLatency)
-        m_adapter.emplace(*options.adapterLatency);
+        m_adapter.emplace(*options.adapterLatency, Clock::now()); // plugged in now
 }
 
 SelectorSimulator::~SelectorSimulator()
