@@ -5,9 +5,13 @@
 #include <QStringList>
 
 class QIODevice;
+class TerminalScreen;
 
-// One line of a terminal per port, each redrawn in place while the others stay: the cursor
-// waits below the board, goes up to a row to rewrite it and comes back down.
+// One line of a terminal per port, each redrawn in place while the others stay. A line never
+// wraps: a long port name is cut in the middle, keeping its end (which tells adapters apart),
+// and a long text is cut at its end. On a TerminalScreen the board keeps to the screen's width
+// and finds its rows again however many rows were written below it since; rows scrolled out of
+// reach are left alone. Elsewhere it takes 80 columns and nothing else written.
 class ProgressBoard
 {
 public:
@@ -16,7 +20,16 @@ public:
 
     void draw(int row, const QString& text);
 
+    // `name` in at most `width` characters, its middle left out.
+    static QString shortened(const QString& name, int width);
+
 private:
+    QString line(int row, const QString& text) const;
+
     QIODevice& m_terminal;
+    const TerminalScreen* m_screen; // null when the terminal is not one
     QStringList m_labels;
+    int m_columns;
+    int m_labelWidth;
+    qint64 m_rowsBelow; // the screen's count once the board was drawn
 };
