@@ -31,6 +31,13 @@ ProgressBoard::ProgressBoard(QIODevice& terminal, QStringList labels)
     for (qsizetype row = 0; row < m_labels.size(); ++row)
         m_terminal.write((line(int(row), {}) + QLatin1Char('\n')).toUtf8());
     m_rowsBelow = m_screen ? m_screen->rowsDown() : 0;
+    m_drawTimer.setSingleShot(true);
+    m_drawTimer.callOnTimeout([this] { flush(); });
+}
+
+ProgressBoard::~ProgressBoard()
+{
+    flush();
 }
 
 QString ProgressBoard::shortened(const QString& name, int width)
@@ -51,11 +58,32 @@ QString ProgressBoard::line(int row, const QString& text) const
 
 void ProgressBoard::draw(int row, const QString& text)
 {
+    m_undrawn.insert(row, text);
+    if (m_drawTimer.isActive())
+        return;
+    const qint64 wait = m_sinceDrawn.isValid() ? DrawIntervalMs - m_sinceDrawn.elapsed() : 0;
+    if (wait > 0)
+        m_drawTimer.start(int(wait));
+    else
+        flush();
+}
+
+void ProgressBoard::flush()
+{
+    m_drawTimer.stop();
+    m_sinceDrawn.start();
     const qint64 written = m_screen ? m_screen->rowsDown() - m_rowsBelow : 0;
-    const qint64 up = m_labels.size() - row + written;
-    if (m_screen && m_screen->screenSize().rows > 0 && up >= m_screen->screenSize().rows)
-        return; // scrolled off the top: the cursor cannot reach it
+    QString rows;
+    for (auto undrawn = m_undrawn.cbegin(); undrawn != m_undrawn.cend(); ++undrawn) {
+        const qint64 up = m_labels.size() - undrawn.key() + written;
+        if (m_screen && m_screen->screenSize().rows > 0 && up >= m_screen->screenSize().rows)
+            continue; // scrolled off the top: the cursor cannot reach it
+        rows += QStringLiteral("\0338\033[%1A\r\033[K%2")
+                    .arg(up)
+                    .arg(line(undrawn.key(), undrawn.value()));
+    }
+    m_undrawn.clear();
     // Saved and restored, the cursor stays where the last writer left it.
-    m_terminal.write(
-        QStringLiteral("\0337\033[%1A\r\033[K%2\0338").arg(up).arg(line(row, text)).toUtf8());
+    if (!rows.isEmpty())
+        m_terminal.write((QStringLiteral("\0337") + rows + QStringLiteral("\0338")).toUtf8());
 }

@@ -99,9 +99,11 @@ private slots:
         // A row redrawn while a line below is half written.
         screen.write(("\n" + finishing.left(20)).toUtf8());
         board.draw(0, QStringLiteral("block 1  byte 1/189  Communication"));
+        board.flush();
         screen.write((finishing.mid(20) + "\n" + wide + "\n").toUtf8());
         for (int row = 31; row >= 0; --row)
             board.draw(row, QStringLiteral("byte %1").arg(row));
+        board.flush();
 
         const QStringList lines = shown(bytes.data(), columns);
         QStringList below{QString()}; // the lines written below, as the terminal wraps them
