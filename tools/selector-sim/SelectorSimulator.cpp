@@ -81,6 +81,8 @@ bool SelectorSimulator::start()
         m_error.clear();
         clearOutputLocked();
         m_delivery = {};
+        m_turnarounds.clear();
+        m_replyWrittenAt.reset();
         m_running = true;
         m_stopRequested = false;
         m_hangUpRequested = false;
@@ -312,6 +314,7 @@ void SelectorSimulator::handleRequestLocked(const Frame& request, Clock::time_po
     m_received.push_back(request);
     if (m_received.size() > MaxRecordedFrames)
         m_received.pop_front();
+    recordTurnaroundLocked(received);
     // Faults spoil replies: a request that gets none (or none while silent) leaves them queued.
     std::optional<QueuedFault> fault;
     if (!m_silent && m_device.replyTo(request))
@@ -391,6 +394,27 @@ void SelectorSimulator::scheduleReplyLocked(Frame reply, const std::optional<Que
     }
     bytes.insert(bytes.end(), reply.begin(), reply.end());
     m_output.add(std::move(bytes), start);
+}
+
+void SelectorSimulator::recordTurnaroundLocked(Clock::time_point received)
+{
+    if (!m_replyWrittenAt)
+        return;
+    // On a paced line the request's first byte came its frame's time before it was received.
+    const Clock::time_point firstByte =
+        received - (m_options.paced ? FrameBytes * BytePeriod : std::chrono::nanoseconds{0});
+    if (firstByte - *m_replyWrittenAt < TurnaroundWindow) {
+        m_turnarounds.push_back(firstByte - *m_replyWrittenAt);
+        if (m_turnarounds.size() > MaxRecordedFrames)
+            m_turnarounds.pop_front();
+    }
+    m_replyWrittenAt.reset();
+}
+
+std::vector<std::chrono::nanoseconds> SelectorSimulator::turnarounds() const
+{
+    const std::lock_guard lock(m_mutex);
+    return {m_turnarounds.begin(), m_turnarounds.end()};
 }
 
 SelectorSimulator::DeliveryTiming SelectorSimulator::deliveryTiming() const
@@ -473,6 +497,8 @@ void SelectorSimulator::writeOutput(std::vector<std::uint8_t>& unwritten)
     const ssize_t n = ::write(master, unwritten.data(), unwritten.size());
     if (n > 0) {
         unwritten.erase(unwritten.begin(), unwritten.begin() + n);
+        if (unwritten.empty())
+            m_replyWrittenAt = Clock::now();
     } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
         unwritten.clear(); // the line is gone; nobody will read these bytes
     }

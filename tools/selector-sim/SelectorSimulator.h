@@ -138,6 +138,11 @@ public:
         std::chrono::nanoseconds latest{0};
     };
     DeliveryTiming deliveryTiming() const;
+    // For each request that came within TurnaroundWindow of a reply: how long after the
+    // reply's last byte was written its first byte came, in order; the time the PC (and the
+    // pseudo-terminal) took to answer the answer. Kept since start, MaxRecordedFrames at most.
+    static constexpr std::chrono::milliseconds TurnaroundWindow{50};
+    std::vector<std::chrono::nanoseconds> turnarounds() const;
 
     // Told of every request frame received, on the worker thread with the simulator locked:
     // it must not call back into the simulator. An empty function removes it.
@@ -171,6 +176,7 @@ private:
     void readInput(FrameAssembler& assembler, std::vector<std::uint8_t>& echoed);
     void writeOutput(std::vector<std::uint8_t>& unwritten);
     void recordDeliveryLocked(Clock::time_point due, Clock::time_point written);
+    void recordTurnaroundLocked(Clock::time_point received);
     void waitForWork(std::optional<Clock::time_point> deadline, bool waitingToWrite,
                      FrameAssembler& assembler, std::vector<std::uint8_t>& echoed);
     void wake();
@@ -193,6 +199,8 @@ private:
     std::deque<QueuedFault> m_faultsAtAddress; // for replies to one address
     RequestListener m_requestListener;
     DeliveryTiming m_delivery;
+    std::optional<Clock::time_point> m_replyWrittenAt; // until a request follows it
+    std::deque<std::chrono::nanoseconds> m_turnarounds;
     std::string m_devicePath;
     std::string m_error;
     bool m_silent = false;
