@@ -7,7 +7,7 @@
 // what the adapter itself allows: the program cannot set the model's timer through a
 // pseudo-terminal, so these rows show what the lower timer is worth on a real cable, and that
 // the program adds nothing of its own on a slow one. Last, a production bench: one command
-// programs and verifies up to eight selectors at once.
+// programs and verifies up to 32 selectors at once.
 //
 // usage: transfer_bench [runs]   (default 5)
 
