@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TerminalScreen.h"
 
+#include <algorithm>
+
 #ifndef Q_OS_WIN
 #include <sys/ioctl.h>
 #include <unistd.h>

@@ -5,9 +5,8 @@
 #include "LinkCommands.h"
 #include "PortFailure.h"
 
-#include <QPointer>
-
 #include <QFileInfo>
+#include <QPointer>
 
 #include <algorithm>
 #include <cmath>
