@@ -315,11 +315,12 @@ void stopBench(std::vector<std::unique_ptr<QProcess>>& processes)
 class SelectorBench
 {
 public:
-    explicit SelectorBench(int count) : m_cpuAtStart(processCpuMs())
+    SelectorBench(int count, bool wholeReplies) : m_cpuAtStart(processCpuMs())
     {
         for (int i = 0; i < count; ++i) {
             auto& simulator =
-                m_simulators.emplace_back(std::make_unique<selectorsim::SelectorSimulator>());
+                m_simulators.emplace_back(std::make_unique<selectorsim::SelectorSimulator>(
+                    selectorsim::SimulatorOptions{.wholeTransmissions = wholeReplies}));
             if (!simulator->start())
                 return;
             m_devices.append(QString::fromStdString(simulator->devicePath()));
@@ -353,10 +354,10 @@ public:
         double sum = 0;
         for (const double t : us)
             sum += t;
-        std::printf("%-36s  reply to next request: median %5.0f us  90%% %5.0f us  99%% %5.0f us  "
+        std::printf("%-50s  reply to next request: median %5.0f us  90%% %5.0f us  99%% %5.0f us  "
                     "max %6.0f us  in all %6.1f ms a selector\n",
                     "", at(0.5), at(0.9), at(0.99), us.back(), sum / 1e3 / perSelectorRun);
-        std::printf("%-36s  bytes written %5.1f us late on average (latest %6.0f us); selectors' "
+        std::printf("%-50s  bytes written %5.1f us late on average (latest %6.0f us); selectors' "
                     "cpu %5.1f ms a selector\n",
                     "",
                     static_cast<double>(delivery.total.count()) / 1e3 /
@@ -390,7 +391,7 @@ void reportBench(const QString& file, const QProcessEnvironment& environment, co
         const Run median = medianRun(measured);
         if (count == 1)
             one = median;
-        std::printf("%-36s%s  median wall %8.1f ms  wall/one %.3f  cpu per selector %6.1f ms  "
+        std::printf("%-50s%s  median wall %8.1f ms  wall/one %.3f  cpu per selector %6.1f ms  "
                     "cpu per selector/one %.3f\n",
                     name.toUtf8().constData(), median.succeeded ? "" : " (SOME FAILED)",
                     median.wallMs, median.wallMs / one.wallMs, median.cpuMs / count,
@@ -402,15 +403,20 @@ void reportBench(const QString& file, const QProcessEnvironment& environment, co
             arguments << QStringLiteral("--port") << links.at(i);
         return arguments;
     };
-    for (const int count : {1, 8, 16, MostSelectors}) {
-        const SelectorBench bench(count); // the turnarounds of this row's runs alone
+    // Last, 1 and 32 against selectors that write each reply in one go.
+    const std::vector<std::pair<int, bool>> rows{{1, false},  {8, false},
+                                                 {16, false}, {MostSelectors, false},
+                                                 {1, true},   {MostSelectors, true}};
+    for (const auto& [count, wholeReplies] : rows) {
+        const SelectorBench bench(count, wholeReplies); // the turnarounds of this row alone
         if (bench.devices().size() < count) {
             std::fprintf(stderr, "the virtual selectors did not start\n");
             return;
         }
-        row(QStringLiteral("cli program --verify, %1 selector%2")
+        row(QStringLiteral("cli program --verify, %1 selector%2%3")
                 .arg(count)
-                .arg(count == 1 ? "" : "s"),
+                .arg(count == 1 ? "" : "s")
+                .arg(wholeReplies ? ", whole replies" : ""),
             count, {programming(bench.devices(), count)});
         bench.reportTurnarounds(runs);
     }

@@ -291,7 +291,7 @@ void SelectorSimulator::run()
                 else
                     unwritten.insert(unwritten.end(), echoed.begin(), echoed.end());
                 // The wake-up was asked for a lead early: what falls due within it goes now.
-                if (unwritten.empty())
+                if (unwritten.empty() && outputDueLocked(now + m_wakeLead.lead()))
                     unwritten = takeDueLocked(now + m_wakeLead.lead());
             }
             echoed.clear();
@@ -449,11 +449,21 @@ std::vector<std::uint8_t> SelectorSimulator::takeDueLocked(Clock::time_point unt
     return due;
 }
 
+bool SelectorSimulator::outputDueLocked(Clock::time_point until) const
+{
+    if (!m_options.wholeTransmissions)
+        return true;
+    const std::optional<Clock::time_point> end = nextOutputDeadlineLocked();
+    return end && *end <= until;
+}
+
 std::optional<SelectorSimulator::Clock::time_point>
 SelectorSimulator::nextOutputDeadlineLocked() const
 {
     // The line's bytes are due in the chip as they cross, for its timer and packet size.
-    return earliest(m_output.nextDeadline(), m_adapter ? m_adapter->nextDeadline() : std::nullopt);
+    return earliest(m_options.wholeTransmissions ? m_output.transmissionEnd()
+                                                 : m_output.nextDeadline(),
+                    m_adapter ? m_adapter->nextDeadline() : std::nullopt);
 }
 
 void SelectorSimulator::clearOutputLocked()

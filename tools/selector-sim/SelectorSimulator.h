@@ -59,6 +59,11 @@ struct SimulatorOptions
     // The latency timer of a USB-serial adapter between the line and the PC, whose chip holds
     // back what the selector sends (AdapterChip); none: the line reaches the PC directly.
     std::optional<std::chrono::microseconds> adapterLatency{};
+    // Each reply (or other transmission) is written in one go once its last byte has crossed
+    // the line, instead of each byte as it crosses: a program that waits for the whole reply
+    // gets it at the same time, and the selector wakes once a reply instead of once a byte
+    // (many selectors on a machine of few cores).
+    bool wholeTransmissions = false;
     // The line sends back every byte the PC sends, as it arrives (a half-duplex adapter with
     // local echo); the echo passes the adapter's chip like any other byte.
     bool echo = false;
@@ -172,6 +177,8 @@ private:
     // Bytes for the PC due by `until`: off the line, or out of the adapter's chip.
     std::vector<std::uint8_t> takeDueLocked(Clock::time_point until);
     std::optional<Clock::time_point> nextOutputDeadlineLocked() const;
+    // Whether bytes are to be taken by `until` (with wholeTransmissions, only whole ones).
+    bool outputDueLocked(Clock::time_point until) const;
     // Bytes the PC sent go to the assembler, and to `echoed` if the line echoes them.
     void readInput(FrameAssembler& assembler, std::vector<std::uint8_t>& echoed);
     void writeOutput(std::vector<std::uint8_t>& unwritten);
