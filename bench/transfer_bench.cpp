@@ -7,7 +7,7 @@
 // what the adapter itself allows: the program cannot set the model's timer through a
 // pseudo-terminal, so these rows show what the lower timer is worth on a real cable, and that
 // the program adds nothing of its own on a slow one. Last, a production bench: one command
-// programs and verifies up to eight selectors at once.
+// programs and verifies up to 32 selectors at once.
 //
 // usage: transfer_bench [runs]   (default 5)
 
@@ -49,24 +49,32 @@ constexpr double ByteMs = 10.0 * 1000.0 / 19200.0; // ten bits a byte
 constexpr double ExchangeMs = 10 * ByteMs;         // five bytes out, five back
 constexpr double PauseMs = SelectorLink::SettlingPauseHundredths * 10.0;
 
-// An exchange behind an adapter: five bytes out, then the five of the reply until the last of
-// them reaches the program, passed on by the adapter's chip.
-double adapterExchangeMs(std::chrono::microseconds latency)
+// An exchange of a run behind an adapter: the request goes as the answer before it reaches
+// the program, so on a packet of the chip, which restarts its timer; five bytes out, then the
+// five of the reply cross the line one by one and the chip passes them on as its timer runs out.
+double lockedAdapterExchangeMs(std::chrono::microseconds latency)
 {
-    selectorsim::AdapterChip chip(latency);
-    const selectorsim::AdapterChip::TimePoint start{};
-    for (int i = 1; i <= 5; ++i)
-        chip.push({0}, start + i * selectorsim::SelectorSimulator::BytePeriod);
+    const selectorsim::AdapterChip::TimePoint sent{};
+    selectorsim::AdapterChip chip(latency, sent);
+    for (int i = 6; i <= 10; ++i)
+        chip.push({0}, sent + i * selectorsim::SelectorSimulator::BytePeriod);
     while (const auto due = chip.nextDeadline())
         chip.takeDue(*due);
-    return 5 * ByteMs +
-           std::chrono::duration<double, std::milli>(chip.lastTakenDue() - start).count();
+    return std::chrono::duration<double, std::milli>(chip.lastTakenDue() - sent).count();
 }
 
 // A read pauses from its last request, so only that exchange overlaps the pause.
 double readWireMs(double exchange)
 {
     return (SelectorImage::SelectorByteCount - 1) * exchange + std::max(exchange, PauseMs);
+}
+
+// The least a read takes behind an adapter: its first answer may reach the chip just before
+// its timer runs out and wait for nothing; every other one waits for the timer.
+double adapterReadMs(std::chrono::microseconds latency)
+{
+    const double locked = lockedAdapterExchangeMs(latency);
+    return readWireMs(locked) - (locked - ExchangeMs);
 }
 
 class SilentDisplay final : public TransferDisplay
@@ -85,6 +93,13 @@ double threadCpuMs()
 {
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
+}
+
+double processCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
 }
 
@@ -260,72 +275,169 @@ std::vector<Run> measureReadsBehindAdapter(std::chrono::milliseconds latency, in
     return reads;
 }
 
-// The virtual selector as its own process with one selector per link, as on a production
-// bench; the links' paths, or none when it did not start.
-QStringList startBench(QProcess& selectors, const QString& folder, int count)
+// The virtual selector as processes of its own, `perProcess` links each (one selector per
+// link), as on a production bench; the links' paths, or none when one did not start.
+QStringList startBench(std::vector<std::unique_ptr<QProcess>>& processes, const QString& folder,
+                       int count, int perProcess)
 {
-    QStringList arguments;
     QStringList links;
-    for (int i = 1; i <= count; ++i) {
-        links.append(QStringLiteral("%1/selector%2").arg(folder).arg(i));
-        arguments << QStringLiteral("--link") << links.constLast();
-    }
-    selectors.start(QStringLiteral(SELECTOR_SIM), arguments);
-    // It prints one device path per selector once every link is made.
-    for (QByteArray printed; printed.count('\n') < count;) {
-        if (!selectors.waitForReadyRead(5000))
-            return {};
-        printed += selectors.readAllStandardOutput();
+    for (int first = 1; first <= count; first += perProcess) {
+        QStringList arguments;
+        const int last = std::min(count, first + perProcess - 1);
+        for (int i = first; i <= last; ++i) {
+            links.append(QStringLiteral("%1/selector%2").arg(folder).arg(i));
+            arguments << QStringLiteral("--link") << links.constLast();
+        }
+        auto& selectors = processes.emplace_back(std::make_unique<QProcess>());
+        selectors->start(QStringLiteral(SELECTOR_SIM), arguments);
+        // It prints one device path per selector once every link is made.
+        for (QByteArray printed; printed.count('\n') < last - first + 1;) {
+            if (!selectors->waitForReadyRead(5000))
+                return {};
+            printed += selectors->readAllStandardOutput();
+        }
     }
     return links;
 }
 
-// One command-line programming with --verify of 1, 2, 4 and 8 selectors at once, as a
+void stopBench(std::vector<std::unique_ptr<QProcess>>& processes)
+{
+    for (const auto& selectors : processes)
+        selectors->terminate();
+    for (const auto& selectors : processes)
+        selectors->waitForFinished();
+    processes.clear();
+}
+
+// The production bench's virtual selectors in this process: one per link, each paced by a
+// thread of its own, as selector-sim runs them; here they also tell how quickly the command
+// sent each request after the reply before it.
+class SelectorBench
+{
+public:
+    SelectorBench(int count, bool wholeReplies) : m_cpuAtStart(processCpuMs())
+    {
+        for (int i = 0; i < count; ++i) {
+            auto& simulator =
+                m_simulators.emplace_back(std::make_unique<selectorsim::SelectorSimulator>(
+                    selectorsim::SimulatorOptions{.wholeTransmissions = wholeReplies}));
+            if (!simulator->start())
+                return;
+            m_devices.append(QString::fromStdString(simulator->devicePath()));
+        }
+    }
+    const QStringList& devices() const { return m_devices; }
+
+    // Per selector, over `runs` runs: the turnarounds (their spread, and what they add up to
+    // in one run), how late the selectors wrote their bytes against when they were due, and
+    // the CPU time the selectors took (this process's, which does little else meanwhile).
+    void reportTurnarounds(int runs) const
+    {
+        std::vector<double> us;
+        selectorsim::SelectorSimulator::DeliveryTiming delivery;
+        for (const auto& simulator : m_simulators) {
+            for (const std::chrono::nanoseconds t : simulator->turnarounds())
+                us.push_back(static_cast<double>(t.count()) / 1e3);
+            const auto timing = simulator->deliveryTiming();
+            delivery.writes += timing.writes;
+            delivery.total += timing.total;
+            delivery.latest = std::max(delivery.latest, timing.latest);
+        }
+        if (us.empty() || delivery.writes == 0)
+            return;
+        std::sort(us.begin(), us.end());
+        const auto at = [&](double share) {
+            return us[std::min(us.size() - 1,
+                               static_cast<std::size_t>(share * static_cast<double>(us.size())))];
+        };
+        const double perSelectorRun = static_cast<double>(m_simulators.size() * std::size_t(runs));
+        double sum = 0;
+        for (const double t : us)
+            sum += t;
+        std::printf("%-50s  reply to next request: median %5.0f us  90%% %5.0f us  99%% %5.0f us  "
+                    "max %6.0f us  in all %6.1f ms a selector\n",
+                    "", at(0.5), at(0.9), at(0.99), us.back(), sum / 1e3 / perSelectorRun);
+        std::printf("%-50s  bytes written %5.1f us late on average (latest %6.0f us); selectors' "
+                    "cpu %5.1f ms a selector\n",
+                    "",
+                    static_cast<double>(delivery.total.count()) / 1e3 /
+                        static_cast<double>(delivery.writes),
+                    static_cast<double>(delivery.latest.count()) / 1e3,
+                    (processCpuMs() - m_cpuAtStart) / perSelectorRun);
+    }
+
+private:
+    std::vector<std::unique_ptr<selectorsim::SelectorSimulator>> m_simulators;
+    QStringList m_devices;
+    double m_cpuAtStart;
+};
+
+// One command-line programming with --verify of 1, 8, 16 and 32 selectors at once, as a
 // production bench runs it, against the same programming of one: wall time of N against one,
-// and the command's CPU time per selector against one's. Last, the eight as eight commands at
-// once, for comparison.
+// and the command's CPU time per selector against one's. The virtual selectors serve from
+// this process, a thread a link, and tell how soon each request followed its reply (the
+// time the command takes to turn round, the pseudo-terminal's included). Then the 32 against
+// one selector-sim process serving 32 links and against 32 selector-sim processes; last, eight
+// separate commands at once, for comparison.
 void reportBench(const QString& file, const QProcessEnvironment& environment, const QString& folder,
                  int runs)
 {
-    constexpr int MostSelectors = 8;
-    QProcess selectors;
-    const QStringList links = startBench(selectors, folder, MostSelectors);
-    if (links.isEmpty()) {
-        std::fprintf(stderr, "the virtual selectors did not start\n");
-        return;
-    }
+    constexpr int MostSelectors = 32;
     Run one{};
-    const auto row = [&](const char* name, int count, const QList<QStringList>& commands) {
+    const auto row = [&](const QString& name, int count, const QList<QStringList>& commands) {
         std::vector<Run> measured;
         for (int i = 0; i < runs; ++i)
             measured.push_back(measureCli(commands, environment));
         const Run median = medianRun(measured);
         if (count == 1)
             one = median;
-        std::printf("%-36s%s  median wall %8.1f ms  wall/one %.3f  cpu per selector %6.1f ms  "
+        std::printf("%-50s%s  median wall %8.1f ms  wall/one %.3f  cpu per selector %6.1f ms  "
                     "cpu per selector/one %.3f\n",
-                    name, median.succeeded ? "" : " (SOME FAILED)", median.wallMs,
-                    median.wallMs / one.wallMs, median.cpuMs / count,
+                    name.toUtf8().constData(), median.succeeded ? "" : " (SOME FAILED)",
+                    median.wallMs, median.wallMs / one.wallMs, median.cpuMs / count,
                     median.cpuMs / count / one.cpuMs);
     };
-    for (const int count : {1, 2, 4, MostSelectors}) {
+    const auto programming = [&](const QStringList& links, int count) {
         QStringList arguments{QStringLiteral("program"), file, QStringLiteral("--verify")};
         for (int i = 0; i < count; ++i)
             arguments << QStringLiteral("--port") << links.at(i);
-        row(QStringLiteral("cli program --verify, %1 selector%2")
+        return arguments;
+    };
+    // Last, 1 and 32 against selectors that write each reply in one go.
+    const std::vector<std::pair<int, bool>> rows{{1, false},  {8, false},
+                                                 {16, false}, {MostSelectors, false},
+                                                 {1, true},   {MostSelectors, true}};
+    for (const auto& [count, wholeReplies] : rows) {
+        const SelectorBench bench(count, wholeReplies); // the turnarounds of this row alone
+        if (bench.devices().size() < count) {
+            std::fprintf(stderr, "the virtual selectors did not start\n");
+            return;
+        }
+        row(QStringLiteral("cli program --verify, %1 selector%2%3")
                 .arg(count)
                 .arg(count == 1 ? "" : "s")
-                .toUtf8()
-                .constData(),
-            count, {arguments});
+                .arg(wholeReplies ? ", whole replies" : ""),
+            count, {programming(bench.devices(), count)});
+        bench.reportTurnarounds(runs);
     }
-    QList<QStringList> separate;
-    for (const QString& link : links)
-        separate.append({QStringLiteral("program"), file, QStringLiteral("--verify"),
-                         QStringLiteral("--port"), link});
-    row("8 separate commands at once", MostSelectors, separate);
-    selectors.terminate();
-    selectors.waitForFinished();
+    for (const int perProcess : {MostSelectors, 1}) {
+        std::vector<std::unique_ptr<QProcess>> processes;
+        const QStringList links = startBench(processes, folder, MostSelectors, perProcess);
+        if (links.size() < MostSelectors) {
+            std::fprintf(stderr, "the virtual selector processes did not start\n");
+            return;
+        }
+        row(perProcess == 1 ? QStringLiteral("32 against 32 selector-sim processes")
+                            : QStringLiteral("32 against one selector-sim process"),
+            MostSelectors, {programming(links, MostSelectors)});
+        if (perProcess == 1) {
+            QList<QStringList> separate;
+            for (int i = 0; i < 8; ++i)
+                separate.append(programming({links.at(i)}, 1));
+            row(QStringLiteral("8 separate commands at once"), 8, separate);
+        }
+        stopBench(processes);
+    }
 }
 
 } // namespace
@@ -402,8 +514,8 @@ int main(int argc, char* argv[])
                 line.writes > 0 ? us(line.total) / static_cast<double>(line.writes) : 0.0,
                 us(line.earliest), us(line.latest));
     report("full read", reads, readWire);
-    report("read, 16 ms adapter", slowAdapterReads, readWire, readWireMs(adapterExchangeMs(16ms)));
-    report("read, 1 ms adapter", fastAdapterReads, readWire, readWireMs(adapterExchangeMs(1ms)));
+    report("read, 16 ms adapter", slowAdapterReads, readWire, adapterReadMs(16ms));
+    report("read, 1 ms adapter", fastAdapterReads, readWire, adapterReadMs(1ms));
     report("standard programming", programmings, programWire);
     report("cli read", cliReads, readWire);
     report("cli program", cliProgrammings, programWire);

@@ -78,6 +78,8 @@ void CheckCommand::report(const PortCheck::Result& result)
         if (result.answered()) {
             json.insert(QStringLiteral("roundTripMs"), qRound(result.roundTripMs));
             json.insert(QStringLiteral("lateMs"), qRound(result.lateMs()));
+            if (result.latencyTimerMs)
+                json.insert(QStringLiteral("latencyTimerMs"), *result.latencyTimerMs);
         } else {
             json.insert(QStringLiteral("exitCode"), static_cast<int>(code));
         }

@@ -6,6 +6,7 @@
 #include "MultiPortSession.h"
 #include "SerialLinkPort.h"
 #include "SystemLinkClock.h"
+#include "TerminalScreen.h"
 #include "TerminationSignals.h"
 
 #include <QCoreApplication>
@@ -84,14 +85,19 @@ int main(int argc, char* argv[])
     TerminationSignals terminationSignals;
     const auto finish = [](int exitCode) { QCoreApplication::exit(exitCode); };
     if (request.ports.size() > 1) {
+        // Whatever is said while the progress board shows goes through the screen that keeps
+        // its place.
+        TerminalScreen screen(err, TerminalScreen::standardErrorSize());
+        const bool progress = stderrIsTerminal();
+        QIODevice& errors = progress ? static_cast<QIODevice&>(screen) : err;
         MultiPortSession session(
             request,
             [&clock] {
                 return std::make_unique<ApplicationCore>(std::make_unique<SerialLinkPort>(), clock);
             },
-            out, err, stderrIsTerminal());
+            out, errors, progress);
         QObject::connect(&session, &MultiPortSession::finished, &application, finish);
-        finishProgrammingOnSignal(terminationSignals, session, err);
+        finishProgrammingOnSignal(terminationSignals, session, errors);
         QTimer::singleShot(0, &session, &MultiPortSession::start);
         return QCoreApplication::exec();
     }

@@ -5,8 +5,10 @@
 #include "LinkCommands.h"
 #include "PortFailure.h"
 
+#include <QFileInfo>
 #include <QPointer>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -22,10 +24,13 @@ QString PortCheck::Result::text() const
 {
     switch (verdict) {
     case Verdict::Answers:
-        return QStringLiteral("The selector answers: round trip %1 ms").arg(qRound(roundTripMs));
+        return QStringLiteral("The selector answers: round trip %1 ms%2")
+            .arg(qRound(roundTripMs))
+            .arg(latencyTimerText());
     case Verdict::AnswersSlowly:
-        return QStringLiteral("The selector answers, slowly: round trip %1 ms")
-            .arg(qRound(roundTripMs));
+        return QStringLiteral("The selector answers, slowly: round trip %1 ms%2")
+            .arg(qRound(roundTripMs))
+            .arg(latencyTimerText());
     case Verdict::Silent:
         return QStringLiteral("Nothing came back: check that the selector is on this port, the "
                               "cable, and the selector's power");
@@ -57,6 +62,13 @@ double PortCheck::lateMs(double roundTripMs)
     return std::round((roundTripMs - AnswerLateness::WireMs) * 1000) / 1000;
 }
 
+QString PortCheck::Result::latencyTimerText() const
+{
+    return latencyTimerMs
+               ? QStringLiteral(" (the adapter's latency timer: %1 ms)").arg(*latencyTimerMs)
+               : QString();
+}
+
 QString PortCheck::Result::firstStrayByte() const
 {
     return QString::fromLatin1(stray.left(1).toHex().toUpper());
@@ -69,8 +81,9 @@ QString PortCheck::Result::hint() const
     return AnswerLateness::hint(lateMs());
 }
 
-PortCheck::PortCheck(SelectorLink& link, QString device, QObject* parent)
-    : QObject(parent), m_link(link), m_device(std::move(device))
+PortCheck::PortCheck(SelectorLink& link, QString device, QObject* parent, QString deviceInfoFolder)
+    : QObject(parent), m_link(link), m_device(std::move(device)),
+      m_deviceInfoFolder(std::move(deviceInfoFolder))
 {
 }
 
@@ -106,7 +119,6 @@ void PortCheck::start()
 
 void PortCheck::attempt()
 {
-    ++m_attempts;
     m_sentAt = m_link.clock().now();
     m_link.startAttempt(
         m_request, [this](const SelectorLink::AttemptResult& result) { onReply(result); },
@@ -148,15 +160,23 @@ void PortCheck::afterRequestCopy()
         return;
     }
     m_request = LinkCommands::partialReadRequest(CheckedAddress);
-    --m_attempts;
     attempt();
 }
 
 void PortCheck::onAnswer(double roundTripMs)
 {
-    m_quickestMs = m_quickestMs ? std::min(*m_quickestMs, roundTripMs) : roundTripMs;
-    // One late answer may be the system's doing; an adapter holds back every answer.
-    if (lateMs(roundTripMs) < AnswerLateness::SlowMs || m_attempts >= Attempts)
+    const double answeredAt = m_sentAt + roundTripMs / 10;
+    // In a run an exchange lasts from one answer to the next: an adapter restarts its timer as
+    // it passes an answer on, so the next answer waits for the timer in full however quickly
+    // its request follows. A read that did not follow an answer at once stands alone.
+    if (m_answeredAt && LinkClock::elapsedMs(*m_answeredAt, m_sentAt) < AnswerLateness::SlowMs)
+        m_runMs.push_back(LinkClock::elapsedMs(*m_answeredAt, answeredAt));
+    else
+        m_quickestLoneMs =
+            m_quickestLoneMs ? std::min(*m_quickestLoneMs, roundTripMs) : roundTripMs;
+    m_answeredAt = answeredAt;
+    // The next request goes as the answer arrives, as in a transfer.
+    if (++m_answers >= RunReads)
         conclude();
     else
         attempt();
@@ -166,7 +186,8 @@ void PortCheck::onFailedAttempt(SelectorLink::Outcome outcome, const QByteArray&
 {
     if (m_stray.isEmpty())
         m_stray = stray;
-    if (m_attempts >= Attempts)
+    m_answeredAt.reset();
+    if (++m_failedAttempts >= Attempts)
         conclude();
     else
         m_link.prepareRepeat(outcome, [this] { attempt(); });
@@ -175,8 +196,9 @@ void PortCheck::onFailedAttempt(SelectorLink::Outcome outcome, const QByteArray&
 void PortCheck::conclude()
 {
     Result result;
-    if (m_quickestMs) {
-        result.roundTripMs = *m_quickestMs;
+    if (!m_runMs.empty() || m_quickestLoneMs) {
+        result.roundTripMs = m_runMs.empty() ? *m_quickestLoneMs : lowerMedian(m_runMs);
+        result.latencyTimerMs = adapterLatencyTimer();
         result.verdict = lateMs(result.roundTripMs) < AnswerLateness::SlowMs
                              ? Verdict::Answers
                              : Verdict::AnswersSlowly;
@@ -185,6 +207,26 @@ void PortCheck::conclude()
         result.stray = m_stray;
     }
     finish(result);
+}
+
+double PortCheck::lowerMedian(std::vector<double> values)
+{
+    // One slow exchange may be the machine's doing, and so may one quick one: the program
+    // sees each answer a little late or early, and an exchange runs from one to the next.
+    const auto middle = values.begin() + static_cast<std::ptrdiff_t>((values.size() - 1) / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
+}
+
+std::optional<int> PortCheck::adapterLatencyTimer() const
+{
+    // The system tells it by the kernel's name of the device, not by a link to it.
+    const QString location = QFileInfo(m_device).canonicalFilePath();
+    if (location.isEmpty())
+        return std::nullopt;
+    SerialDevice device{location, {}, {}, {}, {}, {}, {}};
+    PortChoices::readDeviceInfo(device, m_deviceInfoFolder);
+    return device.latencyTimerMs;
 }
 
 void PortCheck::finish(const Result& result)

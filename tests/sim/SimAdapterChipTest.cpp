@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "AdapterChip.h"
+#include "SelectorSimulator.h"
 
 #include <QTest>
 
@@ -24,7 +25,7 @@ private:
     // nothing a nanosecond before it.
     Timeline play(const Timeline& arrivals) const
     {
-        AdapterChip chip(Latency);
+        AdapterChip chip(Latency, m_t0); // it ticks at 0, Latency, 2 Latency, ...
         Timeline packets;
         const auto takeUntil = [&](std::optional<AdapterChip::TimePoint> limit) {
             for (auto due = chip.nextDeadline(); due && (!limit || *due < *limit);
@@ -49,21 +50,27 @@ private slots:
     {
         QTest::addColumn<Timeline>("arrivals");
         QTest::addColumn<Timeline>("packets");
+        constexpr auto Exchange = 10 * selectorsim::SelectorSimulator::BytePeriod;
 
-        QTest::newRow("61 bytes wait for the timer")
-            << Timeline{{61, 0ms}} << Timeline{{61, Latency}};
-        QTest::newRow("the 62nd byte sends the packet at once")
-            << Timeline{{61, 0ms}, {1, 3ms}} << Timeline{{62, 3ms}};
-        QTest::newRow("the timer runs from the first byte, not the last")
-            << Timeline{{1, 0ms}, {4, Latency - 1ns}} << Timeline{{5, Latency}};
-        QTest::newRow("a byte arriving as the timer runs out waits for the next packet")
-            << Timeline{{1, 0ms}, {1, Latency}} << Timeline{{1, Latency}, {1, 2 * Latency}};
-        QTest::newRow("the timer restarts at a full packet")
-            << Timeline{{60, 0ms}, {4, 5ms}} << Timeline{{62, 5ms}, {2, 5ms + Latency}};
-        QTest::newRow("an empty chip starts its timer at the next byte")
-            << Timeline{{62, 0ms}, {1, 40ms}} << Timeline{{62, 0ms}, {1, 40ms + Latency}};
+        QTest::newRow("a byte 1 ns before a tick goes with it")
+            << Timeline{{1, Latency - 1ns}} << Timeline{{1, Latency}};
+        QTest::newRow("a byte at a tick waits a whole period")
+            << Timeline{{1, Latency}} << Timeline{{1, 2 * Latency}};
+        QTest::newRow("a lone answer early in the period waits for its end")
+            << Timeline{{5, 1ms}} << Timeline{{5, Latency}};
+        QTest::newRow("an idle chip keeps its beat")
+            << Timeline{{5, 10 * Latency + 1ms}} << Timeline{{5, 11 * Latency}};
+        QTest::newRow("61 bytes wait for the tick")
+            << Timeline{{61, 3ms}} << Timeline{{61, Latency}};
+        QTest::newRow("the 62nd byte sends at once and restarts the timer")
+            << Timeline{{61, 3ms}, {1, 5ms}, {1, 6ms}} << Timeline{{62, 5ms}, {1, 5ms + Latency}};
         QTest::newRow("a long burst goes out in full packets")
-            << Timeline{{125, 0ms}} << Timeline{{124, 0ms}, {1, Latency}};
+            << Timeline{{125, 3ms}} << Timeline{{124, 3ms}, {1, 3ms + Latency}};
+        // Each request goes as the answer before it reaches the PC, on a tick: every answer
+        // then waits for the next one.
+        QTest::newRow("back-to-back exchanges lock to the period")
+            << Timeline{{5, Exchange}, {5, Latency + Exchange}, {5, 2 * Latency + Exchange}}
+            << Timeline{{5, Latency}, {5, 2 * Latency}, {5, 3 * Latency}};
     }
     void holdsBytesUntilTheTimerOrAFullPacket()
     {

@@ -87,6 +87,20 @@ private slots:
         QCOMPARE(schedule.takeDue(m_t0 + 2 * Period - 1ns), (std::vector<std::uint8_t>{1}));
         QCOMPARE(schedule.takeDue(m_t0 + 5 * Period), (std::vector<std::uint8_t>{2, 3}));
         QVERIFY(!schedule.nextDeadline());
+        QVERIFY(!schedule.transmissionEnd());
+    }
+
+    // Under way or waiting for the line, a transmission ends as its last byte crosses.
+    void aTransmissionEndsWithItsLastByte()
+    {
+        OutputSchedule schedule(Period);
+        schedule.add({1, 2, 3}, m_t0);
+        schedule.add({4, 5}, m_t0);
+        QCOMPARE(schedule.transmissionEnd(), std::optional(m_t0 + 3 * Period));
+        QCOMPARE(schedule.takeDue(m_t0 + 3 * Period - 1ns), (std::vector<std::uint8_t>{1, 2}));
+        QCOMPARE(schedule.transmissionEnd(), std::optional(m_t0 + 3 * Period));
+        QCOMPARE(schedule.takeDue(m_t0 + 3 * Period), (std::vector<std::uint8_t>{3}));
+        QCOMPARE(schedule.transmissionEnd(), std::optional(m_t0 + 5 * Period));
     }
 
     void unpacedSendsEverythingReadyAtOnce()

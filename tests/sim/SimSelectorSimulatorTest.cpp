@@ -50,13 +50,16 @@ private slots:
     void repliesToReadsAndWrites_data()
     {
         QTest::addColumn<bool>("paced");
-        QTest::newRow("paced") << true;
-        QTest::newRow("unpaced") << false;
+        QTest::addColumn<bool>("whole"); // each reply written in one go
+        QTest::newRow("paced") << true << false;
+        QTest::newRow("paced, whole replies") << true << true;
+        QTest::newRow("unpaced") << false << false;
     }
     void repliesToReadsAndWrites()
     {
         QFETCH(bool, paced);
-        SelectorSimulator simulator({.paced = paced});
+        QFETCH(bool, whole);
+        SelectorSimulator simulator({.paced = paced, .wholeTransmissions = whole});
         RawTerminal line;
         QVERIFY(startAndOpen(simulator, line));
         simulator.setMemoryAt(0, 0x42);
@@ -69,6 +72,8 @@ private slots:
         const std::vector<Frame> expected{selectorsim::makeFrame(0xE1, 0, 8, 6),
                                           selectorsim::makeFrame(0xE2, 5, 0x55, 10)};
         QVERIFY(simulator.receivedFrames() == expected);
+        if (whole)
+            QCOMPARE(simulator.deliveryTiming().writes, 2); // a write for each reply
     }
 
     void echoesRequestsBeforeTheReply_data()

@@ -3,15 +3,20 @@
 
 namespace selectorsim {
 
-AdapterChip::AdapterChip(std::chrono::nanoseconds latency) : m_latency(latency) {}
+AdapterChip::AdapterChip(std::chrono::nanoseconds latency, TimePoint firstTick)
+    : m_latency(latency), m_lastPacket(firstTick), m_timerStart(firstTick)
+{
+}
 
 void AdapterChip::push(const std::vector<std::uint8_t>& bytes, TimePoint arrived)
 {
     expire(arrived);
-    if (bytes.empty())
-        return;
-    if (m_buffer.empty())
-        m_timerStart = arrived;
+    if (m_buffer.empty() && !bytes.empty()) {
+        // The status packets sent alone since the last data kept the timer's beat.
+        const auto idle = arrived - m_lastPacket;
+        m_timerStart =
+            idle > idle.zero() ? m_lastPacket + idle / m_latency * m_latency : m_lastPacket;
+    }
     m_buffer.insert(m_buffer.end(), bytes.begin(), bytes.end());
     while (m_buffer.size() >= PacketBytes)
         sendPacket(PacketBytes, arrived);
@@ -22,6 +27,7 @@ void AdapterChip::sendPacket(std::size_t count, TimePoint at)
     const auto end = m_buffer.begin() + static_cast<std::ptrdiff_t>(count);
     m_sent.push_back({{m_buffer.begin(), end}, at});
     m_buffer.erase(m_buffer.begin(), end);
+    m_lastPacket = at;
     m_timerStart = at;
 }
 

@@ -73,6 +73,16 @@ std::optional<OutputSchedule::TimePoint> OutputSchedule::nextDeadline() const
     return startOf(m_waiting[nextWaiting()]);
 }
 
+std::optional<OutputSchedule::TimePoint> OutputSchedule::transmissionEnd() const
+{
+    if (m_current)
+        return byteDueAt(*m_current, m_current->bytes.size() - 1);
+    if (m_waiting.empty())
+        return std::nullopt;
+    const Transmission& next = m_waiting[nextWaiting()];
+    return startOf(next) + m_bytePeriod * static_cast<std::int64_t>(next.bytes.size());
+}
+
 void OutputSchedule::clear()
 {
     m_waiting.clear();

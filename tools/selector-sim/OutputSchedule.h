@@ -29,6 +29,8 @@ public:
     std::vector<std::uint8_t> takeDue(TimePoint now);
     // When the next byte falls due; nothing when all is sent.
     std::optional<TimePoint> nextDeadline() const;
+    // When the last byte of the transmission under way, or of the next one, falls due.
+    std::optional<TimePoint> transmissionEnd() const;
     // When the last byte takeDue handed out was due.
     TimePoint lastTakenDue() const { return m_lastTakenDue; }
     void clear();

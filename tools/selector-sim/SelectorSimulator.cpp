@@ -48,7 +48,7 @@ SelectorSimulator::SelectorSimulator(SimulatorOptions options)
     : m_options(options), m_output(options.paced ? BytePeriod : std::chrono::nanoseconds{0})
 {
     if (options.adapterLatency)
-        m_adapter.emplace(*options.adapterLatency);
+        m_adapter.emplace(*options.adapterLatency, Clock::now()); // plugged in now
 }
 
 SelectorSimulator::~SelectorSimulator()
@@ -81,6 +81,8 @@ bool SelectorSimulator::start()
         m_error.clear();
         clearOutputLocked();
         m_delivery = {};
+        m_turnarounds.clear();
+        m_replyWrittenAt.reset();
         m_running = true;
         m_stopRequested = false;
         m_hangUpRequested = false;
@@ -289,7 +291,7 @@ void SelectorSimulator::run()
                 else
                     unwritten.insert(unwritten.end(), echoed.begin(), echoed.end());
                 // The wake-up was asked for a lead early: what falls due within it goes now.
-                if (unwritten.empty())
+                if (unwritten.empty() && outputDueLocked(now + m_wakeLead.lead()))
                     unwritten = takeDueLocked(now + m_wakeLead.lead());
             }
             echoed.clear();
@@ -314,6 +316,7 @@ void SelectorSimulator::handleRequestLocked(const Frame& request, Clock::time_po
     m_received.push_back(request);
     if (m_received.size() > MaxRecordedFrames)
         m_received.pop_front();
+    recordTurnaroundLocked(received);
     // Faults spoil replies: a request that gets none (or none while silent) leaves them queued.
     std::optional<QueuedFault> fault;
     if (!m_silent && m_device.replyTo(request))
@@ -395,6 +398,27 @@ void SelectorSimulator::scheduleReplyLocked(Frame reply, const std::optional<Que
     m_output.add(std::move(bytes), start);
 }
 
+void SelectorSimulator::recordTurnaroundLocked(Clock::time_point received)
+{
+    if (!m_replyWrittenAt)
+        return;
+    // On a paced line the request's first byte came its frame's time before it was received.
+    const Clock::time_point firstByte =
+        received - (m_options.paced ? FrameBytes * BytePeriod : std::chrono::nanoseconds{0});
+    if (firstByte - *m_replyWrittenAt < TurnaroundWindow) {
+        m_turnarounds.push_back(firstByte - *m_replyWrittenAt);
+        if (m_turnarounds.size() > MaxRecordedFrames)
+            m_turnarounds.pop_front();
+    }
+    m_replyWrittenAt.reset();
+}
+
+std::vector<std::chrono::nanoseconds> SelectorSimulator::turnarounds() const
+{
+    const std::lock_guard lock(m_mutex);
+    return {m_turnarounds.begin(), m_turnarounds.end()};
+}
+
 SelectorSimulator::DeliveryTiming SelectorSimulator::deliveryTiming() const
 {
     const std::lock_guard lock(m_mutex);
@@ -427,11 +451,21 @@ std::vector<std::uint8_t> SelectorSimulator::takeDueLocked(Clock::time_point unt
     return due;
 }
 
+bool SelectorSimulator::outputDueLocked(Clock::time_point until) const
+{
+    if (!m_options.wholeTransmissions)
+        return true;
+    const std::optional<Clock::time_point> end = nextOutputDeadlineLocked();
+    return end && *end <= until;
+}
+
 std::optional<SelectorSimulator::Clock::time_point>
 SelectorSimulator::nextOutputDeadlineLocked() const
 {
     // The line's bytes are due in the chip as they cross, for its timer and packet size.
-    return earliest(m_output.nextDeadline(), m_adapter ? m_adapter->nextDeadline() : std::nullopt);
+    return earliest(m_options.wholeTransmissions ? m_output.transmissionEnd()
+                                                 : m_output.nextDeadline(),
+                    m_adapter ? m_adapter->nextDeadline() : std::nullopt);
 }
 
 void SelectorSimulator::clearOutputLocked()
@@ -475,6 +509,8 @@ void SelectorSimulator::writeOutput(std::vector<std::uint8_t>& unwritten)
     const ssize_t n = ::write(master, unwritten.data(), unwritten.size());
     if (n > 0) {
         unwritten.erase(unwritten.begin(), unwritten.begin() + n);
+        if (unwritten.empty())
+            m_replyWrittenAt = Clock::now();
     } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
         unwritten.clear(); // the line is gone; nobody will read these bytes
     }

@@ -59,6 +59,11 @@ struct SimulatorOptions
     // The latency timer of a USB-serial adapter between the line and the PC, whose chip holds
     // back what the selector sends (AdapterChip); none: the line reaches the PC directly.
     std::optional<std::chrono::microseconds> adapterLatency{};
+    // Each reply (or other transmission) is written in one go once its last byte has crossed
+    // the line, instead of each byte as it crosses: a program that waits for the whole reply
+    // gets it at the same time, and the selector wakes once a reply instead of once a byte
+    // (many selectors on a machine of few cores).
+    bool wholeTransmissions = false;
     // The line sends back every byte the PC sends, as it arrives (a half-duplex adapter with
     // local echo); the echo passes the adapter's chip like any other byte.
     bool echo = false;
@@ -141,6 +146,11 @@ public:
         std::chrono::nanoseconds latest{0};
     };
     DeliveryTiming deliveryTiming() const;
+    // For each request that came within TurnaroundWindow of a reply: how long after the
+    // reply's last byte was written its first byte came, in order; the time the PC (and the
+    // pseudo-terminal) took to answer the answer. Kept since start, MaxRecordedFrames at most.
+    static constexpr std::chrono::milliseconds TurnaroundWindow{50};
+    std::vector<std::chrono::nanoseconds> turnarounds() const;
 
     // Told of every request frame received, on the worker thread with the simulator locked:
     // it must not call back into the simulator. An empty function removes it.
@@ -170,10 +180,13 @@ private:
     // Bytes for the PC due by `until`: off the line, or out of the adapter's chip.
     std::vector<std::uint8_t> takeDueLocked(Clock::time_point until);
     std::optional<Clock::time_point> nextOutputDeadlineLocked() const;
+    // Whether bytes are to be taken by `until` (with wholeTransmissions, only whole ones).
+    bool outputDueLocked(Clock::time_point until) const;
     // Bytes the PC sent go to the assembler, and to `echoed` if the line echoes them.
     void readInput(FrameAssembler& assembler, std::vector<std::uint8_t>& echoed);
     void writeOutput(std::vector<std::uint8_t>& unwritten);
     void recordDeliveryLocked(Clock::time_point due, Clock::time_point written);
+    void recordTurnaroundLocked(Clock::time_point received);
     void waitForWork(std::optional<Clock::time_point> deadline, bool waitingToWrite,
                      FrameAssembler& assembler, std::vector<std::uint8_t>& echoed);
     void wake();
@@ -196,6 +209,8 @@ private:
     std::deque<QueuedFault> m_faultsAtAddress; // for replies to one address
     RequestListener m_requestListener;
     DeliveryTiming m_delivery;
+    std::optional<Clock::time_point> m_replyWrittenAt; // until a request follows it
+    std::deque<std::chrono::nanoseconds> m_turnarounds;
     std::string m_devicePath;
     std::string m_error;
     bool m_silent = false;
