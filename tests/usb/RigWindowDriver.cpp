@@ -6,7 +6,8 @@
 //   program FILE  "Open & Program" with FILE
 //   status        the status line
 //   quit          ends the program
-// Each answer is one line on standard output: "done OP colour=C editor=0|1 status=TEXT".
+// Each answer is one line on standard output: "done OP colour=C editor=0|1 status=TEXT"; the
+// first, "done start ...", once the window has started up.
 // The link's own reports come as lines too: "reopened", "reopen-failed TEXT",
 // "port-failed TEXT".
 #include "ApplicationCore.h"
@@ -93,6 +94,8 @@ int main(int argc, char* argv[])
     QObject::connect(&link, &SelectorLink::portFailed, &window,
                      [](const QString& reason) { say("port-failed " + reason.simplified()); });
 
+    operation = QStringLiteral("start");
+    answer();
     const auto start = [&](const QString& name, const std::function<void()>& trigger) {
         operation = name;
         trigger();
