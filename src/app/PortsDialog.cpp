@@ -3,6 +3,7 @@
 
 #include "PortCheck.h"
 #include "PortMap.h"
+#include "PortName.h"
 #include "SelectorLink.h"
 #include "SerialLinkPort.h"
 
@@ -126,7 +127,7 @@ void PortsDialog::describe(std::size_t row)
             ? QString()
             : QStringLiteral("After replugging, %1 may be another adapter: choose its stable "
                              "name %2")
-                  .arg(PortChoices::systemName(path), stableName));
+                  .arg(PortName::systemName(path), stableName));
     m_warnings[row]->setVisible(!stableName.isEmpty());
     m_checkResults[row]->hide();
 }
@@ -137,7 +138,7 @@ void PortsDialog::check(std::size_t row)
     SelectorLink* link = &m_core.link();
     const bool held =
         link->isPortOpen() &&
-        PortChoices::sameDevice(device, PortMap::device(QSettings(), m_core.currentPortNumber()));
+        PortName::same(device, PortMap::device(QSettings(), m_core.currentPortNumber()));
     if (!held)
         link = new SelectorLink(std::make_unique<SerialLinkPort>(), m_core.link().clock());
     auto* check = new PortCheck(*link, held ? QString() : device, this);

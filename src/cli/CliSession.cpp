@@ -160,14 +160,15 @@ void CliSession::program()
         const QString agreed = QStringLiteral("Programmed %1 into the selector on %2 and read it "
                                               "back: the selector holds every byte programmed")
                                    .arg(file, m_device);
-        // A block without an answer outweighs bytes another block found not held.
-        if (!m_core.lastProgrammingAnswered()) {
+        switch (m_core.lastProgrammingOutcome()) {
+        case ProductionRecorder::Outcome::NoAnswer:
             failTransfer(BlockSequence::failureText());
             return;
-        }
-        if (!m_core.unconfirmedAddresses().isEmpty()) {
+        case ProductionRecorder::Outcome::NotHeld:
             showUnconfirmed(m_core.image());
             return;
+        case ProductionRecorder::Outcome::Programmed:
+            break;
         }
         if (m_request.verify) {
             report({}, QString(), agreed);

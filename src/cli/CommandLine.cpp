@@ -2,10 +2,10 @@
 #include "CommandLine.h"
 
 #include "PortMap.h"
+#include "PortName.h"
 #include "TarnvelloVersion.h"
 
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSettings>
 
@@ -223,12 +223,10 @@ QString namedTwice(const QStringList& ports, const QSettings& settings)
     QStringList devices;
     for (const QString& port : ports) {
         const QString device = portDevice(port, settings);
-        const QString canonical = QFileInfo(device).canonicalFilePath();
-        const QString key = canonical.isEmpty() ? device : canonical;
-        const qsizetype earlier = devices.indexOf(key);
-        if (earlier >= 0)
-            return QStringLiteral("%1 and %2 are the same port").arg(ports[earlier], port);
-        devices.append(key);
+        for (qsizetype earlier = 0; earlier < devices.size(); ++earlier)
+            if (PortName::same(devices[earlier], device))
+                return QStringLiteral("%1 and %2 are the same port").arg(ports[earlier], port);
+        devices.append(device);
     }
     return QString();
 }

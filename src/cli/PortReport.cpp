@@ -4,6 +4,7 @@
 #include "ApplicationCore.h"
 #include "PortChoices.h"
 #include "PortMap.h"
+#include "PortName.h"
 
 #include <QJsonArray>
 #include <QSettings>
@@ -17,7 +18,7 @@ QString text(const PortChoices& choices, const QSettings& settings)
         text += QStringLiteral("No serial devices found.\n");
     for (const SerialDevice& device : choices.devices()) {
         const QStringList items = choices.comItemsOf(device, settings);
-        text += PortChoices::shownName(device.location, choices.naming());
+        text += PortName::shownName(device.location, choices.naming());
         if (!items.isEmpty())
             text += QStringLiteral("  mapped to ") + items.join(QStringLiteral(", "));
         text += QLatin1Char('\n');
@@ -48,7 +49,7 @@ QJsonObject json(const PortChoices& choices, const QSettings& settings)
     QJsonArray devices;
     for (const SerialDevice& device : choices.devices()) {
         QJsonObject listed{
-            {QStringLiteral("device"), PortChoices::shownName(device.location, choices.naming())},
+            {QStringLiteral("device"), PortName::shownName(device.location, choices.naming())},
             {QStringLiteral("stableName"), device.stableName},
             {QStringLiteral("description"), device.description},
             {QStringLiteral("manufacturer"), device.manufacturer},

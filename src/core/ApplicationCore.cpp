@@ -4,16 +4,11 @@
 #include "AppPaths.h"
 #include "DefaultSets.h"
 #include "LinkPort.h"
-#include "ParameterMap.h"
-#include "PortChoices.h"
 #include "PortFailure.h"
 #include "PortMap.h"
 #include "SelectorLink.h"
 
-#include <QCryptographicHash>
 #include <QDebug>
-#include <QFile>
-#include <QFileInfo>
 #include <QSettings>
 
 #include <utility>
@@ -38,24 +33,12 @@ QString openWarning(int portNumber, const QString& reason)
     return warning;
 }
 
-// Whether programming image put into the selector what file holds: the calibration record
-// every block puts in is not the file's to say.
-bool programsFile(const SelectorImage& image, const SelectorImage& file)
-{
-    const int fixedBegin = ParameterMap::calibrationRecord(1);
-    for (int address = 0; address < SelectorImage::SelectorByteCount; ++address)
-        if ((address < fixedBegin || address >= fixedBegin + ParameterMap::CalibrationRecordSize) &&
-            image.selectorByte(address) != file.selectorByte(address))
-            return false;
-    return true;
-}
-
 } // namespace
 
 ApplicationCore::ApplicationCore(std::unique_ptr<LinkPort> port, LinkClock& clock, QObject* parent)
     : QObject(parent), m_link(new SelectorLink(std::move(port), clock, this)),
       m_journal(AppPaths::dataFile(AppPaths::JournalFolderName)),
-      m_productionLog(AppPaths::dataFile(AppPaths::ProductionLogFileName)),
+      m_recorder(AppPaths::dataFile(AppPaths::ProductionLogFileName)),
       m_currentFile(AppPaths::dataFile(AppPaths::CurrentFileName)),
       m_previousFile(AppPaths::dataFile(AppPaths::PreviousFileName))
 {
@@ -307,36 +290,8 @@ void ApplicationCore::keepInJournal(const QString& operation)
 
 QString ApplicationCore::recordProduction(bool verified)
 {
-    ProductionRecord record;
-    record.time = QDateTime::currentDateTime();
-    record.port = m_portDevice;
-    // Only a device with a stable name (a USB adapter) has a serial number to ask the system
-    // for; asking lists every serial device, which takes milliseconds that the other ports of
-    // a bench would wait.
-    record.stableName = PortChoices::stableNameOf(m_portDevice, PortChoices::stableNameFolder());
-    if (!record.stableName.isEmpty())
-        if (const SerialDevice* device = PortChoices(PortChoices::present()).find(m_portDevice))
-            record.serialNumber = device->serialNumber;
-    record.file = QStringLiteral("image");
-    SelectorImage fromFile;
-    if (CoinDataFile::load(m_currentFile, fromFile) == CoinDataFile::LoadResult::Loaded &&
-        programsFile(m_image, fromFile)) {
-        QFile file(m_currentFile);
-        if (file.open(QIODevice::ReadOnly)) {
-            record.file = QFileInfo(m_currentFile).absoluteFilePath();
-            record.sha256 =
-                QString::fromLatin1(QCryptographicHash::hash(file.read(CoinDataFile::MaxFileSize),
-                                                             QCryptographicHash::Sha256)
-                                        .toHex());
-        }
-    }
-    record.outcome = !m_programmingAnswered     ? ProductionLog::Outcome::NoAnswer
-                     : !m_unconfirmed.isEmpty() ? ProductionLog::Outcome::NotHeld
-                                                : ProductionLog::Outcome::Programmed;
-    // A programming that gave up was not read back to its end.
-    record.verified = verified && m_programmingAnswered;
-    record.differing = m_unconfirmed;
-    const QString failure = m_productionLog.append(record);
+    const QString failure = m_recorder.record(
+        {m_portDevice, m_image, m_currentFile, m_programmingAnswered, m_unconfirmed, verified});
     if (failure.isEmpty() || m_productionLogFailureSaid)
         return QString();
     m_productionLogFailureSaid = true;

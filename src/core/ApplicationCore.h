@@ -6,7 +6,7 @@
 #include "ForwardingTransferDisplay.h"
 #include "ImageTransfer.h"
 #include "Journal.h"
-#include "ProductionLog.h"
+#include "ProductionRecorder.h"
 #include "SelectorImage.h"
 #include "StartupFile.h"
 #include "TransferDisplay.h"
@@ -17,6 +17,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <utility>
 
 class LinkClock;
 class LinkPort;
@@ -59,7 +60,7 @@ public:
     // Every successful full read and programming leaves its image here.
     const Journal& journal() const { return m_journal; }
     // Every programming, whatever its outcome, leaves a line here.
-    const ProductionLog& productionLog() const { return m_productionLog; }
+    const ProductionLog& productionLog() const { return m_recorder.log(); }
 
     bool opened() const { return m_opened; }
     void setOpened(bool opened) { m_opened = opened; }
@@ -99,9 +100,11 @@ public:
     // After the last programming: the addresses the selector still did not hold once they were
     // written again (the programming failed); empty otherwise.
     QList<int> unconfirmedAddresses() const { return m_unconfirmed; }
-    // False when the last programming gave up for want of an answer somewhere (whatever else
-    // it found): the selector's state is then unknown, not merely wrong.
-    bool lastProgrammingAnswered() const { return m_programmingAnswered; }
+    // What the last programming came to, as the production log keeps it.
+    ProductionRecorder::Outcome lastProgrammingOutcome() const
+    {
+        return ProductionRecorder::outcome(m_programmingAnswered, m_unconfirmed);
+    }
     bool isProgramming() const { return m_programming; }
 
     // Coin data files. The current file is the first recent name.
@@ -135,6 +138,9 @@ public:
     // Opens the link on a device named directly rather than by a Com item; the production log
     // names it.
     bool openPort(const QString& device);
+
+    // Where the production log looks up the port's stable name and serial number.
+    void setPortListing(PortListing listing) { m_recorder.setPortListing(std::move(listing)); }
 
     // Port choice, with the fall-back to Com1.
     void choosePort(int portNumber);
@@ -174,7 +180,7 @@ private:
     ForwardingTransferDisplay m_display;
     SelectorLink* m_link;
     Journal m_journal;
-    ProductionLog m_productionLog;
+    ProductionRecorder m_recorder;
     bool m_productionLogFailureSaid = false;
     QString m_portDevice;
     bool m_programming = false;

@@ -2,30 +2,13 @@
 #include "PortChoices.h"
 
 #include "ApplicationCore.h"
+#include "PortIdentity.h"
 #include "PortMap.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSerialPortInfo>
-
-namespace {
-
-const QString WindowsDevicePrefix = QStringLiteral("\\\\.\\");
-
-// In the system's form with links resolved, so that a stable name and its device compare
-// equal; a path that names nothing compares as written. Windows' names are no files and do not
-// tell case apart.
-QString resolved(const QString& name, PortNaming naming)
-{
-    const QString path = PortChoices::systemName(name, naming);
-    if (naming == PortNaming::Windows)
-        return path.toUpper();
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    return canonical.isEmpty() ? path : canonical;
-}
-
-} // namespace
 
 QString PortChoices::stableNameFolder()
 {
@@ -34,7 +17,7 @@ QString PortChoices::stableNameFolder()
 
 QString PortChoices::deviceInfoFolder()
 {
-    return QStringLiteral("/sys/class/tty");
+    return PortIdentity::systemTtyFolder();
 }
 
 QList<SerialDevice> PortChoices::present(const QString& folder, const QString& infoFolder)
@@ -57,9 +40,8 @@ QList<SerialDevice> PortChoices::present(const QString& folder, const QString& i
 QString PortChoices::stableNameOf(const QString& location, const QString& folder)
 {
     const QDir names(folder);
-    const QString target = resolved(location, PortNaming::Unix);
     for (const QString& name : names.entryList(QDir::System | QDir::Files, QDir::Name))
-        if (resolved(names.filePath(name), PortNaming::Unix) == target)
+        if (PortName::same(names.filePath(name), location, PortNaming::Unix))
             return names.filePath(name);
     return QString();
 }
@@ -80,29 +62,6 @@ void PortChoices::readDeviceInfo(SerialDevice& device, const QString& infoFolder
     device.latencyTimerMs = isNumber ? std::optional<int>(milliseconds) : std::nullopt;
 }
 
-QString PortChoices::systemName(const QString& name, PortNaming naming)
-{
-    const QString trimmed = name.trimmed();
-    const bool bare = !trimmed.isEmpty() && !trimmed.contains(QLatin1Char('/')) &&
-                      !trimmed.contains(QLatin1Char('\\'));
-    if (!bare)
-        return trimmed;
-    return (naming == PortNaming::Windows ? WindowsDevicePrefix : QStringLiteral("/dev/")) +
-           trimmed;
-}
-
-QString PortChoices::shownName(const QString& location, PortNaming naming)
-{
-    if (naming == PortNaming::Windows && location.startsWith(WindowsDevicePrefix))
-        return location.mid(WindowsDevicePrefix.size());
-    return location;
-}
-
-bool PortChoices::sameDevice(const QString& first, const QString& second, PortNaming naming)
-{
-    return resolved(first, naming) == resolved(second, naming);
-}
-
 PortChoices::PortChoices(QList<SerialDevice> devices, PortNaming naming)
     : m_devices(std::move(devices)), m_naming(naming)
 {
@@ -114,7 +73,7 @@ QStringList PortChoices::names() const
     for (const SerialDevice& device : m_devices) {
         if (!device.stableName.isEmpty())
             names.append(device.stableName);
-        names.append(shownName(device.location, m_naming));
+        names.append(PortName::shownName(device.location, m_naming));
     }
     return names;
 }
@@ -122,7 +81,7 @@ QStringList PortChoices::names() const
 const SerialDevice* PortChoices::find(const QString& path) const
 {
     for (const SerialDevice& device : m_devices)
-        if (sameDevice(device.location, path, m_naming))
+        if (PortName::same(device.location, path, m_naming))
             return &device;
     return nullptr;
 }
@@ -146,8 +105,8 @@ QString PortChoices::describe(const QString& path) const
 QString PortChoices::stableNameInsteadOf(const QString& path) const
 {
     const SerialDevice* device = find(path);
-    return device && systemName(path, m_naming) == device->location ? device->stableName
-                                                                    : QString();
+    return device && PortName::systemName(path, m_naming) == device->location ? device->stableName
+                                                                              : QString();
 }
 
 QStringList PortChoices::comItemsOf(const SerialDevice& device, const QSettings& settings) const

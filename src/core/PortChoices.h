@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "PortName.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 class QSettings;
@@ -21,19 +24,6 @@ struct SerialDevice
     // How long a USB adapter holds back a short answer before handing it on.
     std::optional<int> latencyTimerMs;
 };
-
-// How the system writes the names of its serial devices.
-enum class PortNaming
-{
-    Unix,   // /dev/ttyS0
-    Windows // \\.\COM3
-};
-
-#ifdef Q_OS_WIN
-constexpr PortNaming HostNaming = PortNaming::Windows;
-#else
-constexpr PortNaming HostNaming = PortNaming::Unix;
-#endif
 
 // What the Com items can be mapped to: the serial devices present and what a path names among
 // them. A pseudo-terminal is not listed, but any path may be mapped all the same.
@@ -52,15 +42,6 @@ public:
     static QString stableNameOf(const QString& location, const QString& folder);
     // The driver and latency timer infoFolder tells for the device, where it tells them.
     static void readDeviceInfo(SerialDevice& device, const QString& infoFolder);
-
-    // A typed or stored name as the system writes its devices: the blanks around it dropped,
-    // a bare name (ttyS0, COM3) taken as the device of that name (/dev/ttyS0, \\.\COM3).
-    static QString systemName(const QString& name, PortNaming naming = HostNaming);
-    // A device as the technician knows it: Windows' device prefix left out (COM3).
-    static QString shownName(const QString& location, PortNaming naming = HostNaming);
-    // Whether two names lead to the same device.
-    static bool sameDevice(const QString& first, const QString& second,
-                           PortNaming naming = HostNaming);
 
     explicit PortChoices(QList<SerialDevice> devices, PortNaming naming = HostNaming);
 
@@ -82,4 +63,17 @@ public:
 private:
     QList<SerialDevice> m_devices;
     PortNaming m_naming;
+};
+
+// Where the serial devices present are looked up: the system's own places, or a test's.
+struct PortListing
+{
+    QString stableNameFolder = PortChoices::stableNameFolder();
+    // Empty: the system's list.
+    std::function<QList<SerialDevice>()> devices;
+
+    QList<SerialDevice> present() const
+    {
+        return devices ? devices() : PortChoices::present(stableNameFolder);
+    }
 };

@@ -5,7 +5,6 @@
 #include "PortFailure.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QMetaObject>
 #include <QSerialPortInfo>
 
@@ -153,24 +152,17 @@ void SerialLinkPort::setWakeThreshold(int bytes)
 
 PortIdentity SerialLinkPort::identity(const QString& deviceName) const
 {
-    const QFileInfo file(deviceName);
-    if (file.isSymbolicLink())
-        return {PortIdentity::Kind::StableName, {}};
-    // Windows names its ports without a path ("COM3"), Unix with one.
+    QList<ListedPort> listed;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        if (info.systemLocation() != deviceName && info.portName() != deviceName)
-            continue;
-        if (!info.hasVendorIdentifier() && !info.hasProductIdentifier() &&
-            info.serialNumber().isEmpty())
-            return {PortIdentity::Kind::BuiltIn, {}};
-        return {PortIdentity::Kind::Adapter,
-                QStringLiteral("%1:%2 %3")
-                    .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
-                    .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'))
-                    .arg(info.serialNumber())};
+        const bool hasIds = info.hasVendorIdentifier() || info.hasProductIdentifier();
+        listed.append({info.systemLocation(),
+                       hasIds ? QStringLiteral("%1:%2")
+                                    .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
+                                    .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'))
+                              : QString(),
+                       info.serialNumber()});
     }
-    // A pseudo-terminal is never listed.
-    return {file.exists() ? PortIdentity::Kind::Unknown : PortIdentity::Kind::Absent, {}};
+    return PortIdentity::of(deviceName, listed, PortIdentity::systemTtyFolder());
 }
 
 void SerialLinkPort::applyWakeThreshold()

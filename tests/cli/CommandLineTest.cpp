@@ -88,11 +88,15 @@ private slots:
     {
         QTest::addColumn<QStringList>("ports");
         QTest::addColumn<bool>("twice");
-        QTest::newRow("two devices") << QStringList{"device", "other"} << false;
-        QTest::newRow("written twice") << QStringList{"device", "other", "device"} << true;
-        QTest::newRow("by a link") << QStringList{"device", "link"} << true;
-        QTest::newRow("by a Com item") << QStringList{"Com3", "device"} << true;
+        QTest::newRow("two devices") << QStringList{"ROOT/device", "ROOT/other"} << false;
+        QTest::newRow("written twice")
+            << QStringList{"ROOT/device", "ROOT/other", "ROOT/device"} << true;
+        QTest::newRow("by a link") << QStringList{"ROOT/device", "ROOT/link"} << true;
+        QTest::newRow("by a Com item") << QStringList{"Com3", "ROOT/device"} << true;
         QTest::newRow("missing, written twice") << QStringList{"/no/such", "/no/such"} << true;
+        QTest::newRow("bare and full name") << QStringList{"ttyUSB7", " /dev/ttyUSB7"} << true;
+        QTest::newRow("bare names apart") << QStringList{"ttyUSB7", "ttyUSB8"} << false;
+        QTest::newRow("blank names") << QStringList{"", " ", ""} << false;
     }
     void aPortNamedTwiceIsFound()
     {
@@ -105,8 +109,7 @@ private slots:
         QVERIFY(QFile(root.filePath("other")).open(QIODevice::WriteOnly));
         QVERIFY(QFile::link(root.filePath("device"), root.filePath("link")));
         for (QString& port : ports)
-            if (!port.startsWith('/') && !port.startsWith("Com"))
-                port = root.filePath(port);
+            port.replace("ROOT", root.path());
         QCOMPARE(!CommandLine::namedTwice(ports, settings).isEmpty(), twice);
     }
 

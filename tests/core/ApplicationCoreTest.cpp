@@ -11,6 +11,7 @@
 #include "SelectorLink.h"
 
 #include <QDir>
+#include <QFile>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
@@ -133,7 +134,7 @@ private slots:
         QVERIFY(rig->core.mnuProgram_Click());
         QVERIFY(rig->runLinkUntilIdle());
         QCOMPARE(rig->core.unconfirmedAddresses(), QList<int>{stuck});
-        QVERIFY(!rig->core.lastProgrammingAnswered());
+        QCOMPARE(rig->core.lastProgrammingOutcome(), ProductionRecorder::Outcome::NoAnswer);
         QCOMPARE(rig->core.productionLog().entries().constLast()[6], "no answer");
     }
 
@@ -294,6 +295,32 @@ private slots:
         QVERIFY(rig->core.mnuReadSelector_Click());
         QVERIFY(!rig->core.link().isPortOpen());
         QVERIFY(rig->runLinkUntilIdle());
+    }
+
+    // An adapter the system lists under a stable name, whichever of its two names was opened:
+    // the log names the adapter's stable name and serial number.
+    void theLogNamesAListedAdaptersStableNameAndSerialNumber()
+    {
+        const QString kernelName = environment.path("ttyUSB0");
+        const QString stableName = environment.path("by-id/usb-Maker_Adapter_A5-if00-port0");
+        QVERIFY(QFile(kernelName).open(QIODevice::WriteOnly));
+        QVERIFY(QDir().mkpath(environment.path("by-id")));
+        QFile::remove(stableName);
+        QVERIFY(QFile::link(kernelName, stableName));
+        const QString builtIn = environment.path("ttyS0");
+        rig->core.setPortListing(
+            {environment.path("by-id"), [=] {
+                 return QList<SerialDevice>{
+                     {builtIn, {}, {}, {}, {}, {}, {}},
+                     {kernelName, stableName, "Adapter", "Maker", "A5", "ftdi_sio", {}}};
+             }});
+        for (const QString& opened : {kernelName, stableName}) {
+            QVERIFY(rig->core.openPort(opened));
+            QVERIFY(rig->core.mnuProgram_Click());
+            QVERIFY(rig->runLinkUntilIdle());
+            QCOMPARE(rig->core.productionLog().entries().constLast().mid(1, 3),
+                     (QStringList{opened, stableName, "A5"}));
+        }
     }
 
     // A log that cannot be written is said once and leaves the programmings' outcomes as they

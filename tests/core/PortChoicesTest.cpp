@@ -90,11 +90,55 @@ private slots:
                                    {"/dev/ttyS0", {}, {}, {}, {}, {}, {}},
                                    {dev + "/ttyUSB0", {}, {}, {}, {}, {}, {}}},
                                   naming);
-        QCOMPARE(PortChoices::systemName(typed, naming), system);
+        QCOMPARE(PortName::systemName(typed, naming), system);
         const SerialDevice* found = choices.find(typed);
         QCOMPARE(found ? found->location : QString(), device);
-        QCOMPARE(PortChoices::shownName(R"(\\.\COM3)", naming),
+        QCOMPARE(PortName::shownName(R"(\\.\COM3)", naming),
                  naming == PortNaming::Windows ? "COM3" : R"(\\.\COM3)");
+    }
+
+    // The one rule for "the same port", either way round: a name typed empty or blank is no
+    // port, so it is never the same as another, not even another blank one.
+    void twoNamesAreOnePortInTheSystemsFormWithLinksFollowed_data()
+    {
+        QTest::addColumn<PortNaming>("naming");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<bool>("same");
+        const auto row = [](const char* tag, PortNaming naming, const char* first,
+                            const char* second, bool same) {
+            QTest::newRow(tag) << naming << QString(first) << QString(second) << same;
+        };
+        const PortNaming unix = PortNaming::Unix;
+        const PortNaming windows = PortNaming::Windows;
+        row("bare and /dev name", unix, "ttyUSB0", "/dev/ttyUSB0", true);
+        row("bare names apart", unix, "ttyUSB0", "ttyUSB1", false);
+        row("link and target", unix, "DEV/by-id/usb-0", "DEV/ttyUSB0", true);
+        row("link and another", unix, "DEV/by-id/usb-0", "DEV/ttyUSB1", false);
+        row("blanks around", unix, " DEV/ttyUSB0\t", "DEV/by-id/usb-0", true);
+        row("empty twice", unix, "", "", false);
+        row("blank and empty", unix, " \t", "", false);
+        row("blank and a device", unix, "  ", "DEV/ttyUSB0", false);
+        row("COM3 and device name", windows, "COM3", R"(\\.\COM3)", true);
+        row("case apart", windows, " com3", R"(\\.\COM3)", true);
+        row("COM3 and COM13", windows, "COM3", "COM13", false);
+        row("blank on Windows", windows, " ", R"(\\.\)", false);
+    }
+    void twoNamesAreOnePortInTheSystemsFormWithLinksFollowed()
+    {
+        QFETCH(PortNaming, naming);
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(bool, same);
+        QDir dev(environment.path("dev"));
+        QVERIFY(dev.mkpath("by-id"));
+        for (const char* name : {"ttyUSB0", "ttyUSB1"})
+            QVERIFY(QFile(dev.filePath(name)).open(QIODevice::WriteOnly));
+        QFile::link(dev.filePath("ttyUSB0"), dev.filePath("by-id/usb-0"));
+        first.replace("DEV", dev.path());
+        second.replace("DEV", dev.path());
+        QCOMPARE(PortName::same(first, second, naming), same);
+        QCOMPARE(PortName::same(second, first, naming), same);
     }
 
     // What the system tells of a device's driver and its adapter's latency timer.
