@@ -273,6 +273,7 @@ bool ApplicationCore::runBlocks(const QList<BlockSequence::Block>& blocks, const
                     then(succeeded);
             });
     m_unconfirmed.clear();
+    m_programmedAdapter = m_recorder.adapterOf(m_portDevice);
     m_programming = sequence->start();
     if (m_programming)
         return true;
@@ -290,8 +291,9 @@ void ApplicationCore::keepInJournal(const QString& operation)
 
 QString ApplicationCore::recordProduction(bool verified)
 {
-    const QString failure = m_recorder.record(
-        {m_portDevice, m_image, m_currentFile, m_programmingAnswered, m_unconfirmed, verified});
+    const QString failure =
+        m_recorder.record({m_portDevice, m_programmedAdapter, m_image, m_currentFile,
+                           m_programmingAnswered, m_unconfirmed, verified});
     if (failure.isEmpty() || m_productionLogFailureSaid)
         return QString();
     m_productionLogFailureSaid = true;

@@ -181,6 +181,7 @@ private:
     SelectorLink* m_link;
     Journal m_journal;
     ProductionRecorder m_recorder;
+    ProductionRecorder::Adapter m_programmedAdapter;
     bool m_productionLogFailureSaid = false;
     QString m_portDevice;
     bool m_programming = false;

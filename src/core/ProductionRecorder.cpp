@@ -51,21 +51,29 @@ ProductionRecorder::Outcome ProductionRecorder::outcome(bool everyBlockAnswered,
 
 ProductionRecorder::ProductionRecorder(QString logPath) : m_log(std::move(logPath)) {}
 
+ProductionRecorder::Adapter ProductionRecorder::adapterOf(const QString& port) const
+{
+    Adapter adapter;
+    // Only a device with a stable name (a USB adapter) has a serial number to ask the system
+    // for; asking lists every serial device, which takes milliseconds that the other ports of
+    // a bench would wait.
+    adapter.stableName = PortChoices::stableNameOf(port, m_listing.stableNameFolder);
+    if (!adapter.stableName.isEmpty()) {
+        // Named, so that the device found outlives the statement that finds it.
+        const PortChoices choices(m_listing.present());
+        if (const SerialDevice* device = choices.find(port))
+            adapter.serialNumber = device->serialNumber;
+    }
+    return adapter;
+}
+
 ProductionRecord ProductionRecorder::recordOf(const Programming& programming) const
 {
     ProductionRecord record;
     record.time = QDateTime::currentDateTime();
     record.port = programming.port;
-    // Only a device with a stable name (a USB adapter) has a serial number to ask the system
-    // for; asking lists every serial device, which takes milliseconds that the other ports of
-    // a bench would wait.
-    record.stableName = PortChoices::stableNameOf(programming.port, m_listing.stableNameFolder);
-    if (!record.stableName.isEmpty()) {
-        // Named, so that the device found outlives the statement that finds it.
-        const PortChoices choices(m_listing.present());
-        if (const SerialDevice* device = choices.find(programming.port))
-            record.serialNumber = device->serialNumber;
-    }
+    record.stableName = programming.adapter.stableName;
+    record.serialNumber = programming.adapter.serialNumber;
     record.file = QStringLiteral("image");
     SelectorImage fromFile;
     QFile file(programming.currentFile);

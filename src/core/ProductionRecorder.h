@@ -22,10 +22,18 @@ public:
         NoAnswer // the selector's state is unknown, which outweighs any bytes found not held
     };
 
+    // The names of the adapter a programming went through.
+    struct Adapter
+    {
+        QString stableName;
+        QString serialNumber;
+    };
+
     // What a programming did.
     struct Programming
     {
         QString port;               // as it was opened
+        Adapter adapter;            // as it was when the programming began
         const SelectorImage& image; // what was programmed
         QString currentFile;        // credited where the selector now holds it
         bool everyBlockAnswered;
@@ -41,6 +49,9 @@ public:
     // Where the serial number of a port with a stable name is looked up.
     void setPortListing(PortListing listing) { m_listing = std::move(listing); }
 
+    // Looked up as a programming begins: an adapter pulled out during it has no names left to
+    // find when its record is written.
+    Adapter adapterOf(const QString& port) const;
     ProductionRecord recordOf(const Programming& programming) const;
     // Appends the programming's record; the failure text, or empty.
     QString record(const Programming& programming) const;

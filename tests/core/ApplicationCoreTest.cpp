@@ -298,15 +298,14 @@ private slots:
     }
 
     // An adapter the system lists under a stable name, whichever of its two names was opened:
-    // the log names the adapter's stable name and serial number.
+    // the log names the adapter's stable name and serial number, also when the adapter was
+    // pulled out (its stable name gone) before the programming ended.
     void theLogNamesAListedAdaptersStableNameAndSerialNumber()
     {
         const QString kernelName = environment.path("ttyUSB0");
         const QString stableName = environment.path("by-id/usb-Maker_Adapter_A5-if00-port0");
         QVERIFY(QFile(kernelName).open(QIODevice::WriteOnly));
         QVERIFY(QDir().mkpath(environment.path("by-id")));
-        QFile::remove(stableName);
-        QVERIFY(QFile::link(kernelName, stableName));
         const QString builtIn = environment.path("ttyS0");
         rig->core.setPortListing(
             {environment.path("by-id"), [=] {
@@ -315,8 +314,11 @@ private slots:
                      {kernelName, stableName, "Adapter", "Maker", "A5", "ftdi_sio", {}}};
              }});
         for (const QString& opened : {kernelName, stableName}) {
+            QFile::remove(stableName);
+            QVERIFY(QFile::link(kernelName, stableName));
             QVERIFY(rig->core.openPort(opened));
             QVERIFY(rig->core.mnuProgram_Click());
+            QVERIFY(QFile::remove(stableName));
             QVERIFY(rig->runLinkUntilIdle());
             QCOMPARE(rig->core.productionLog().entries().constLast().mid(1, 3),
                      (QStringList{opened, stableName, "A5"}));

@@ -20,7 +20,8 @@ class ProductionRecorderTest : public QObject
                               const QList<int>& unconfirmed, bool verifyAsked) const
     {
         const ProductionRecorder recorder(folder.filePath("production.csv"));
-        return recorder.recordOf({"/dev/ttyS0", image, file, answered, unconfirmed, verifyAsked});
+        return recorder.recordOf(
+            {"/dev/ttyS0", {}, image, file, answered, unconfirmed, verifyAsked});
     }
 
 private slots:
