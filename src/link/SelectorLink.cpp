@@ -320,6 +320,10 @@ bool SelectorLink::dropEcho(QByteArray& reply)
     const QByteArray after = reply.mid(LinkFrame::Size);
     if (after.size() < LinkFrame::Size || (!m_lineEchoes && !(m_isReply && m_isReply(after))))
         return true;
+    // Where the selector answers with a copy, a copy followed by another reply is its answer
+    // and a stray one (a late answer to an earlier request): never an echo.
+    if (!m_lineEchoes && m_loneCopy == LoneCopy::AtOnce && !after.startsWith(*m_request))
+        return true;
     LinkTrace::bytes("echo", reply.left(LinkFrame::Size));
     if (!after.startsWith(*m_request))
         m_lineEchoes = true;

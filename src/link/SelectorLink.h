@@ -116,7 +116,9 @@ public:
     //
     // The line is known to echo, until the port opens again, once a copy came followed by a
     // reply that is not a copy too: a selector does not answer one request twice, whereas a
-    // late answer and the answer to a repeat are alike when both are copies.
+    // late answer and the answer to a repeat are alike when both are copies. Where the copy
+    // alone is taken at once (the selector answers with a copy), a copy and another reply are
+    // the answer and a stray one: the copy is the reply, and the line is not taken to echo.
     void startAttempt(const LinkFrame& request, AttemptCallback done, ReplyCheck isReply = {},
                       LoneCopy loneCopy = LoneCopy::AfterQuiet);
     bool lineEchoes() const { return m_lineEchoes; }

@@ -39,8 +39,9 @@ struct Counts
     int garbageBursts = 0;
     int blocksReadBack = 0;
     int bytesWrittenAgain = 0;
-    int wrongEndings = 0;  // finished() and the status window disagree
-    int falseFailures = 0; // shown as failure while the selector holds every byte
+    int wrongEndings = 0;   // finished() and the status window disagree
+    int falseFailures = 0;  // shown as failure while the selector holds every byte
+    int echoesImagined = 0; // runs after which the link took its line to echo
 };
 
 // A virtual selector on its own pseudo-terminal, the program's link to it, and the standard
@@ -164,7 +165,7 @@ private:
         }
         // What the technician sees: the window closes on success, a failure stays red.
         const bool shownAsFailure = m_display.open && m_display.closeEnabled &&
-                                    m_display.status == QString("Program to selector error") &&
+                                    m_display.status.startsWith(BlockSequence::failureText()) &&
                                     m_display.colour == StatusColour::Red;
         QList<int> differing;
         for (const auto& block : BlockSequence::standardBlocks())
@@ -183,6 +184,9 @@ private:
             m_counts.wrongEndings += shownAsFailure ? 0 : 1;
             m_counts.falseFailures += differing.isEmpty() ? 1 : 0;
         }
+        // Late answers and noise are no echo: a link that took them for one would wait out
+        // every write's answer from then on.
+        m_counts.echoesImagined += m_link->lineEchoes() ? 1 : 0;
         if (qEnvironmentVariableIsSet("TARNVELLO_NOISY_TRACE"))
             qInfo() << "run" << (succeeded ? "succeeded" : "failed") << "with"
                     << m_display.statusHistory.count("Communication time out !") << "time-outs"
@@ -255,6 +259,7 @@ private slots:
         QCOMPARE(counts.wrongEndings, 0);
         QCOMPARE(counts.silentCorruptions, 0);
         QCOMPARE(counts.falseFailures, 0);
+        QCOMPARE(counts.echoesImagined, 0);
     }
 };
 

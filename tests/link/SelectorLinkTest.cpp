@@ -126,6 +126,9 @@ private slots:
                                                << QByteArray() << false << false << 20;
         QTest::newRow("taken at once")
             << false << true << Arrivals{{1, r}} << r << true << false << 1;
+        // A selector answering with a copy, then a late answer to an earlier request.
+        QTest::newRow("taken at once, a stray reply after it")
+            << false << true << Arrivals{{1, r + a}} << r + a << true << false << 1;
         QTest::newRow("known echo, alone")
             << true << true << Arrivals{{1, r}} << QByteArray() << false << true << 20;
         QTest::newRow("known echo, a spoilt reply")
@@ -141,18 +144,18 @@ private slots:
         QFETCH(bool, echoes);
         QFETCH(int, doneAt);
         const LinkFrame request = LinkCommands::readRequest(5);
-        const auto start = [&] {
+        const auto start = [&](bool atOnce) {
             result.reset();
             link->startAttempt(
                 request, [this](const SelectorLink::AttemptResult& r) { result = r; },
                 [](const QByteArray& bytes) { return LinkCommands::isValidReadReply(bytes, 5); },
-                copyAtOnce ? SelectorLink::LoneCopy::AtOnce : SelectorLink::LoneCopy::AfterQuiet);
+                atOnce ? SelectorLink::LoneCopy::AtOnce : SelectorLink::LoneCopy::AfterQuiet);
         };
         if (lineEchoed) {
-            start();
+            start(false); // a read shows the echo
             port->receive(request.toByteArray() + QByteArray::fromHex("E1050807F5"));
         }
-        start();
+        start(copyAtOnce);
         int now = 0;
         for (const auto& [at, bytes] : arrivals) {
             for (; now < at && !result; ++now)
