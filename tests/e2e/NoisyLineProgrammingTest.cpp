@@ -39,8 +39,10 @@ struct Counts
     int garbageBursts = 0;
     int blocksReadBack = 0;
     int bytesWrittenAgain = 0;
-    int wrongEndings = 0;   // finished() and the status window disagree
-    int falseFailures = 0;  // shown as failure while the selector holds every byte
+    int wrongEndings = 0; // finished() and the status window disagree
+    // Shown as failure while the selector holds every byte, every block answered: the failure
+    // names bytes the selector does hold. (One for want of an answer cannot know.)
+    int falseFailures = 0;
     int echoesImagined = 0; // runs after which the link took its line to echo
 };
 
@@ -152,6 +154,7 @@ private:
 
     void onFinished(bool succeeded)
     {
+        const bool everyBlockAnswered = m_sequence->everyBlockAnswered();
         m_sequence.release()->deleteLater();
         ++m_counts.runs;
         const int requests = m_simulator.countReceived(LinkCommands::ReadLead) +
@@ -182,7 +185,7 @@ private:
         } else {
             ++m_counts.failures;
             m_counts.wrongEndings += shownAsFailure ? 0 : 1;
-            m_counts.falseFailures += differing.isEmpty() ? 1 : 0;
+            m_counts.falseFailures += differing.isEmpty() && everyBlockAnswered ? 1 : 0;
         }
         // Late answers and noise are no echo: a link that took them for one would wait out
         // every write's answer from then on.
