@@ -47,6 +47,7 @@ bool SelectorLink::openDevice()
     const bool opened = m_port->open(m_device);
     const QString failure = m_port->openFailure();
     m_lineEchoes = false;
+    m_answersOwed = 0;
     LinkTrace::event(opened ? QStringLiteral("opened ") + m_device
                             : QStringLiteral("cannot open ") +
                                   (failure.isEmpty() ? m_device : failure));
@@ -282,6 +283,8 @@ void SelectorLink::onReadyRead()
     m_waiting += m_port->readAll();
     if (m_waiting.size() > MaxWaitingBytes)
         m_waiting.remove(0, m_waiting.size() - MaxWaitingBytes);
+    if (m_pendingCallback && !m_receiveFlag)
+        dropLateAnswers();
     if (m_waiting.size() >= m_threshold && !m_receiveFlag) {
         if (m_pendingCallback && awaitsMoreAfterRequest()) {
             if (!m_copyCameAt)
@@ -311,6 +314,18 @@ void SelectorLink::onPortFailed(const QString& reason)
     if (m_pendingCallback)
         complete(Outcome::PortFailed);
     emit portFailed(reason);
+}
+
+void SelectorLink::dropLateAnswers()
+{
+    while (m_answersOwed > 0 && m_request && m_isReply && m_waiting.size() >= LinkFrame::Size) {
+        const QByteArray frame = m_waiting.left(LinkFrame::Size);
+        if (frame == *m_request || m_isReply(frame))
+            return;
+        LinkTrace::bytes("late answer dropped", frame);
+        m_waiting.remove(0, LinkFrame::Size);
+        --m_answersOwed;
+    }
 }
 
 bool SelectorLink::dropEcho(QByteArray& reply)
@@ -346,6 +361,8 @@ void SelectorLink::complete(Outcome outcome)
                                                              : m_clock.now());
     } else if (outcome == Outcome::Cancelled) {
         LinkTrace::event(QStringLiteral("cancelled"));
+    } else if (outcome == Outcome::TimedOut && m_requestWrittenAt) {
+        ++m_answersOwed; // its answer may still come, after the repeat has gone out
     }
     m_requestWrittenAt.reset();
     m_request.reset();
@@ -361,6 +378,9 @@ bool SelectorLink::beginOperation()
     if (m_busy)
         return false;
     setBusy(true);
+    // The settling pause before it let the answers still owed come; those that did not are
+    // lost, and a frame that is not the next reply counts as such again.
+    m_answersOwed = 0;
     reopenIfClosed();
     return true;
 }

@@ -119,6 +119,12 @@ public:
     // late answer and the answer to a repeat are alike when both are copies. Where the copy
     // alone is taken at once (the selector answers with a copy), a copy and another reply are
     // the answer and a stray one: the copy is the reply, and the line is not taken to echo.
+    //
+    // An attempt that timed out may still be answered, after its repeat has gone out: its
+    // answer and the repeat's then come one after the other, and the second is early for the
+    // next attempt. So while an operation owes such answers, a complete frame the running
+    // attempt's check refuses is dropped as one of them and the attempt waits on, within its
+    // time.
     void startAttempt(const LinkFrame& request, AttemptCallback done, ReplyCheck isReply = {},
                       LoneCopy loneCopy = LoneCopy::AfterQuiet);
     bool lineEchoes() const { return m_lineEchoes; }
@@ -184,6 +190,9 @@ private:
     bool takesLoneCopy() const;
     // Hundredths until the line has been quiet long enough after the copy of the request.
     int quietLeft(double now) const;
+    // While answers of attempts that timed out are owed, drops from the front of the bytes
+    // waiting each complete frame the running attempt cannot take: such an answer, come late.
+    void dropLateAnswers();
     // Drops the running attempt's echo from the start of reply (see startAttempt); true when
     // the reply left is the request's copy.
     bool dropEcho(QByteArray& reply);
@@ -217,6 +226,7 @@ private:
     LoneCopy m_loneCopy = LoneCopy::AfterQuiet;
     std::optional<double> m_copyCameAt; // when the copy alone was complete
     bool m_lineEchoes = false;
+    int m_answersOwed = 0; // attempts in this operation that timed out, less late answers dropped
     AnswerLateness m_answerLateness;
     AttemptCallback m_pendingCallback;
 };

@@ -11,6 +11,7 @@
 using Outcome = SelectorLink::Outcome;
 using Runs = QList<QPair<int, double>>;         // answers in a row, each this many ms late
 using Arrivals = QList<QPair<int, QByteArray>>; // (hundredths after the request, bytes)
+using Chunks = QList<QByteArray>;               // bytes in the reads they come in
 using Kind = PortIdentity::Kind;
 using ChosenIdentity = std::optional<PortIdentity>;
 Q_DECLARE_METATYPE(ChosenIdentity)
@@ -330,6 +331,64 @@ private slots:
         attempt();
         QTRY_VERIFY(result.has_value());
         QCOMPARE(result->reply, QByteArray::fromHex("E1050809F7"));
+    }
+
+    // A time-out at address 5, then its repeat took the late answer: the repeat's own answer is
+    // early for address 6. The reply address 6's attempt takes of what arrives (none: a
+    // time-out).
+    void anAnswerOwedIsDroppedAsLate_data()
+    {
+        QTest::addColumn<bool>("timedOut");
+        QTest::addColumn<bool>("newOperation"); // address 6 is read in the next operation
+        QTest::addColumn<Chunks>("arrivals");
+        QTest::addColumn<QByteArray>("reply");
+        const QByteArray for5 = QByteArray::fromHex("E1050809F7"),
+                         for6 = QByteArray::fromHex("E1060809F8"),
+                         spoilt = QByteArray::fromHex("E1060809F9");
+        QTest::newRow("owed, then its own") << true << false << Chunks{for5 + for6} << for6;
+        QTest::newRow("owed, in two reads") << true << false << Chunks{for5, for6} << for6;
+        QTest::newRow("owed, a spoilt answer") << true << false << Chunks{spoilt} << QByteArray();
+        QTest::newRow("one owed, two late")
+            << true << false << Chunks{for5 + for5 + for6} << for5 + for6;
+        QTest::newRow("none owed") << false << false << Chunks{for5 + for6} << for5 + for6;
+        QTest::newRow("owed in the operation before")
+            << true << true << Chunks{for5 + for6} << for5 + for6;
+    }
+    void anAnswerOwedIsDroppedAsLate()
+    {
+        QFETCH(bool, timedOut);
+        QFETCH(bool, newOperation);
+        QFETCH(Chunks, arrivals);
+        QFETCH(QByteArray, reply);
+        const auto read = [this](int address) {
+            result.reset();
+            link->startAttempt(
+                LinkCommands::readRequest(address),
+                [this](const SelectorLink::AttemptResult& r) { result = r; },
+                [address](const QByteArray& bytes) {
+                    return LinkCommands::isValidReadReply(bytes, address);
+                });
+        };
+        QVERIFY(link->beginOperation());
+        read(5);
+        if (timedOut) {
+            clock->advance(SelectorLink::ReplyTimeoutHundredths);
+            QCOMPARE(result->outcome, Outcome::TimedOut);
+            read(5);
+        }
+        port->receive(QByteArray::fromHex("E1050809F7"));
+        QCOMPARE(result->outcome, Outcome::Replied);
+        if (newOperation) {
+            link->endOperation();
+            QVERIFY(link->beginOperation());
+        }
+        read(6);
+        for (const QByteArray& bytes : arrivals)
+            port->receive(bytes);
+        if (!result)
+            clock->advance(SelectorLink::ReplyTimeoutHundredths);
+        QCOMPARE(result->outcome, reply.isEmpty() ? Outcome::TimedOut : Outcome::Replied);
+        QCOMPARE(result->reply, reply);
     }
 
     void aRepeatAfterATimeOutDropsTheRemainsOfAShortAnswer()
